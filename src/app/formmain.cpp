@@ -1,0 +1,361 @@
+#include "formmain.h"
+
+#include "editor/canvaswidget.h"
+#include "editor/gridlabels.h"
+#include "synth/shapes.h"
+
+#include <QAction>
+#include <QActionGroup>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QScrollBar>
+
+namespace ww {
+
+namespace {
+const QString kMainTitle = QStringLiteral("Vorrel Series Arbitrary Waveform Creation Software");
+
+// Non-client parts of the window in pixels: the design sizes include border and caption.
+constexpr int kBorderPixels = 3;
+constexpr int kCaptionPixels = 19;
+
+QLabel* makeLabel(QWidget* parent, const QString& text, const char* name) {
+    auto* l = new QLabel(text, parent);
+    l->setObjectName(QString::fromLatin1(name));
+    return l;
+}
+
+QGroupBox* makeFrame(QWidget* parent, const QString& caption, const char* name) {
+    auto* f = new QGroupBox(caption, parent);
+    f->setObjectName(QString::fromLatin1(name));
+    return f;
+}
+
+QLineEdit* makeField(QWidget* parent, const char* name) {
+    auto* e = new QLineEdit(parent);
+    e->setObjectName(QString::fromLatin1(name));
+    return e;
+}
+
+QPushButton* makeButton(QWidget* parent, const QString& caption, const char* name) {
+    auto* b = new QPushButton(caption, parent);
+    b->setObjectName(QString::fromLatin1(name));
+    return b;
+}
+} // namespace
+
+FormMain::FormMain(FormMainOptions options, QWidget* parent)
+    : QMainWindow(parent), m_options(std::move(options)) {
+    setObjectName(QStringLiteral("FormMain"));
+    if (m_options.prompts) {
+        m_prompts = m_options.prompts;
+    } else {
+        m_ownPrompts = std::make_unique<QtPrompts>(this);
+        m_prompts = m_ownPrompts.get();
+    }
+    if (!m_options.screen)
+        m_options.screen = primaryScreenInfo();
+    m_editor = std::make_unique<WaveEditor>(m_store);
+    setWindowTitle(kMainTitle);
+    // A fixed single border: no maximise button, the size is set by the layout.
+    setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                   Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint |
+                   Qt::MSWindowsFixedSizeDialogHint);
+    buildControls();
+    buildMenus();
+
+    connect(m_editor.get(), &WaveEditor::currentPositionChanged, this,
+            [this](const QString& x, const QString& y) {
+                LblArbCurrentXPoint->setText(x);
+                LblArbCurrentYPoint->setText(y);
+            });
+    connect(m_editor.get(), &WaveEditor::gridRepainted, this, &FormMain::placeAxisLabels);
+    connect(m_editor.get(), &WaveEditor::scrollRangeChanged, this, &FormMain::applyScrollRange);
+    Form_Load();
+}
+
+FormMain::~FormMain() = default;
+
+void FormMain::buildControls() {
+    auto* client = new QWidget(this);
+    client->setObjectName(QStringLiteral("client"));
+    setCentralWidget(client);
+
+    Toolbar1 = new QWidget(client);
+    Toolbar1->setObjectName(QStringLiteral("Toolbar1"));
+    m_layout.add(Toolbar1, 0, 0, 5280, 450);
+
+    QGroupBox* frame5 = makeFrame(client, QStringLiteral("Current Position"), "Frame5");
+    m_layout.add(frame5, 5400, 120, 1935, 735);
+    m_layout.add(makeLabel(frame5, QStringLiteral("X:"), "LblArbCurrentXPointName"), 120, 360,
+                 195, 300);
+    LblArbCurrentXPoint = makeLabel(frame5, QStringLiteral("0"), "LblArbCurrentXPoint");
+    m_layout.add(LblArbCurrentXPoint, 360, 360, 525, 240);
+    m_layout.add(makeLabel(frame5, QStringLiteral("Y:"), "LblArbCurrentYPointName"), 960, 360,
+                 285, 300);
+    LblArbCurrentYPoint = makeLabel(frame5, FormatSample(0.0f), "LblArbCurrentYPoint");
+    m_layout.add(LblArbCurrentYPoint, 1080, 360, 675, 240);
+
+    QGroupBox* frame6 = makeFrame(client, QStringLiteral("Waveform number"), "Frame6");
+    m_layout.add(frame6, 7680, 0, 1575, 855);
+    Label_ArbNumber = makeLabel(frame6, QStringLiteral("1"), "Label_ArbNumber");
+    m_layout.add(Label_ArbNumber, 240, 360, 375, 255);
+    VScroll_ArbNumber = new QScrollBar(Qt::Vertical, frame6);
+    VScroll_ArbNumber->setObjectName(QStringLiteral("VScroll_ArbNumber"));
+    m_layout.add(VScroll_ArbNumber, 840, 240, 255, 495);
+
+    QGroupBox* frame4 = makeFrame(client, QStringLiteral("Length Of Waveform"), "Frame4");
+    m_layout.add(frame4, 9600, 0, 1935, 855);
+    Text_Arb_Length = makeField(frame4, "Text_Arb_Length");
+    m_layout.add(Text_Arb_Length, 270, 330, 900, 405);
+    m_layout.add(makeLabel(frame4, QStringLiteral("Points"), "Label6"), 1245, 420, 450, 270);
+
+    Picture_Arb = new CanvasWidget(*m_editor, client);
+    Picture_Arb->setObjectName(QStringLiteral("Picture_Arb"));
+    m_layout.add(Picture_Arb, 720, 1035, 8445, 3975);
+
+    HScroll_XZoom = new QScrollBar(Qt::Horizontal, client);
+    HScroll_XZoom->setObjectName(QStringLiteral("HScroll_XZoom"));
+    m_layout.add(HScroll_XZoom, 720, 5400, 8445, 135);
+
+    for (int k = 0; k < 11; ++k) {
+        Label_Y_coordinate[k] = makeLabel(client, QString(), "Label_Y_coordinate");
+        Label_X_coordinate[k] = makeLabel(client, QString(), "Label_X_coordinate");
+        Label_Y_coordinate[k]->setProperty("index", k);
+        Label_X_coordinate[k]->setProperty("index", k);
+        Label_Y_coordinate[k]->hide();
+        Label_X_coordinate[k]->hide();
+    }
+
+    QGroupBox* frame1 = makeFrame(client, QStringLiteral("Start Point"), "Frame1");
+    m_layout.add(frame1, 9240, 1560, 1215, 1455);
+    m_layout.add(makeLabel(frame1, QStringLiteral("X:"), "Label3"), 120, 360, 255, 375);
+    Text_ArbLineStartX = makeField(frame1, "Text_ArbLineStartX");
+    m_layout.add(Text_ArbLineStartX, 360, 360, 735, 375);
+    m_layout.add(makeLabel(frame1, QStringLiteral("Y:"), "Label4"), 120, 960, 255, 375);
+    Text_ArbLineStartY = makeField(frame1, "Text_ArbLineStartY");
+    m_layout.add(Text_ArbLineStartY, 360, 960, 735, 375);
+
+    QGroupBox* frame2 = makeFrame(client, QStringLiteral("End point"), "Frame2");
+    m_layout.add(frame2, 10560, 1560, 1215, 1455);
+    m_layout.add(makeLabel(frame2, QStringLiteral("X:"), "Label8"), 120, 360, 255, 375);
+    Text_ArbLineStopX = makeField(frame2, "Text_ArbLineStopX");
+    m_layout.add(Text_ArbLineStopX, 360, 360, 735, 375);
+    m_layout.add(makeLabel(frame2, QStringLiteral("Y:"), "Label9"), 120, 960, 255, 375);
+    Text_ArbLineStopY = makeField(frame2, "Text_ArbLineStopY");
+    m_layout.add(Text_ArbLineStopY, 360, 960, 735, 375);
+
+    Command_ArbPoint = makeButton(client, QStringLiteral("Set Point"), "Command_ArbPoint");
+    m_layout.add(Command_ArbPoint, 9360, 3120, 975, 375);
+    Command_ArbLine = makeButton(client, QStringLiteral("Set Line"), "Command_ArbLine");
+    m_layout.add(Command_ArbLine, 10560, 3120, 1095, 375);
+
+    QGroupBox* frame3 = makeFrame(client, QString(), "Frame3");
+    m_layout.add(frame3, 9840, 5055 - 975, 1815, 975);
+    Command_ArbWaveCls = makeButton(frame3, QString(), "Command_ArbWaveCls");
+    m_layout.add(Command_ArbWaveCls, 240, 240, 600, 555);
+    Command_ArbWaveOutput = makeButton(frame3, QString(), "Command_ArbWaveOutput");
+    m_layout.add(Command_ArbWaveOutput, 1080, 240, 600, 555);
+
+    Command_Exit = makeButton(client, QStringLiteral("Exit"), "Command_Exit");
+    m_layout.add(Command_Exit, 10920, 5280, 615, 495);
+
+    connect(Command_Exit, &QPushButton::clicked, this, &FormMain::mnuFileExit_Click);
+    connect(Command_ArbWaveCls, &QPushButton::clicked, this, &FormMain::mnuArbClear_Click);
+    connect(VScroll_ArbNumber, &QScrollBar::valueChanged, this,
+            &FormMain::VScroll_ArbNumber_Change);
+    connect(HScroll_XZoom, &QScrollBar::valueChanged, this, [this](int value) {
+        if (!m_settingScroll)
+            m_editor->scrollChanged(value);
+    });
+}
+
+void FormMain::buildMenus() {
+    QMenuBar* bar = menuBar();
+    auto menu = [&](QMenu* parentMenu, const QString& caption, const char* name) {
+        QMenu* m = parentMenu ? parentMenu->addMenu(caption) : bar->addMenu(caption);
+        m->setObjectName(QString::fromLatin1(name));
+        m->menuAction()->setObjectName(QString::fromLatin1(name));
+        return m;
+    };
+    auto item = [&](QMenu* m, const QString& caption, const QString& name,
+                    std::function<void()> handler) {
+        QAction* a = m->addAction(caption);
+        a->setObjectName(name);
+        if (handler)
+            connect(a, &QAction::triggered, this, [handler] { handler(); });
+        else
+            a->setEnabled(false);
+        return a;
+    };
+    auto n = [](const char* s) { return QString::fromLatin1(s); };
+
+    QMenu* file = menu(nullptr, QStringLiteral("&File"), "mnuFile");
+    item(file, QStringLiteral("&Open"), n("mnuFileOpen"), nullptr)
+        ->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_O));
+    item(file, QStringLiteral("&Save"), n("mnuFileSave"), nullptr)
+        ->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_S));
+    file->addSeparator()->setObjectName(n("mnu_bar1"));
+    item(file, QStringLiteral("E&xit"), n("mnuFileExit"), [this] { mnuFileExit_Click(); });
+
+    QMenu* std = menu(nullptr, QStringLiteral("&Standard Waveform"), "mnuStandard");
+    item(std, QStringLiteral("S&quare"), n("mnuStandardSqu"), [this] { mnuStandardSqu_Click(); });
+    item(std, QStringLiteral("&Sine"), n("mnuStandardSin"), [this] { mnuStandardSin_Click(); });
+    item(std, QStringLiteral("&Cosine"), n("mnuStandardCos"), [this] { mnuStandardCos_Click(); });
+    item(std, QStringLiteral("&Triangle"), n("mnuStandardTri"),
+         [this] { mnuStandardTri_Click(); });
+    item(std, QStringLiteral("&Ladder Waveform"), n("mnuStandardStair"), nullptr);
+    item(std, QStringLiteral("&Positive Ramp"), n("mnuStandardUpRamp"),
+         [this] { mnuStandardUpRamp_Click(); });
+    item(std, QStringLiteral("&Negative Ramp"), n("mnuStandardDownRamp"),
+         [this] { mnuStandardDownRamp_Click(); });
+
+    QMenu* view = menu(nullptr, QStringLiteral("&View"), "mnuArb");
+    item(view, QStringLiteral("Zoom &In"), n("mnuArbZoomin"), [this] { mnuArbZoomin_Click(); });
+    item(view, QStringLiteral("Zoom &Out"), n("mnuArbZoomout"),
+         [this] { mnuArbZoomout_Click(); });
+    item(view, QStringLiteral("&Actul"), n("mnuArbZoomNo"), [this] { mnuArbZoomNo_Click(); });
+
+    QMenu* other = menu(nullptr, QStringLiteral("O&ther"), "mnuBar2");
+    item(other, QStringLiteral("&Clear"), n("mnuArbClear"), [this] { mnuArbClear_Click(); });
+}
+
+QAction* FormMain::action(const QString& objectName) const {
+    return findChild<QAction*>(objectName);
+}
+
+void FormMain::Form_Load() {
+    FitFormToScreen();
+    Text_Arb_Length->setText(QStringLiteral("201"));
+    m_store.ArbLength = Text_Arb_Length->text().toFloat();
+    Picture_Arb->setVisible(true);
+    m_store.ArbNumber = 1.0f;
+    Label_ArbNumber->setAlignment(Qt::AlignCenter);
+    // The number bar runs from 8 at the top to 1 at the bottom: the value is held negated.
+    {
+        const QSignalBlocker block(VScroll_ArbNumber);
+        VScroll_ArbNumber->setRange(-8, -1);
+        VScroll_ArbNumber->setSingleStep(1);
+        VScroll_ArbNumber->setPageStep(1);
+        VScroll_ArbNumber->setValue(-1);
+    }
+    {
+        const QSignalBlocker block(HScroll_XZoom);
+        HScroll_XZoom->setRange(0, 0);
+        HScroll_XZoom->setSingleStep(1);
+        HScroll_XZoom->setPageStep(1);
+    }
+    Command_ArbWaveCls->setText(QStringLiteral("Clear"));
+    Command_ArbWaveOutput->setText(QStringLiteral("Send"));
+    m_editor->DrawWaveAll();
+}
+
+void FormMain::FitFormToScreen() {
+    m_scale = screenScaleFor(m_options.screen());
+    QFont f = font();
+    f.setPointSizeF(kDesignFontPoints * m_scale.x);
+    setFont(f);
+    m_formTwips =
+        QRectF(30 * m_scale.x, 0 * m_scale.y, 12000 * m_scale.x, 6840 * m_scale.y);
+    m_layout.fit(m_scale);
+    const QRect px = TwipsLayout::toPixels(m_formTwips);
+    move(px.topLeft());
+    setFixedSize(px.width() - 2 * kBorderPixels, px.height() - kCaptionPixels - 2 * kBorderPixels);
+}
+
+void FormMain::placeAxisLabels(const ViewState& view) {
+    const AxisLabels labels =
+        axisLabelsFor(view, m_layout.twips(Picture_Arb), m_scale.x, m_scale.y);
+    for (int k = 0; k < 11; ++k) {
+        const AxisLabel& vl = labels.values[k];
+        QLabel* y = Label_Y_coordinate[k];
+        y->setText(vl.caption);
+        y->adjustSize();
+        y->move(TwipsLayout::toPixels(QRectF(vl.left, vl.top, 0, 0)).topLeft());
+        y->show();
+        const AxisLabel& il = labels.indices[k];
+        QLabel* x = Label_X_coordinate[k];
+        x->setText(il.caption);
+        x->adjustSize();
+        x->move(TwipsLayout::toPixels(QRectF(il.left, il.top, 0, 0)).topLeft());
+        x->show();
+    }
+}
+
+void FormMain::applyScrollRange(const ScrollRange& range) {
+    // The zoom commands set the bar to the view they computed; they redraw once themselves.
+    m_settingScroll = true;
+    HScroll_XZoom->setRange(range.minimum, range.maximum);
+    HScroll_XZoom->setValue(range.value);
+    if (range.largeChange >= 0)
+        HScroll_XZoom->setPageStep(range.largeChange);
+    m_settingScroll = false;
+}
+
+void FormMain::afterStoreChange() {
+    m_editor->DrawWaveAll();
+}
+
+void FormMain::mnuFileExit_Click() {
+    if (m_exiting)
+        return;
+    m_exiting = true;
+    if (m_options.exitProgram)
+        m_options.exitProgram();
+    else
+        QApplication::exit(0);
+}
+
+void FormMain::closeEvent(QCloseEvent* event) {
+    mnuFileExit_Click();
+    event->accept();
+}
+
+void FormMain::mousePressEvent(QMouseEvent* event) {
+    Picture_Arb->setFocus(Qt::MouseFocusReason);
+    QMainWindow::mousePressEvent(event);
+}
+
+void FormMain::mnuArbClear_Click() {
+    clearSamples(m_store);
+    afterStoreChange();
+}
+
+void FormMain::mnuStandardSqu_Click() {
+    makeSquare(m_store);
+    afterStoreChange();
+}
+void FormMain::mnuStandardSin_Click() {
+    makeSine(m_store);
+    afterStoreChange();
+}
+void FormMain::mnuStandardCos_Click() {
+    makeCosine(m_store);
+    afterStoreChange();
+}
+void FormMain::mnuStandardTri_Click() {
+    makeTriangle(m_store);
+    afterStoreChange();
+}
+void FormMain::mnuStandardUpRamp_Click() {
+    makePositiveRamp(m_store);
+    afterStoreChange();
+}
+void FormMain::mnuStandardDownRamp_Click() {
+    makeNegativeRamp(m_store);
+    afterStoreChange();
+}
+
+void FormMain::VScroll_ArbNumber_Change(int value) {
+    const int number = -value;
+    m_store.ArbNumber = static_cast<float>(number);
+    Label_ArbNumber->setText(QString::number(number));
+    Label_ArbNumber->setAlignment(Qt::AlignCenter);
+}
+
+} // namespace ww

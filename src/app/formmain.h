@@ -1,0 +1,108 @@
+#pragma once
+
+#include "editor/store.h"
+#include "editor/waveeditor.h"
+#include "prompts.h"
+#include "twipslayout.h"
+
+#include <QMainWindow>
+#include <array>
+#include <functional>
+#include <memory>
+
+class QAction;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QMenu;
+class QPushButton;
+class QScrollBar;
+
+namespace ww {
+
+class CanvasWidget;
+
+// What the main window is built with; tests replace the screen, the dialogs and the exit.
+struct FormMainOptions {
+    ScreenInfo screen = primaryScreenInfo();
+    Prompts* prompts = nullptr;     // null: real dialogs
+    std::function<void()> exitProgram; // null: end the application
+};
+
+// The main window: owner of the shared program state, the canvas and every command.
+class FormMain : public QMainWindow {
+    Q_OBJECT
+public:
+    explicit FormMain(FormMainOptions options = {}, QWidget* parent = nullptr);
+    ~FormMain() override;
+
+    WaveStore& store() { return m_store; }
+    WaveEditor& editor() { return *m_editor; }
+    const TwipsLayout& layoutTable() const { return m_layout; }
+    ScreenScale screenScale() const { return m_scale; }
+    // The window's own geometry in twips, as FitFormToScreen set it.
+    QRectF formTwips() const { return m_formTwips; }
+    QAction* action(const QString& objectName) const;
+
+    // Commands (menu, buttons, toolbar).
+    void mnuFileExit_Click();
+    void mnuArbClear_Click();
+    void mnuArbZoomin_Click() { m_editor->zoomIn(); }
+    void mnuArbZoomout_Click() { m_editor->zoomOut(); }
+    void mnuArbZoomNo_Click() { m_editor->DrawWaveAll(); }
+    void mnuStandardSqu_Click();
+    void mnuStandardSin_Click();
+    void mnuStandardCos_Click();
+    void mnuStandardTri_Click();
+    void mnuStandardStair_Click() {}
+    void mnuStandardUpRamp_Click();
+    void mnuStandardDownRamp_Click();
+    void VScroll_ArbNumber_Change(int value);
+
+    // Controls, named as the program names them.
+    CanvasWidget* Picture_Arb = nullptr;
+    QScrollBar* HScroll_XZoom = nullptr;
+    QScrollBar* VScroll_ArbNumber = nullptr;
+    QLabel* Label_ArbNumber = nullptr;
+    QLabel* LblArbCurrentXPoint = nullptr;
+    QLabel* LblArbCurrentYPoint = nullptr;
+    QLineEdit* Text_Arb_Length = nullptr;
+    QLineEdit* Text_ArbLineStartX = nullptr;
+    QLineEdit* Text_ArbLineStartY = nullptr;
+    QLineEdit* Text_ArbLineStopX = nullptr;
+    QLineEdit* Text_ArbLineStopY = nullptr;
+    QPushButton* Command_ArbPoint = nullptr;
+    QPushButton* Command_ArbLine = nullptr;
+    QPushButton* Command_ArbWaveCls = nullptr;
+    QPushButton* Command_ArbWaveOutput = nullptr;
+    QPushButton* Command_Exit = nullptr;
+    QWidget* Toolbar1 = nullptr;
+    std::array<QLabel*, 11> Label_Y_coordinate{};
+    std::array<QLabel*, 11> Label_X_coordinate{};
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+
+private:
+    void buildControls();
+    void buildMenus();
+    void Form_Load();
+    void FitFormToScreen();
+    void placeAxisLabels(const ViewState& view);
+    void applyScrollRange(const ScrollRange& range);
+    void afterStoreChange(); // every change of the store ends with a full redraw
+
+    FormMainOptions m_options;
+    std::unique_ptr<QtPrompts> m_ownPrompts;
+    Prompts* m_prompts = nullptr;
+    WaveStore m_store;
+    std::unique_ptr<WaveEditor> m_editor;
+    TwipsLayout m_layout;
+    ScreenScale m_scale;
+    QRectF m_formTwips;
+    bool m_exiting = false;
+    bool m_settingScroll = false;
+};
+
+} // namespace ww

@@ -1,0 +1,53 @@
+#pragma once
+
+#include "app/prompts.h"
+
+#include <QStringList>
+#include <deque>
+
+// Answers dialogs from queues and records every message shown.
+class FakePrompts : public ww::Prompts {
+public:
+    struct Shown {
+        QString text;
+        ww::MsgIcon icon;
+        QString title;
+    };
+    std::vector<Shown> messages;
+    std::deque<std::optional<QString>> inputs;
+    std::deque<QString> openNames;
+    std::deque<QString> saveNames;
+    QStringList inputPrompts;
+
+    void message(const QString& text, ww::MsgIcon icon, const QString& title) override {
+        messages.push_back({text, icon, title});
+    }
+    std::optional<QString> input(const QString& prompt, const QString& title,
+                                 const QString& def) override {
+        inputPrompts << prompt + QLatin1Char('|') + title + QLatin1Char('|') + def;
+        std::optional<QString> answer;
+        if (!inputs.empty()) {
+            answer.swap(inputs.front());
+            inputs.pop_front();
+        }
+        return answer;
+    }
+    QString openFileName(const QString&) override { return take(openNames); }
+    QString saveFileName(const QString&) override { return take(saveNames); }
+
+    QStringList texts() const {
+        QStringList l;
+        for (const auto& m : messages)
+            l << m.text;
+        return l;
+    }
+
+private:
+    static QString take(std::deque<QString>& q) {
+        if (q.empty())
+            return QString();
+        QString s = q.front();
+        q.pop_front();
+        return s;
+    }
+};
