@@ -7,7 +7,7 @@
 
 // Answers dialogs from queues and records every message shown.
 class FakePrompts : public ww::Prompts {
-public:
+  public:
     struct Shown {
         QString text;
         ww::MsgIcon icon;
@@ -42,7 +42,7 @@ public:
         return l;
     }
 
-private:
+  private:
     static QString take(std::deque<QString>& q) {
         if (q.empty())
             return QString();

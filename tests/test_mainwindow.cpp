@@ -1,5 +1,6 @@
 #include "app/formmain.h"
 #include "editor/canvaswidget.h"
+#include "editor/entryfield.h"
 #include "fakeprompts.h"
 
 #include <QAction>
@@ -35,7 +36,7 @@ QRgb pixelAt(FormMain& f, int x, int y) {
 
 class TestMainWindow : public QObject {
     Q_OBJECT
-private slots:
+  private slots:
     void startupState();
     void layoutScales();
     void canvasPixels();
@@ -94,8 +95,7 @@ void TestMainWindow::layoutScales() {
         QCOMPARE(w->Command_Exit->font().pointSizeF(), kDesignFontPoints * 1.28f);
         // Axis labels follow the scaled canvas.
         const QRectF c = w->layoutTable().twips(w->Picture_Arb);
-        QCOMPARE(w->Label_Y_coordinate[0]->x(),
-                 qRound((c.left() - 600 * 1.28f) / 15.0));
+        QCOMPARE(w->Label_Y_coordinate[0]->x(), qRound((c.left() - 600 * 1.28f) / 15.0));
     }
 }
 
@@ -159,8 +159,8 @@ void TestMainWindow::clearAndShapesRedraw() {
     QVERIFY(w->store().ArbData[50] > 0.99f);
     const CanvasMapping& map = w->editor().canvas().mapping();
     // The sine's crest is drawn at the top of the canvas.
-    QCOMPARE(w->editor().canvas().image().pixel(map.columnOf(50), map.rowOf(1000000.0 *
-                                                                           w->store().ArbData[50])),
+    QCOMPARE(w->editor().canvas().image().pixel(map.columnOf(50),
+                                                map.rowOf(1000000.0 * w->store().ArbData[50])),
              kTraceColor);
     w->action("mnuArbZoomin")->trigger();
     QTest::mouseClick(w->Command_ArbWaveCls, Qt::LeftButton);

@@ -22,7 +22,7 @@ void checkTail(const WaveStore& s, int n) {
 
 class TestShapes : public QObject {
     Q_OBJECT
-private slots:
+  private slots:
     void square();
     void triangle();
     void sineAndCosine();

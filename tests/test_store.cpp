@@ -6,7 +6,7 @@ using namespace ww;
 
 class TestStore : public QObject {
     Q_OBJECT
-private slots:
+  private slots:
     void formatSample_data();
     void formatSample();
     void fillToPoint();

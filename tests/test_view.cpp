@@ -1,5 +1,5 @@
-#include "editor/view.h"
 #include "editor/gridlabels.h"
+#include "editor/view.h"
 
 #include <QTest>
 
@@ -7,7 +7,7 @@ using namespace ww;
 
 class TestView : public QObject {
     Q_OBJECT
-private slots:
+  private slots:
     void zoomInSequence();
     void zoomOut();
     void canvasScaleAndMapping();
@@ -23,8 +23,10 @@ void TestView::zoomInSequence() {
     struct Step {
         int span, start, end, max, large;
     };
-    const Step steps[] = {
-        {100, 50, 149, 101, 5}, {50, 74, 123, 151, 2}, {25, 86, 110, 176, 1}, {21, 88, 108, 180, 1}};
+    const Step steps[] = {{100, 50, 149, 101, 5},
+                          {50, 74, 123, 151, 2},
+                          {25, 86, 110, 176, 1},
+                          {21, 88, 108, 180, 1}};
     for (const Step& s : steps) {
         QVERIFY(zoomIn(v, 201.0f, r));
         QCOMPARE(v.ViewSpan, s.span);
@@ -80,8 +82,8 @@ void TestView::canvasScaleAndMapping() {
     QCOMPARE(s.CanvasBottom, -1007600.0f);
 
     const CanvasMapping m(s, QSize(559, 261));
-    QCOMPARE(m.rowOf(1000000.0), 0);                                   // +1.0: top row
-    QCOMPARE(m.rowOf(0.0), qRound(261.0 * 1000000.0 / 2007600.0));     // zero line
+    QCOMPARE(m.rowOf(1000000.0), 0);                                  // +1.0: top row
+    QCOMPARE(m.rowOf(0.0), qRound(261.0 * 1000000.0 / 2007600.0));    // zero line
     QVERIFY(m.rowOf(-1000000.0) < 261 && m.rowOf(-1000000.0) >= 259); // -1.0: just above bottom
     QCOMPARE(m.columnOf(0.0), 0);
     // Every sample's pixel maps back onto the same sample.

@@ -1,7 +1,9 @@
 #include "formmain.h"
 
 #include "editor/canvaswidget.h"
+#include "editor/entryfield.h"
 #include "editor/gridlabels.h"
+#include "files/wavefile.h"
 #include "synth/shapes.h"
 
 #include <QAction>
@@ -36,8 +38,8 @@ QGroupBox* makeFrame(QWidget* parent, const QString& caption, const char* name) 
     return f;
 }
 
-QLineEdit* makeField(QWidget* parent, const char* name) {
-    auto* e = new QLineEdit(parent);
+EntryField* makeField(QWidget* parent, const char* name) {
+    auto* e = new EntryField(parent);
     e->setObjectName(QString::fromLatin1(name));
     return e;
 }
@@ -61,6 +63,8 @@ FormMain::FormMain(FormMainOptions options, QWidget* parent)
     if (!m_options.screen)
         m_options.screen = primaryScreenInfo();
     m_editor = std::make_unique<WaveEditor>(m_store);
+    m_entry = std::make_unique<EntryRules>(
+        m_store, *m_editor, [this](const QString& text, bool critical) { say(text, critical); });
     setWindowTitle(kMainTitle);
     // A fixed single border: no maximise button, the size is set by the layout.
     setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
@@ -92,12 +96,12 @@ void FormMain::buildControls() {
 
     QGroupBox* frame5 = makeFrame(client, QStringLiteral("Current Position"), "Frame5");
     m_layout.add(frame5, 5400, 120, 1935, 735);
-    m_layout.add(makeLabel(frame5, QStringLiteral("X:"), "LblArbCurrentXPointName"), 120, 360,
-                 195, 300);
+    m_layout.add(makeLabel(frame5, QStringLiteral("X:"), "LblArbCurrentXPointName"), 120, 360, 195,
+                 300);
     LblArbCurrentXPoint = makeLabel(frame5, QStringLiteral("0"), "LblArbCurrentXPoint");
     m_layout.add(LblArbCurrentXPoint, 360, 360, 525, 240);
-    m_layout.add(makeLabel(frame5, QStringLiteral("Y:"), "LblArbCurrentYPointName"), 960, 360,
-                 285, 300);
+    m_layout.add(makeLabel(frame5, QStringLiteral("Y:"), "LblArbCurrentYPointName"), 960, 360, 285,
+                 300);
     LblArbCurrentYPoint = makeLabel(frame5, FormatSample(0.0f), "LblArbCurrentYPoint");
     m_layout.add(LblArbCurrentYPoint, 1080, 360, 675, 240);
 
@@ -112,6 +116,8 @@ void FormMain::buildControls() {
     QGroupBox* frame4 = makeFrame(client, QStringLiteral("Length Of Waveform"), "Frame4");
     m_layout.add(frame4, 9600, 0, 1935, 855);
     Text_Arb_Length = makeField(frame4, "Text_Arb_Length");
+    Text_Arb_Length->QLineEdit::setText(QStringLiteral("201")); // the design text
+    Text_Arb_Length->markNormal();
     m_layout.add(Text_Arb_Length, 270, 330, 900, 405);
     m_layout.add(makeLabel(frame4, QStringLiteral("Points"), "Label6"), 1245, 420, 450, 270);
 
@@ -165,6 +171,23 @@ void FormMain::buildControls() {
     Command_Exit = makeButton(client, QStringLiteral("Exit"), "Command_Exit");
     m_layout.add(Command_Exit, 10920, 5280, 615, 495);
 
+    Text_Arb_Length->keyPress = [this](int& key) {
+        m_entry->lengthKeyPress(*Text_Arb_Length, key);
+    };
+    Text_ArbLineStartX->keyPress = [this](int& key) {
+        m_entry->xKeyPress(*Text_ArbLineStartX, key, m_entry->ArbLineStartX);
+    };
+    Text_ArbLineStopX->keyPress = [this](int& key) {
+        m_entry->xKeyPress(*Text_ArbLineStopX, key, m_entry->ArbLineStopX);
+    };
+    Text_ArbLineStartY->keyPress = [this](int& key) {
+        m_entry->yKeyPress(*Text_ArbLineStartY, key, m_entry->ArbLineStartY);
+    };
+    Text_ArbLineStopY->keyPress = [this](int& key) {
+        m_entry->yKeyPress(*Text_ArbLineStopY, key, m_entry->ArbLineStopY);
+    };
+    connect(Command_ArbPoint, &QPushButton::clicked, this, &FormMain::Command_ArbPoint_Click);
+    connect(Command_ArbLine, &QPushButton::clicked, this, &FormMain::Command_ArbLine_Click);
     connect(Command_Exit, &QPushButton::clicked, this, &FormMain::mnuFileExit_Click);
     connect(Command_ArbWaveCls, &QPushButton::clicked, this, &FormMain::mnuArbClear_Click);
     connect(VScroll_ArbNumber, &QScrollBar::valueChanged, this,
@@ -196,10 +219,12 @@ void FormMain::buildMenus() {
     auto n = [](const char* s) { return QString::fromLatin1(s); };
 
     QMenu* file = menu(nullptr, QStringLiteral("&File"), "mnuFile");
-    item(file, QStringLiteral("&Open"), n("mnuFileOpen"), nullptr)
-        ->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_O));
-    item(file, QStringLiteral("&Save"), n("mnuFileSave"), nullptr)
-        ->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_S));
+    item(file, QStringLiteral("&Open"), n("mnuFileOpen"), [this] {
+        mnuFileOpen_Click();
+    })->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_O));
+    item(file, QStringLiteral("&Save"), n("mnuFileSave"), [this] {
+        mnuFileSave_Click();
+    })->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_S));
     file->addSeparator()->setObjectName(n("mnu_bar1"));
     item(file, QStringLiteral("E&xit"), n("mnuFileExit"), [this] { mnuFileExit_Click(); });
 
@@ -207,8 +232,7 @@ void FormMain::buildMenus() {
     item(std, QStringLiteral("S&quare"), n("mnuStandardSqu"), [this] { mnuStandardSqu_Click(); });
     item(std, QStringLiteral("&Sine"), n("mnuStandardSin"), [this] { mnuStandardSin_Click(); });
     item(std, QStringLiteral("&Cosine"), n("mnuStandardCos"), [this] { mnuStandardCos_Click(); });
-    item(std, QStringLiteral("&Triangle"), n("mnuStandardTri"),
-         [this] { mnuStandardTri_Click(); });
+    item(std, QStringLiteral("&Triangle"), n("mnuStandardTri"), [this] { mnuStandardTri_Click(); });
     item(std, QStringLiteral("&Ladder Waveform"), n("mnuStandardStair"), nullptr);
     item(std, QStringLiteral("&Positive Ramp"), n("mnuStandardUpRamp"),
          [this] { mnuStandardUpRamp_Click(); });
@@ -217,8 +241,7 @@ void FormMain::buildMenus() {
 
     QMenu* view = menu(nullptr, QStringLiteral("&View"), "mnuArb");
     item(view, QStringLiteral("Zoom &In"), n("mnuArbZoomin"), [this] { mnuArbZoomin_Click(); });
-    item(view, QStringLiteral("Zoom &Out"), n("mnuArbZoomout"),
-         [this] { mnuArbZoomout_Click(); });
+    item(view, QStringLiteral("Zoom &Out"), n("mnuArbZoomout"), [this] { mnuArbZoomout_Click(); });
     item(view, QStringLiteral("&Actul"), n("mnuArbZoomNo"), [this] { mnuArbZoomNo_Click(); });
 
     QMenu* other = menu(nullptr, QStringLiteral("O&ther"), "mnuBar2");
@@ -233,7 +256,14 @@ void FormMain::Form_Load() {
     FitFormToScreen();
     Text_Arb_Length->setText(QStringLiteral("201"));
     m_store.ArbLength = Text_Arb_Length->text().toFloat();
+    // Commit the empty coordinate fields: "0", "0", "0.000", "0.000".
+    Text_ArbLineStartX->LostFocus();
+    Text_ArbLineStopX->LostFocus();
+    Text_ArbLineStartY->LostFocus();
+    Text_ArbLineStopY->LostFocus();
     Picture_Arb->setVisible(true);
+    // The canvas holds the focus at start, so no field shows the editing look before use.
+    Picture_Arb->setFocus(Qt::OtherFocusReason);
     m_store.ArbNumber = 1.0f;
     Label_ArbNumber->setAlignment(Qt::AlignCenter);
     // The number bar runs from 8 at the top to 1 at the bottom: the value is held negated.
@@ -260,8 +290,7 @@ void FormMain::FitFormToScreen() {
     QFont f = font();
     f.setPointSizeF(kDesignFontPoints * m_scale.x);
     setFont(f);
-    m_formTwips =
-        QRectF(30 * m_scale.x, 0 * m_scale.y, 12000 * m_scale.x, 6840 * m_scale.y);
+    m_formTwips = QRectF(30 * m_scale.x, 0 * m_scale.y, 12000 * m_scale.x, 6840 * m_scale.y);
     m_layout.fit(m_scale);
     const QRect px = TwipsLayout::toPixels(m_formTwips);
     move(px.topLeft());
@@ -348,6 +377,61 @@ void FormMain::mnuStandardUpRamp_Click() {
 }
 void FormMain::mnuStandardDownRamp_Click() {
     makeNegativeRamp(m_store);
+    afterStoreChange();
+}
+
+void FormMain::say(const QString& text, bool critical) {
+    m_prompts->message(text, critical ? MsgIcon::Critical : MsgIcon::None, QString());
+}
+
+void FormMain::Command_ArbPoint_Click() {
+    m_entry->setPoint(*Text_ArbLineStartX, *Text_ArbLineStartY, *Text_ArbLineStopX,
+                      *Text_ArbLineStopY);
+}
+
+void FormMain::Command_ArbLine_Click() {
+    m_entry->setLine();
+}
+
+void FormMain::commitPendingLength() {
+    // A shortcut does not move the focus, so an edit in the length field may still be open.
+    if (Text_Arb_Length->isEditingLook()) {
+        int key = kKeyEnter;
+        m_entry->lengthKeyPress(*Text_Arb_Length, key);
+    }
+}
+
+void FormMain::mnuFileSave_Click() {
+    commitPendingLength();
+    const QString name = m_prompts->saveFileName(QStringLiteral("Waveform data file(*.txt)"));
+    if (name.isEmpty())
+        return;
+    const QString why = writeWaveFile(name, Text_Arb_Length->text(), m_store);
+    if (!why.isEmpty())
+        m_prompts->message(QStringLiteral("Save failure!\nPlease Retry.\n\n") + why,
+                           MsgIcon::Exclamation, QStringLiteral("ERROR!"));
+}
+
+void FormMain::mnuFileOpen_Click() {
+    const QString name = m_prompts->openFileName(QStringLiteral("WaveForm Data File(*.txt)"));
+    if (name.isEmpty())
+        return;
+    if (!hasWaveFileExtension(name)) {
+        m_prompts->message(QStringLiteral("No data file.\nPlease open."), MsgIcon::Exclamation,
+                           QStringLiteral("ERROR!"));
+        return;
+    }
+    const WaveFileContent content = readWaveFile(name);
+    if (!content.error.isEmpty()) {
+        m_prompts->message(QStringLiteral("Cannot open %1\n%2").arg(name, content.error),
+                           MsgIcon::Exclamation, QStringLiteral("ERROR!"));
+        return;
+    }
+    if (content.lengthLimited)
+        say(lengthMessage(), true);
+    m_store.ArbLength = static_cast<float>(content.length);
+    Text_Arb_Length->setText(QString::number(content.length));
+    std::copy(content.samples.begin(), content.samples.end(), m_store.ArbData.begin());
     afterStoreChange();
 }
 

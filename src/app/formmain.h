@@ -1,5 +1,6 @@
 #pragma once
 
+#include "editor/entryrules.h"
 #include "editor/store.h"
 #include "editor/waveeditor.h"
 #include "prompts.h"
@@ -21,18 +22,19 @@ class QScrollBar;
 namespace ww {
 
 class CanvasWidget;
+class EntryField;
 
 // What the main window is built with; tests replace the screen, the dialogs and the exit.
 struct FormMainOptions {
     ScreenInfo screen = primaryScreenInfo();
-    Prompts* prompts = nullptr;     // null: real dialogs
+    Prompts* prompts = nullptr;        // null: real dialogs
     std::function<void()> exitProgram; // null: end the application
 };
 
 // The main window: owner of the shared program state, the canvas and every command.
 class FormMain : public QMainWindow {
     Q_OBJECT
-public:
+  public:
     explicit FormMain(FormMainOptions options = {}, QWidget* parent = nullptr);
     ~FormMain() override;
 
@@ -58,6 +60,15 @@ public:
     void mnuStandardUpRamp_Click();
     void mnuStandardDownRamp_Click();
     void VScroll_ArbNumber_Change(int value);
+    void Command_ArbPoint_Click();
+    void Command_ArbLine_Click();
+    void mnuFileOpen_Click();
+    void mnuFileSave_Click();
+
+    EntryRules& entry() { return *m_entry; }
+    Prompts& prompts() { return *m_prompts; }
+    // Shows a message with the program's title (critical icon or none).
+    void say(const QString& text, bool critical);
 
     // Controls, named as the program names them.
     CanvasWidget* Picture_Arb = nullptr;
@@ -66,11 +77,11 @@ public:
     QLabel* Label_ArbNumber = nullptr;
     QLabel* LblArbCurrentXPoint = nullptr;
     QLabel* LblArbCurrentYPoint = nullptr;
-    QLineEdit* Text_Arb_Length = nullptr;
-    QLineEdit* Text_ArbLineStartX = nullptr;
-    QLineEdit* Text_ArbLineStartY = nullptr;
-    QLineEdit* Text_ArbLineStopX = nullptr;
-    QLineEdit* Text_ArbLineStopY = nullptr;
+    EntryField* Text_Arb_Length = nullptr;
+    EntryField* Text_ArbLineStartX = nullptr;
+    EntryField* Text_ArbLineStartY = nullptr;
+    EntryField* Text_ArbLineStopX = nullptr;
+    EntryField* Text_ArbLineStopY = nullptr;
     QPushButton* Command_ArbPoint = nullptr;
     QPushButton* Command_ArbLine = nullptr;
     QPushButton* Command_ArbWaveCls = nullptr;
@@ -80,11 +91,11 @@ public:
     std::array<QLabel*, 11> Label_Y_coordinate{};
     std::array<QLabel*, 11> Label_X_coordinate{};
 
-protected:
+  protected:
     void closeEvent(QCloseEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
 
-private:
+  private:
     void buildControls();
     void buildMenus();
     void Form_Load();
@@ -92,12 +103,14 @@ private:
     void placeAxisLabels(const ViewState& view);
     void applyScrollRange(const ScrollRange& range);
     void afterStoreChange(); // every change of the store ends with a full redraw
+    void commitPendingLength();
 
     FormMainOptions m_options;
     std::unique_ptr<QtPrompts> m_ownPrompts;
     Prompts* m_prompts = nullptr;
     WaveStore m_store;
     std::unique_ptr<WaveEditor> m_editor;
+    std::unique_ptr<EntryRules> m_entry;
     TwipsLayout m_layout;
     ScreenScale m_scale;
     QRectF m_formTwips;

@@ -12,7 +12,7 @@ enum class MsgIcon { None, Critical, Exclamation, Information };
 // Every message box, input box and file dialog of the program goes through this layer, so
 // tests can answer it and read what was said without a modal box blocking them.
 class Prompts {
-public:
+  public:
     virtual ~Prompts() = default;
     // Title empty: the application title.
     virtual void message(const QString& text, MsgIcon icon, const QString& title) = 0;
@@ -26,7 +26,7 @@ public:
 
 // The real dialogs.
 class QtPrompts : public Prompts {
-public:
+  public:
     explicit QtPrompts(QWidget* parent = nullptr) : m_parent(parent) {}
     void setParent(QWidget* parent) { m_parent = parent; }
 
@@ -36,7 +36,7 @@ public:
     QString openFileName(const QString& filter) override;
     QString saveFileName(const QString& filter) override;
 
-private:
+  private:
     QWidget* m_parent;
 };
 

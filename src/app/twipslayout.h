@@ -25,7 +25,7 @@ ScreenScale screenScaleFor(QSize workArea);
 
 // The controls of one window with their design geometry; FitFormToScreen scales them all.
 class TwipsLayout {
-public:
+  public:
     void add(QWidget* control, double left, double top, double width, double height);
     // Scales every control and its font, and places it in pixels.
     void fit(const ScreenScale& scale);
@@ -34,7 +34,7 @@ public:
     QRectF twips(const QWidget* control) const;
     static QRect toPixels(const QRectF& twips);
 
-private:
+  private:
     struct Entry {
         QWidget* control;
         QRectF design;

@@ -83,8 +83,7 @@ void CanvasImage::drawLine(double x1, double y1, double x2, double y2, QRgb colo
     double px0 = limitFar(m_map.pixelX(x1)), py0 = limitFar(m_map.pixelY(y1));
     double px1 = limitFar(m_map.pixelX(x2)), py1 = limitFar(m_map.pixelY(y2));
     // Clip against the image grown by half a pixel, so that rounding keeps edge pixels.
-    if (!clipSegment(px0, py0, px1, py1, -0.5, -0.5, m_image.width() - 0.5,
-                     m_image.height() - 0.5))
+    if (!clipSegment(px0, py0, px1, py1, -0.5, -0.5, m_image.width() - 0.5, m_image.height() - 0.5))
         return;
     plotLine(toPixel(px0), toPixel(py0), toPixel(px1), toPixel(py1), color);
 }

@@ -15,7 +15,7 @@ constexpr QRgb kBackgroundColor = 0xff000000u; // 0, 0, 0
 // code, so that the widget only blits the image; lines are rasterised directly into the image
 // (one pixel wide, no smoothing) which keeps a full redraw of 16001 segments cheap.
 class CanvasImage {
-public:
+  public:
     explicit CanvasImage(QSize pixels = QSize(559, 261));
 
     void resize(QSize pixels);
@@ -35,7 +35,7 @@ public:
     // Area touched since the last call; lets the widget update only what changed.
     QRect takeDirty();
 
-private:
+  private:
     void plotLine(int x0, int y0, int x1, int y1, QRgb color);
     void markDirty(const QRect& r) { m_dirty |= r; }
 

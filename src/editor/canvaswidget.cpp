@@ -5,8 +5,7 @@
 
 namespace ww {
 
-CanvasWidget::CanvasWidget(WaveEditor& editor, QWidget* parent)
-    : QFrame(parent), m_editor(editor) {
+CanvasWidget::CanvasWidget(WaveEditor& editor, QWidget* parent) : QFrame(parent), m_editor(editor) {
     setFrameStyle(QFrame::Panel | QFrame::Sunken);
     setLineWidth(2);
     setMouseTracking(true);

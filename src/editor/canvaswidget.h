@@ -10,7 +10,7 @@ namespace ww {
 // user coordinates for freehand drawing.
 class CanvasWidget : public QFrame {
     Q_OBJECT
-public:
+  public:
     explicit CanvasWidget(WaveEditor& editor, QWidget* parent = nullptr);
 
     // Widget pixel position -> canvas user coordinates.
@@ -18,17 +18,17 @@ public:
     // Canvas user coordinates -> widget pixel position (the pixel the sample is drawn on).
     QPoint toWidget(double userX, double userY) const;
 
-signals:
+  signals:
     void pressed(); // before a press is handled, so the window can move the focus first
 
-protected:
+  protected:
     void paintEvent(QPaintEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
 
-private:
+  private:
     WaveEditor& m_editor;
 };
 

@@ -64,9 +64,9 @@ void scrollTo(ViewState& v, int start) {
 CanvasScale canvasScaleFor(const ViewState& v) {
     CanvasScale s;
     s.CanvasLeft = static_cast<float>(v.ViewStart);
-    s.CanvasRight = static_cast<float>(static_cast<double>(static_cast<float>(v.ViewSpan) +
-                                                          static_cast<float>(v.ViewStart)) +
-                                      v.ViewSpan / 550.0);
+    s.CanvasRight = static_cast<float>(
+        static_cast<double>(static_cast<float>(v.ViewSpan) + static_cast<float>(v.ViewStart)) +
+        v.ViewSpan / 550.0);
     s.CanvasTop = 2000000.0f / 2.0f;
     s.CanvasBottom = -2000000.0f / 2.0f - 7600.0f;
     return s;

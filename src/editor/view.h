@@ -45,7 +45,7 @@ CanvasScale canvasScaleFor(const ViewState& v);
 // top-left corner, (width, height) lies just past the bottom-right one. Mouse positions and
 // drawing go through this one mapping, so a click on a drawn sample addresses that sample.
 class CanvasMapping {
-public:
+  public:
     CanvasMapping() = default;
     CanvasMapping(const CanvasScale& scale, QSize pixels) : m_scale(scale), m_size(pixels) {}
 
@@ -60,7 +60,7 @@ public:
     const CanvasScale& scale() const { return m_scale; }
     QSize size() const { return m_size; }
 
-private:
+  private:
     CanvasScale m_scale;
     QSize m_size{1, 1};
 };

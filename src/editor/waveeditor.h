@@ -14,7 +14,7 @@ namespace ww {
 // (position readout, axis labels, scroll bar) through signals; it owns no widget.
 class WaveEditor : public QObject {
     Q_OBJECT
-public:
+  public:
     explicit WaveEditor(WaveStore& store, QObject* parent = nullptr);
 
     WaveStore& store() { return m_store; }
@@ -51,13 +51,13 @@ public:
     // The neighbour count of a drawing step: extra segments repainted on each side.
     int neighbourCount() const { return (m_view.ViewSpan - 1) / 550; }
 
-signals:
+  signals:
     void currentPositionChanged(const QString& x, const QString& y);
     void gridRepainted(const ViewState& view); // the axis labels follow the view
     void scrollRangeChanged(const ScrollRange& range);
     void canvasChanged();
 
-private:
+  private:
     void eraseColumns(int a, int b);
 
     WaveStore& m_store;

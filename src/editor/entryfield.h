@@ -1,0 +1,49 @@
+#pragma once
+
+#include "entryrules.h"
+
+#include <QLineEdit>
+#include <functional>
+
+namespace ww {
+
+// A single-line number field: hands every typed character to its key handler (which may
+// cancel it), commits on Enter and on losing the focus, and shows the editing look (white on
+// blue) from the first change until the next commit.
+class EntryField : public QLineEdit, public TextBox {
+    Q_OBJECT
+  public:
+    explicit EntryField(QWidget* parent = nullptr);
+
+    std::function<void(int& key)> keyPress;
+
+    bool hasFocusFlag() const { return m_focused; }
+    bool isEditingLook() const { return m_editingLook; }
+    // The commit that losing the focus runs.
+    void LostFocus();
+
+    // TextBox
+    QString text() const override { return QLineEdit::text(); }
+    void setText(const QString& text) override;
+    int selStart() const override;
+    int selLength() const override;
+    void setCaret(int position) override;
+    void markEditing() override;
+    void markNormal() override;
+
+  protected:
+    void keyPressEvent(QKeyEvent* event) override;
+    void focusInEvent(QFocusEvent* event) override;
+    void focusOutEvent(QFocusEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+
+  private:
+    bool m_focused = false;
+    bool m_editingLook = false;
+    bool m_selectOnPress = false;
+};
+
+// The character code a key press delivers, 0 when it delivers none (arrows, Delete, Tab...).
+int characterCode(const QKeyEvent* event);
+
+} // namespace ww

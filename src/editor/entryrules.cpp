@@ -1,0 +1,234 @@
+#include "entryrules.h"
+
+#include "numbers.h"
+#include "waveeditor.h"
+
+#include <cmath>
+#include <cstdio>
+
+namespace ww {
+
+namespace {
+bool isDigit(int key) {
+    return key >= '0' && key <= '9';
+}
+
+QString lengthText(std::int32_t n) {
+    return QString::number(n);
+}
+} // namespace
+
+QString formatThreeDecimals(double v) {
+    if (!std::isfinite(v))
+        v = 0.0;
+    double r = std::round(v * 1000.0) / 1000.0; // the pattern rounds half away from zero
+    if (r == 0.0)
+        r = 0.0;
+    char buf[64];
+    std::snprintf(buf, sizeof buf, "%.3f", r);
+    return QString::fromLatin1(buf);
+}
+
+QString lengthMessage() {
+    return QStringLiteral("Arbitrary length from ") + QString::number(kMinLength) +
+           QStringLiteral(" to ") + QString::number(kMaxLength) + QStringLiteral(" ");
+}
+
+std::int32_t LimitArbLength(std::int32_t n, const Say& say) {
+    if (n > kMaxLength) {
+        say(lengthMessage(), true);
+        return kMaxLength;
+    }
+    if (n < kMinLength) {
+        say(lengthMessage(), true);
+        return kMinLength;
+    }
+    return n;
+}
+
+std::optional<std::int32_t> parseWholeNumber(const QString& text) {
+    const QString t = text.trimmed();
+    bool ok = false;
+    const qlonglong v = t.toLongLong(&ok, 10);
+    if (!ok || v > 2147483647LL || v < -2147483648LL)
+        return std::nullopt;
+    return static_cast<std::int32_t>(v);
+}
+
+std::optional<float> parseSingle(const QString& text) {
+    QString t = text.trimmed();
+    t.replace(QLatin1Char(','), QLatin1Char('.'));
+    if (t.isEmpty() || t.contains(QLatin1Char('e'), Qt::CaseInsensitive))
+        return std::nullopt;
+    bool ok = false;
+    const double v = t.toDouble(&ok);
+    if (!ok || !std::isfinite(v) || std::abs(v) > 3.4028234663852886e38)
+        return std::nullopt;
+    return static_cast<float>(v);
+}
+
+QString ToggleMinusSign(const QString& text) {
+    if (text.startsWith(QLatin1Char('-')))
+        return text.mid(1);
+    return QLatin1Char('-') + text;
+}
+
+bool CheckEntryPosition(const QString& text, int caret, const Say& say) {
+    if (text.startsWith(QLatin1Char('-')) && caret == 0) {
+        say(QStringLiteral("Can not enter radix point at current position!"), false);
+        return false;
+    }
+    return true;
+}
+
+bool CheckRadixPoint(const QString& text, int caret, const Say& say) {
+    const bool r = CheckEntryPosition(text, caret, say);
+    if (r && text.contains(QLatin1Char('.'))) {
+        say(QStringLiteral("Can not enter radix point!"), false);
+        return false;
+    }
+    return r;
+}
+
+EntryRules::EntryRules(WaveStore& store, WaveEditor& editor, Say say)
+    : m_store(store), m_editor(editor), m_say(std::move(say)) {}
+
+std::int32_t EntryRules::LimitCoordinateX(std::int32_t x) {
+    const std::int32_t m = toInt32(m_store.ArbLength) - 1;
+    if (x > m || x < 0) {
+        m_say(QStringLiteral("Coordinate X: From ") + QStringLiteral("0") + QStringLiteral(" to ") +
+                  QString::number(m),
+              true);
+        return x > m ? m : 0;
+    }
+    return x;
+}
+
+QString EntryRules::LimitCoordinateY(float y) {
+    const QString tail =
+        formatThreeDecimals(-1.0) + QStringLiteral(" to ") + formatThreeDecimals(1.0);
+    double used = y;
+    if (y > 1.0f) {
+        m_say(QStringLiteral("Coordinate Y: From ") + tail, true);
+        used = 1.0;
+    } else if (y < -1.0f) {
+        m_say(QStringLiteral("Coordinate Y: From") + tail, true);
+        used = -1.0;
+    }
+    return formatThreeDecimals(used);
+}
+
+void EntryRules::commitLength(TextBox& box) {
+    if (box.text().isEmpty())
+        box.setText(QStringLiteral("2001"));
+    const std::optional<std::int32_t> n = parseWholeNumber(box.text());
+    if (!n) {
+        // Not a number (pasted text, too many digits): keep the committed length.
+        box.setText(lengthText(toInt32(m_store.ArbLength)));
+        box.markNormal();
+        return;
+    }
+    box.setText(lengthText(LimitArbLength(*n, m_say)));
+    m_store.ArbLength = box.text().toFloat();
+    box.markNormal();
+    const int anchor = m_editor.DrawAnchorX;
+    m_editor.DrawWaveAll();
+    m_editor.DrawAnchorX = anchor;
+}
+
+void EntryRules::lengthKeyPress(TextBox& box, int& key) {
+    box.markEditing();
+    if (key == kKeyEnter) {
+        commitLength(box);
+        key = 0;
+        return;
+    }
+    if (key != kKeyBackspace && !isDigit(key))
+        key = 0;
+}
+
+void EntryRules::xKeyPress(TextBox& box, int& key, std::int32_t& committed) {
+    box.markEditing();
+    if (key == kKeyEnter) {
+        if (box.text().isEmpty())
+            box.setText(QStringLiteral("0"));
+        const std::optional<std::int32_t> x = parseWholeNumber(box.text());
+        if (!x) {
+            box.setText(lengthText(committed));
+            box.markNormal();
+            return;
+        }
+        box.setText(lengthText(LimitCoordinateX(*x)));
+        committed = *parseWholeNumber(box.text());
+        box.markNormal();
+        return;
+    }
+    if (key != kKeyBackspace && !isDigit(key)) {
+        key = 0;
+        m_say(QStringLiteral("Positive Integer Only!"), false);
+    }
+}
+
+void EntryRules::yKeyPress(TextBox& box, int& key, float& committed) {
+    box.markEditing();
+    if (box.selLength() > 0) {
+        const QString t = box.text();
+        const int s = box.selStart();
+        box.setText(t.left(s) + t.mid(s + box.selLength()));
+        box.setCaret(s);
+    }
+    const QString text = box.text();
+    const int caret = box.selStart();
+    if (key == kKeyEnter) {
+        if (text.isEmpty())
+            box.setText(QStringLiteral("0"));
+        const std::optional<float> y = parseSingle(box.text());
+        if (!y) {
+            box.setText(formatThreeDecimals(committed));
+        } else {
+            box.setText(LimitCoordinateY(*y));
+            committed = *parseSingle(box.text());
+        }
+        box.setCaret(box.text().size());
+        box.markNormal();
+        key = 0;
+    } else if (key == kKeyMinus) {
+        const QString t = ToggleMinusSign(text);
+        box.setText(t);
+        box.setCaret(t.startsWith(QLatin1Char('-')) ? 1 : 0);
+        key = 0;
+    } else if (key == kKeyPoint) {
+        if (!CheckRadixPoint(text, caret, m_say))
+            key = 0;
+    } else if (isDigit(key)) {
+        if (!CheckEntryPosition(text, caret, m_say))
+            key = 0;
+    } else if (key != kKeyBackspace) {
+        key = 0;
+        m_say(QStringLiteral("Number Only!"), false);
+    }
+}
+
+void EntryRules::setPoint(TextBox& startX, TextBox& startY, TextBox& stopX, TextBox& stopY) {
+    m_store.ArbData[static_cast<std::size_t>(WaveStore::clampIndex(ArbLineStartX))] = ArbLineStartY;
+    stopY.setText(startY.text());
+    stopX.setText(startX.text());
+    ArbLineStopY = parseSingle(startY.text()).value_or(ArbLineStartY);
+    ArbLineStopX = parseWholeNumber(stopX.text()).value_or(ArbLineStartX);
+    m_editor.DrawWaveAll();
+}
+
+void EntryRules::setLine() {
+    const int sx = WaveStore::clampIndex(ArbLineStartX);
+    const int ex = WaveStore::clampIndex(ArbLineStopX);
+    m_store.ArbData[sx] = ArbLineStartY;
+    if (sx < ex) {
+        const double dy = static_cast<double>(ArbLineStopY) - ArbLineStartY;
+        for (int i = sx; i <= ex; ++i)
+            m_store.ArbData[i] =
+                static_cast<float>(dy * (i - sx) / (ex - sx) + static_cast<double>(ArbLineStartY));
+    }
+    m_editor.DrawWaveAll();
+}
+
+} // namespace ww
