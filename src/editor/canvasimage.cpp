@@ -48,7 +48,7 @@ bool clipSegment(double& x0, double& y0, double& x1, double& y1, double xmin, do
     return true;
 }
 
-int toPixel(double v) {
+inline int toPixel(double v) {
     return static_cast<int>(std::floor(v + 0.5));
 }
 } // namespace
@@ -62,7 +62,7 @@ void CanvasImage::resize(QSize pixels) {
     m_image = QImage(pixels, QImage::Format_RGB32);
     m_image.fill(kBackgroundColor);
     m_map = CanvasMapping(m_map.scale(), pixels);
-    m_dirty = m_image.rect();
+    markDirty(0, 0, m_image.width() - 1, m_image.height() - 1);
 }
 
 void CanvasImage::setScale(const CanvasScale& scale) {
@@ -71,7 +71,7 @@ void CanvasImage::setScale(const CanvasScale& scale) {
 
 void CanvasImage::clear() {
     m_image.fill(kBackgroundColor);
-    markDirty(m_image.rect());
+    markDirty(0, 0, m_image.width() - 1, m_image.height() - 1);
 }
 
 void CanvasImage::drawSegment(int x1, float y1, int x2, float y2, QRgb color) {
@@ -88,17 +88,83 @@ void CanvasImage::drawLine(double x1, double y1, double x2, double y2, QRgb colo
     plotLine(toPixel(px0), toPixel(py0), toPixel(px1), toPixel(py1), color);
 }
 
+void CanvasImage::drawTrace(int first, const float* values, int count, QRgb color) {
+    if (count <= 0)
+        return;
+    const double w = m_image.width() - 0.5, h = m_image.height() - 0.5;
+    auto inside = [&](double px, double py) {
+        return px >= -0.5 && px <= w && py >= -0.5 && py <= h;
+    };
+    QRgb* const bits = reinterpret_cast<QRgb*>(m_image.bits());
+    const qsizetype stride = m_image.bytesPerLine() / static_cast<qsizetype>(sizeof(QRgb));
+    // The open vertical run: column runX, rows runTop..runBottom.
+    int runX = 0, runTop = 0, runBottom = -1;
+    auto flush = [&] {
+        for (int y = runTop; y <= runBottom; ++y)
+            bits[y * stride + runX] = color;
+        if (runTop <= runBottom)
+            markDirty(runX, runTop, runX, runBottom);
+        runBottom = runTop - 1;
+    };
+
+    double prevX = m_map.pixelX(first);
+    double prevY = m_map.pixelY(static_cast<double>(values[0]) * 1000000.0);
+    bool prevInside = inside(prevX, prevY);
+    int px = toPixel(prevX), py = toPixel(prevY);
+    for (int k = 1; k < count; ++k) {
+        const double curX = m_map.pixelX(first + k);
+        const double curY = m_map.pixelY(static_cast<double>(values[k]) * 1000000.0);
+        const bool curInside = inside(curX, curY);
+        const int cx = toPixel(curX), cy = toPixel(curY);
+        if (!(prevInside && curInside)) {
+            flush();
+            drawSegment(first + k - 1, values[k - 1], first + k, values[k], color);
+        } else if (cx == px) {
+            const int top = std::min(py, cy), bottom = std::max(py, cy);
+            if (runTop > runBottom || runX != cx) {
+                flush();
+                runX = cx;
+                runTop = top;
+                runBottom = bottom;
+            } else {
+                runTop = std::min(runTop, top);
+                runBottom = std::max(runBottom, bottom);
+            }
+        } else {
+            flush();
+            plotLine(px, py, cx, cy, color);
+        }
+        prevInside = curInside;
+        px = cx;
+        py = cy;
+    }
+    flush();
+}
+
 void CanvasImage::plotLine(int x0, int y0, int x1, int y1, QRgb color) {
+    // Always from the left end, so a segment looks the same whichever way it was given.
+    if (x1 < x0 || (x1 == x0 && y1 < y0)) {
+        std::swap(x0, x1);
+        std::swap(y0, y1);
+    }
     const int w = m_image.width(), h = m_image.height();
+    // One detach check per line, not per pixel.
+    QRgb* const bits = reinterpret_cast<QRgb*>(m_image.bits());
+    const qsizetype stride = m_image.bytesPerLine() / static_cast<qsizetype>(sizeof(QRgb));
+    if (x0 == x1 && y0 == y1) {
+        // Dense waveforms draw many segments no longer than a pixel.
+        if (x0 >= 0 && x0 < w && y0 >= 0 && y0 < h)
+            bits[y0 * stride + x0] = color;
+        markDirty(x0, y0, x0, y0);
+        return;
+    }
     const int dx = std::abs(x1 - x0), sx = x0 < x1 ? 1 : -1;
     const int dy = -std::abs(y1 - y0), sy = y0 < y1 ? 1 : -1;
     int err = dx + dy;
-    markDirty(QRect(QPoint(std::min(x0, x1), std::min(y0, y1)),
-                    QPoint(std::max(x0, x1), std::max(y0, y1)))
-                  .intersected(m_image.rect()));
+    markDirty(std::min(x0, x1), std::min(y0, y1), std::max(x0, x1), std::max(y0, y1));
     for (;;) {
         if (x0 >= 0 && x0 < w && y0 >= 0 && y0 < h)
-            reinterpret_cast<QRgb*>(m_image.scanLine(y0))[x0] = color;
+            bits[y0 * stride + x0] = color;
         if (x0 == x1 && y0 == y1)
             break;
         const int e2 = 2 * err;
@@ -126,12 +192,29 @@ void CanvasImage::fillBox(double x1, double y1, double x2, double y2, QRgb color
         QRgb* line = reinterpret_cast<QRgb*>(m_image.scanLine(y));
         std::fill(line + left, line + right + 1, color);
     }
-    markDirty(QRect(QPoint(left, top), QPoint(right, bottom)));
+    markDirty(left, top, right, bottom);
+}
+
+void CanvasImage::markDirty(int left, int top, int right, int bottom) {
+    if (m_dirtyLeft > m_dirtyRight) {
+        m_dirtyLeft = left;
+        m_dirtyTop = top;
+        m_dirtyRight = right;
+        m_dirtyBottom = bottom;
+        return;
+    }
+    m_dirtyLeft = std::min(m_dirtyLeft, left);
+    m_dirtyTop = std::min(m_dirtyTop, top);
+    m_dirtyRight = std::max(m_dirtyRight, right);
+    m_dirtyBottom = std::max(m_dirtyBottom, bottom);
 }
 
 QRect CanvasImage::takeDirty() {
-    const QRect r = m_dirty;
-    m_dirty = QRect();
+    if (m_dirtyLeft > m_dirtyRight)
+        return QRect();
+    const QRect r = QRect(QPoint(m_dirtyLeft, m_dirtyTop), QPoint(m_dirtyRight, m_dirtyBottom))
+                        .intersected(m_image.rect());
+    m_dirtyRight = m_dirtyLeft - 1;
     return r;
 }
 

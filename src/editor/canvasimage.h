@@ -24,6 +24,10 @@ class CanvasImage {
     void clear();
     // One straight line between two samples: (x1, y1 * 1000000) to (x2, y2 * 1000000).
     void drawSegment(int x1, float y1, int x2, float y2, QRgb color);
+    // The trace through samples first..last (values[0] belongs to index first): the same
+    // pixels as drawing each segment on its own, but runs of segments that stay inside one
+    // pixel column are filled as one vertical span, which keeps dense waveforms cheap.
+    void drawTrace(int first, const float* values, int count, QRgb color);
     // A line in user coordinates.
     void drawLine(double x1, double y1, double x2, double y2, QRgb color);
     // A filled rectangle between two user-coordinate corners.
@@ -37,11 +41,12 @@ class CanvasImage {
 
   private:
     void plotLine(int x0, int y0, int x1, int y1, QRgb color);
-    void markDirty(const QRect& r) { m_dirty |= r; }
+    void markDirty(int left, int top, int right, int bottom);
 
     QImage m_image;
     CanvasMapping m_map;
-    QRect m_dirty;
+    // Touched area, inclusive; empty while left > right.
+    int m_dirtyLeft = 0, m_dirtyTop = 0, m_dirtyRight = -1, m_dirtyBottom = -1;
 };
 
 } // namespace ww

@@ -72,15 +72,10 @@ CanvasScale canvasScaleFor(const ViewState& v) {
     return s;
 }
 
-double CanvasMapping::pixelX(double userX) const {
-    return (userX - m_scale.CanvasLeft) * m_size.width() /
-           (static_cast<double>(m_scale.CanvasRight) - m_scale.CanvasLeft);
-}
-
-double CanvasMapping::pixelY(double userY) const {
-    return (userY - m_scale.CanvasTop) * m_size.height() /
-           (static_cast<double>(m_scale.CanvasBottom) - m_scale.CanvasTop);
-}
+CanvasMapping::CanvasMapping(const CanvasScale& scale, QSize pixels)
+    : m_scale(scale), m_size(pixels),
+      m_pxPerX(pixels.width() / (static_cast<double>(scale.CanvasRight) - scale.CanvasLeft)),
+      m_pxPerY(pixels.height() / (static_cast<double>(scale.CanvasBottom) - scale.CanvasTop)) {}
 
 double CanvasMapping::userX(double px) const {
     return m_scale.CanvasLeft +

@@ -47,10 +47,10 @@ CanvasScale canvasScaleFor(const ViewState& v);
 class CanvasMapping {
   public:
     CanvasMapping() = default;
-    CanvasMapping(const CanvasScale& scale, QSize pixels) : m_scale(scale), m_size(pixels) {}
+    CanvasMapping(const CanvasScale& scale, QSize pixels);
 
-    double pixelX(double userX) const;
-    double pixelY(double userY) const;
+    double pixelX(double userX) const { return (userX - m_scale.CanvasLeft) * m_pxPerX; }
+    double pixelY(double userY) const { return (userY - m_scale.CanvasTop) * m_pxPerY; }
     double userX(double pixelX) const;
     double userY(double pixelY) const;
     // Whole-pixel position used for drawing.
@@ -63,6 +63,8 @@ class CanvasMapping {
   private:
     CanvasScale m_scale;
     QSize m_size{1, 1};
+    double m_pxPerX = 1.0; // pixels per user unit, kept to spare a division per point
+    double m_pxPerY = 1.0;
 };
 
 } // namespace ww

@@ -2,6 +2,7 @@
 
 #include "numbers.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace ww {
@@ -20,25 +21,20 @@ void WaveEditor::DrawWaveAll() {
     emit scrollRangeChanged(range);
     SetCanvasScale();
     ClearCanvas();
+    // Samples 0..ArbLength joined by straight lines; the lead-in from index -1 is clipped.
     const int n = m_store.length();
-    float prev = m_store.ArbData[0];
-    for (int i = 0; i <= n; ++i) {
-        const float cur = m_store.ArbData[i];
-        DrawSegment(i - 1, prev, i, cur, kTraceColor);
-        prev = cur;
-    }
+    DrawSegment(-1, m_store.ArbData[0], 0, m_store.ArbData[0], kTraceColor);
+    m_canvas.drawTrace(0, m_store.ArbData.data(), n + 1, kTraceColor);
     emit canvasChanged();
 }
 
 void WaveEditor::DrawWaveRange(int s, int e) {
     SetCanvasScale();
     ClearCanvas();
-    float prev = m_store.sample(s);
-    for (int i = s + 1; i <= e; ++i) {
-        const float cur = m_store.sample(i);
-        DrawSegment(i - 1, prev, i, cur, kTraceColor);
-        prev = cur;
-    }
+    s = WaveStore::clampIndex(s);
+    e = WaveStore::clampIndex(e);
+    if (e >= s + 1)
+        m_canvas.drawTrace(s, m_store.ArbData.data() + s, e - s + 1, kTraceColor);
     emit canvasChanged();
 }
 
@@ -197,23 +193,27 @@ void WaveEditor::DrawWaveMouse(float x, float y) {
 }
 
 void WaveEditor::DrawWaveRight(int x) {
+    // Segments i -> i + 1 for i = x .. x + 1 + k inside the view; at ViewEnd only the point.
     const int k = neighbourCount();
-    for (int i = x; i <= x + 1 + k; ++i) {
-        if (i < m_view.ViewEnd && i + 1 <= kStoreLastIndex)
-            DrawSegment(i, m_store.sample(i), i + 1, m_store.sample(i + 1), kTraceColor);
-        else if (i == m_view.ViewEnd)
-            DrawSegment(i, m_store.sample(i), i, m_store.sample(i), kTraceColor);
-    }
+    const int last = std::min(x + 1 + k, m_view.ViewEnd - 1);
+    const int from = std::max(x, 0);
+    if (from <= last && last + 1 <= kStoreLastIndex)
+        m_canvas.drawTrace(from, m_store.ArbData.data() + from, last + 2 - from, kTraceColor);
+    const int e = m_view.ViewEnd;
+    if (e >= x && e <= x + 1 + k && e >= 0 && e <= kStoreLastIndex)
+        DrawSegment(e, m_store.ArbData[e], e, m_store.ArbData[e], kTraceColor);
 }
 
 void WaveEditor::DrawWaveLeft(int x) {
+    // Segments i -> i - 1 for i = x down to x - 1 - k above ViewStart; at index 0 the point.
     const int k = neighbourCount();
-    for (int i = x; i >= x - 1 - k; --i) {
-        if (i > m_view.ViewStart)
-            DrawSegment(i, m_store.sample(i), i - 1, m_store.sample(i - 1), kTraceColor);
-        else if (i == 0)
-            DrawSegment(0, m_store.ArbData[0], 0, m_store.ArbData[0], kTraceColor);
-    }
+    const int lowest = std::max(x - 1 - k, m_view.ViewStart + 1);
+    const int to = std::min(x, kStoreLastIndex);
+    if (lowest <= to && lowest - 1 >= 0)
+        m_canvas.drawTrace(lowest - 1, m_store.ArbData.data() + lowest - 1, to - lowest + 2,
+                           kTraceColor);
+    if (x >= 0 && x - 1 - k <= 0)
+        DrawSegment(0, m_store.ArbData[0], 0, m_store.ArbData[0], kTraceColor);
 }
 
 } // namespace ww
