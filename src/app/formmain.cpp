@@ -4,6 +4,8 @@
 #include "editor/entryfield.h"
 #include "editor/gridlabels.h"
 #include "files/wavefile.h"
+#include "synth/arith.h"
+#include "synth/formula.h"
 #include "synth/shapes.h"
 
 #include <QAction>
@@ -239,6 +241,24 @@ void FormMain::buildMenus() {
     item(std, QStringLiteral("&Negative Ramp"), n("mnuStandardDownRamp"),
          [this] { mnuStandardDownRamp_Click(); });
 
+    QMenu* math = menu(nullptr, QStringLiteral("&Math Waveform"), "mnuWave");
+    item(math, QStringLiteral("&Add"), n("mnuWaveAdd"), [this] { mnuWaveAdd_Click(); });
+    item(math, QStringLiteral("&Subtract"), n("mnuWaveDec"), [this] { mnuWaveDec_Click(); });
+    item(math, QStringLiteral("Symmetry of &X-axis"), n("mnuWaveXSymm"),
+         [this] { mnuWaveXSymm_Click(); });
+    item(math, QStringLiteral("Symmetry of &Y-axis"), n("mnuWaveYSymm"),
+         [this] { mnuWaveYSymm_Click(); });
+    item(math, QStringLiteral("Amplitude &Divide"), n("mnuWaveAmplDiv"),
+         [this] { mnuWaveAmplDiv_Click(); });
+    item(math, QStringLiteral("Amplitude &Muitiply"), n("mnuWaveAmplMul"),
+         [this] { mnuWaveAmplMul_Click(); });
+    item(math, QStringLiteral("Amplitude &Normalize"), n("mnuWaveAmplZoomIn"),
+         [this] { mnuWaveAmplZoomIn_Click(); });
+    item(math, QStringLiteral("&Frequency Multiply"), n("mnuWaveFreqMul"),
+         [this] { mnuWaveFreqMul_Click(); });
+    item(math, QStringLiteral("F&ormula of Sine Add"), n("mnuWaveSinAddFormula"),
+         [this] { mnuWaveSinAddFormula_Click(); });
+
     QMenu* view = menu(nullptr, QStringLiteral("&View"), "mnuArb");
     item(view, QStringLiteral("Zoom &In"), n("mnuArbZoomin"), [this] { mnuArbZoomin_Click(); });
     item(view, QStringLiteral("Zoom &Out"), n("mnuArbZoomout"), [this] { mnuArbZoomout_Click(); });
@@ -433,6 +453,104 @@ void FormMain::mnuFileOpen_Click() {
     Text_Arb_Length->setText(QString::number(content.length));
     std::copy(content.samples.begin(), content.samples.end(), m_store.ArbData.begin());
     afterStoreChange();
+}
+
+void FormMain::mixWithFileCommand(bool subtract) {
+    const QString name = m_prompts->openFileName(QStringLiteral("Waveform data file(*.txt)"));
+    if (name.isEmpty())
+        return;
+    if (!hasWaveFileExtension(name)) {
+        m_prompts->message(subtract ? QStringLiteral("No file!\nPlese open")
+                                    : QStringLiteral("No file!\nPlease open"),
+                           MsgIcon::Exclamation, QStringLiteral("ERROR!"));
+        return;
+    }
+    const WaveFileContent content = readWaveFile(name, WaveFileUse::Mix);
+    if (!content.error.isEmpty()) {
+        m_prompts->message(QStringLiteral("Cannot open %1\n%2").arg(name, content.error),
+                           MsgIcon::Exclamation, QStringLiteral("ERROR!"));
+        return;
+    }
+    if (content.lengthLimited)
+        say(lengthMessage(), true);
+    mixWithFile(m_store, content.samples, content.length, subtract);
+    Text_Arb_Length->setText(QString::number(m_store.length()));
+    afterStoreChange();
+}
+
+void FormMain::mnuWaveXSymm_Click() {
+    symmetryX(m_store);
+    afterStoreChange();
+}
+
+void FormMain::mnuWaveYSymm_Click() {
+    symmetryY(m_store);
+    afterStoreChange();
+}
+
+std::optional<QString> FormMain::askFactor(const QString& line1, const QString& line2,
+                                           const QString& title) {
+    return m_prompts->input(line1 + QLatin1Char('\n') + line2, title, QStringLiteral("2"));
+}
+
+void FormMain::mnuWaveAmplDiv_Click() {
+    const QString title = QStringLiteral("Amplitude divide");
+    const float d = factorFromAnswer(
+        askFactor(QStringLiteral("Please enter divisor,"), QStringLiteral("(divisor>=1)"), title));
+    if (!amplitudeDivide(m_store, d)) {
+        m_prompts->message(QStringLiteral("ERROR! divisor<1"), MsgIcon::Critical, title);
+        return;
+    }
+    afterStoreChange();
+}
+
+void FormMain::mnuWaveAmplMul_Click() {
+    const QString title = QStringLiteral("Amplitude multiply");
+    const float m = factorFromAnswer(askFactor(QStringLiteral("Please enter multiplier,"),
+                                               QStringLiteral("(multiplier>=1)"), title));
+    if (!amplitudeMultiply(m_store, m)) {
+        m_prompts->message(QStringLiteral("ERROR！multiplier<1"), MsgIcon::Critical, title);
+        return;
+    }
+    afterStoreChange();
+}
+
+void FormMain::mnuWaveAmplZoomIn_Click() {
+    if (amplitudeNormalize(m_store))
+        afterStoreChange();
+}
+
+void FormMain::mnuWaveFreqMul_Click() {
+    const QString title = QStringLiteral("Frequency multiply");
+    const int k = coefficientFromAnswer(askFactor(QStringLiteral("Please enter coefficient,"),
+                                                  QStringLiteral("(coefficient>=1)"), title));
+    if (!frequencyMultiply(m_store, k)) {
+        m_prompts->message(QStringLiteral("ERROR！coefficient<1"), MsgIcon::Critical, title);
+        return;
+    }
+    afterStoreChange();
+}
+
+void FormMain::mnuWaveSinAddFormula_Click() {
+    const QString title = QStringLiteral("Formula of Sine Add");
+    const std::optional<QString> answer = m_prompts->input(
+        QStringLiteral("Formula of Sine Add,\nThe amplitude of first Sine waveform is 1, "
+                       "independent variable is x,ω = 1"),
+        title, QStringLiteral("sinx+0.5sin2x"));
+    const FormulaParse parsed = parseSineSum(answer.value_or(QString()));
+    if (parsed.error == FormulaError::Empty) {
+        m_prompts->message(QStringLiteral("Wrong Formula！"), MsgIcon::Critical, title);
+        return;
+    }
+    if (parsed.error != FormulaError::None ||
+        applySineSum(m_store, parsed.terms) != FormulaError::None) {
+        m_prompts->message(QStringLiteral("Wrong Formula！"), MsgIcon::Critical,
+                           QStringLiteral("Enter Formula"));
+        return;
+    }
+    // The length field commits the new length, which redraws.
+    Text_Arb_Length->setText(QString::number(m_store.length()));
+    Text_Arb_Length->LostFocus();
 }
 
 void FormMain::VScroll_ArbNumber_Change(int value) {

@@ -64,6 +64,15 @@ class FormMain : public QMainWindow {
     void Command_ArbLine_Click();
     void mnuFileOpen_Click();
     void mnuFileSave_Click();
+    void mnuWaveAdd_Click() { mixWithFileCommand(false); }
+    void mnuWaveDec_Click() { mixWithFileCommand(true); }
+    void mnuWaveXSymm_Click();
+    void mnuWaveYSymm_Click();
+    void mnuWaveAmplDiv_Click();
+    void mnuWaveAmplMul_Click();
+    void mnuWaveAmplZoomIn_Click();
+    void mnuWaveFreqMul_Click();
+    void mnuWaveSinAddFormula_Click();
 
     EntryRules& entry() { return *m_entry; }
     Prompts& prompts() { return *m_prompts; }
@@ -104,6 +113,9 @@ class FormMain : public QMainWindow {
     void applyScrollRange(const ScrollRange& range);
     void afterStoreChange(); // every change of the store ends with a full redraw
     void commitPendingLength();
+    void mixWithFileCommand(bool subtract);
+    std::optional<QString> askFactor(const QString& line1, const QString& line2,
+                                     const QString& title);
 
     FormMainOptions m_options;
     std::unique_ptr<QtPrompts> m_ownPrompts;

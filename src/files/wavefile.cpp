@@ -65,7 +65,7 @@ bool parseFileNumber(QByteArrayView text, double& value) {
     return true;
 }
 
-WaveFileContent parseWaveFile(const QByteArray& bytes) {
+WaveFileContent parseWaveFile(const QByteArray& bytes, WaveFileUse use) {
     WaveFileContent c;
     qsizetype pos = 0;
     auto nextLine = [&](QByteArrayView& line) {
@@ -92,9 +92,13 @@ WaveFileContent parseWaveFile(const QByteArray& bytes) {
         return c;
     }
     const double rounded = roundHalfEven(c.lengthValue);
-    if (rounded > kMaxLength || rounded < kMinLength) {
+    const int lowest = use == WaveFileUse::Open ? kMinLength : 0;
+    if (rounded > kMaxLength) {
         c.lengthLimited = true;
-        c.length = rounded > kMaxLength ? kMaxLength : kMinLength;
+        c.length = kMaxLength;
+    } else if (rounded < lowest) {
+        c.lengthLimited = use == WaveFileUse::Open;
+        c.length = lowest;
     } else {
         c.length = static_cast<int>(rounded);
     }
@@ -113,7 +117,7 @@ WaveFileContent parseWaveFile(const QByteArray& bytes) {
     return c;
 }
 
-WaveFileContent readWaveFile(const QString& path) {
+WaveFileContent readWaveFile(const QString& path, WaveFileUse use) {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) {
         WaveFileContent c;
@@ -132,7 +136,7 @@ WaveFileContent readWaveFile(const QString& path) {
         c.error = file.errorString();
         return c;
     }
-    return parseWaveFile(bytes);
+    return parseWaveFile(bytes, use);
 }
 
 } // namespace ww

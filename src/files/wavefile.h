@@ -20,20 +20,24 @@ QString writeWaveFile(const QString& path, const QString& lengthText, const Wave
 bool hasWaveFileExtension(const QString& name);
 
 struct WaveFileContent {
-    QString error;            // empty when the file can be used
-    double lengthValue = 0.0; // the number on line 1
-    int length = 0;           // rounded and held to 4..16000
-    bool lengthLimited = false;
+    QString error;              // empty when the file can be used
+    double lengthValue = 0.0;   // the number on line 1
+    int length = 0;             // rounded and held to the range of the use
+    bool lengthLimited = false; // the range changed it: the length message is due
     std::vector<float> samples; // exactly `length` values; an early end leaves 0.0
 };
+
+// What the file is read for: File > Open holds the length to 4..16000; Add and Subtract take
+// it as it stands, but never more than the store holds (16000).
+enum class WaveFileUse { Open, Mix };
 
 // Reads and checks the whole file before anything is changed. The first empty line or the
 // end of the file ends the samples (the rest are 0.0); lines after the last sample are not
 // looked at. Numbers may use a point or a comma.
-WaveFileContent parseWaveFile(const QByteArray& bytes);
-WaveFileContent readWaveFile(const QString& path);
+WaveFileContent parseWaveFile(const QByteArray& bytes, WaveFileUse use = WaveFileUse::Open);
+WaveFileContent readWaveFile(const QString& path, WaveFileUse use = WaveFileUse::Open);
 
-// A sample or length text: blanks around, point or comma; nullopt-like NaN when not a number.
+// A length or sample text: blanks around it, a point or a comma; false when not a number.
 bool parseFileNumber(QByteArrayView text, double& value);
 
 } // namespace ww
