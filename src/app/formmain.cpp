@@ -4,6 +4,7 @@
 #include "editor/entryfield.h"
 #include "editor/gridlabels.h"
 #include "files/wavefile.h"
+#include "formteskcom.h"
 #include "synth/arith.h"
 #include "synth/formula.h"
 #include "synth/shapes.h"
@@ -64,6 +65,13 @@ FormMain::FormMain(FormMainOptions options, QWidget* parent)
     }
     if (!m_options.screen)
         m_options.screen = primaryScreenInfo();
+    m_clock = m_options.clock ? m_options.clock : &m_systemClock;
+    m_teskLink = std::make_unique<SerialLink>(m_options.ports);
+    m_upload = std::make_unique<GeneratorUpload>(*m_teskLink, m_settings, *m_clock);
+    m_upload->completionPauseMs = m_options.completionPauseMs;
+    m_upload->showError = [this](const QString& text, const QString& title) {
+        m_prompts->message(text, MsgIcon::Critical, title);
+    };
     m_editor = std::make_unique<WaveEditor>(m_store);
     m_entry = std::make_unique<EntryRules>(
         m_store, *m_editor, [this](const QString& text, bool critical) { say(text, critical); });
@@ -191,6 +199,7 @@ void FormMain::buildControls() {
     connect(Command_ArbPoint, &QPushButton::clicked, this, &FormMain::Command_ArbPoint_Click);
     connect(Command_ArbLine, &QPushButton::clicked, this, &FormMain::Command_ArbLine_Click);
     connect(Command_Exit, &QPushButton::clicked, this, &FormMain::mnuFileExit_Click);
+    connect(Command_ArbWaveOutput, &QPushButton::clicked, this, &FormMain::mnuArbOutput_Click);
     connect(Command_ArbWaveCls, &QPushButton::clicked, this, &FormMain::mnuArbClear_Click);
     connect(VScroll_ArbNumber, &QScrollBar::valueChanged, this,
             &FormMain::VScroll_ArbNumber_Change);
@@ -230,6 +239,22 @@ void FormMain::buildMenus() {
     file->addSeparator()->setObjectName(n("mnu_bar1"));
     item(file, QStringLiteral("E&xit"), n("mnuFileExit"), [this] { mnuFileExit_Click(); });
 
+    QMenu* com = menu(nullptr, QStringLiteral("&Rs232 Set"), "mnuComSet");
+    addMenuArray(menu(com, QStringLiteral("&COM"), "mnuComNumber"), n("mnu_ComNumberCOM"),
+                 {"COM1", "COM2", "COM3", "COM4"}, 0, [this](int i) { mnu_ComNumberCOM_Click(i); });
+    addMenuArray(menu(com, QStringLiteral("&Baud"), "mnuComBaud"), n("mnuComBaudNumber"),
+                 baudCaptions(), 5, [this](int i) { mnuComBaudNumber_Click(i); });
+    for (int i = 0; i < baudCaptions().size(); ++i)
+        action(QStringLiteral("mnuComBaudNumber_%1").arg(i))->setEnabled(baudAvailable(i));
+    addMenuArray(menu(com, QStringLiteral("&Parity"), "mnuComParity"), n("mnuComParityBits"),
+                 {"None 8BITS", "Odd  7BITS", "Even 7BITS"}, 0,
+                 [this](int i) { mnuComParityBits_Click(i); });
+    addMenuArray(menu(com, QStringLiteral("&Flow Control"), "mnuComFlowcontrol"),
+                 n("mnuComFlowHardSoft"), {"&Hard Flagging", "&Soft Flagging", "&None"}, 0,
+                 [this](int i) { mnuComFlowHardSoft_Click(i); });
+    // Soft flagging is not offered: not shown (the other unavailable entries are greyed).
+    action(n("mnuComFlowHardSoft_1"))->setVisible(false);
+
     QMenu* std = menu(nullptr, QStringLiteral("&Standard Waveform"), "mnuStandard");
     item(std, QStringLiteral("S&quare"), n("mnuStandardSqu"), [this] { mnuStandardSqu_Click(); });
     item(std, QStringLiteral("&Sine"), n("mnuStandardSin"), [this] { mnuStandardSin_Click(); });
@@ -266,6 +291,27 @@ void FormMain::buildMenus() {
 
     QMenu* other = menu(nullptr, QStringLiteral("O&ther"), "mnuBar2");
     item(other, QStringLiteral("&Clear"), n("mnuArbClear"), [this] { mnuArbClear_Click(); });
+    item(other, QStringLiteral("&Send Data"), n("mnuArbOutput"), [this] { mnuArbOutput_Click(); });
+}
+
+void FormMain::addMenuArray(QMenu* m, const QString& name, const QStringList& captions,
+                            int checkedIndex, std::function<void(int)> handler) {
+    for (int i = 0; i < captions.size(); ++i) {
+        QAction* a = m->addAction(captions[i]);
+        a->setObjectName(name + QLatin1Char('_') + QString::number(i));
+        a->setCheckable(true);
+        a->setChecked(i == checkedIndex);
+        connect(a, &QAction::triggered, this, [handler, i] { handler(i); });
+    }
+}
+
+void FormMain::markMenuArray(const QString& name, int index) {
+    for (int i = 0;; ++i) {
+        QAction* a = action(name + QLatin1Char('_') + QString::number(i));
+        if (!a)
+            break;
+        a->setChecked(i == index);
+    }
 }
 
 QAction* FormMain::action(const QString& objectName) const {
@@ -302,6 +348,7 @@ void FormMain::Form_Load() {
     }
     Command_ArbWaveCls->setText(QStringLiteral("Clear"));
     Command_ArbWaveOutput->setText(QStringLiteral("Send"));
+    FormTeskCom_Load();
     m_editor->DrawWaveAll();
 }
 
@@ -315,6 +362,16 @@ void FormMain::FitFormToScreen() {
     const QRect px = TwipsLayout::toPixels(m_formTwips);
     move(px.topLeft());
     setFixedSize(px.width() - 2 * kBorderPixels, px.height() - kCaptionPixels - 2 * kBorderPixels);
+}
+
+void FormMain::FormTeskCom_Load() {
+    m_formTeskCom = std::make_unique<FormTeskCom>(*m_upload, this);
+    m_settings.ComPortNumber = 1;
+    m_settings.ComBaud = QStringLiteral("9600");
+    m_settings.ComParity = QStringLiteral("n");
+    m_settings.ComDataBits = QStringLiteral("8");
+    m_settings.ComStopBits = QStringLiteral("1");
+    m_formTeskCom->FitFormToScreen(m_scale);
 }
 
 void FormMain::placeAxisLabels(const ViewState& view) {
@@ -354,6 +411,8 @@ void FormMain::mnuFileExit_Click() {
     if (m_exiting)
         return;
     m_exiting = true;
+    if (m_teskLink->isOpen())
+        m_teskLink->close();
     if (m_options.exitProgram)
         m_options.exitProgram();
     else
@@ -551,6 +610,40 @@ void FormMain::mnuWaveSinAddFormula_Click() {
     // The length field commits the new length, which redraws.
     Text_Arb_Length->setText(QString::number(m_store.length()));
     Text_Arb_Length->LostFocus();
+}
+
+void FormMain::mnuArbOutput_Click() {
+    m_upload->start(m_store);
+}
+
+void FormMain::mnu_ComNumberCOM_Click(int index) {
+    markMenuArray(QStringLiteral("mnu_ComNumberCOM"), index);
+    if (!chooseComPort(m_settings, index))
+        return;
+    if (m_teskLink->isOpen()) {
+        // The generator's port follows the choice at once.
+        const QString error =
+            m_teskLink->open(m_settings.ComPortNumber, m_settings.generatorSettings());
+        if (!error.isEmpty()) {
+            m_upload->CloseTeskCom();
+            m_prompts->message(error, MsgIcon::Critical, QStringLiteral("ERROR!"));
+        }
+    }
+}
+
+void FormMain::mnuComBaudNumber_Click(int index) {
+    markMenuArray(QStringLiteral("mnuComBaudNumber"), index);
+    chooseBaud(m_settings, index);
+}
+
+void FormMain::mnuComParityBits_Click(int index) {
+    markMenuArray(QStringLiteral("mnuComParityBits"), index);
+    chooseParity(m_settings, index);
+}
+
+void FormMain::mnuComFlowHardSoft_Click(int index) {
+    markMenuArray(QStringLiteral("mnuComFlowHardSoft"), index);
+    chooseFlowControl(m_settings, index);
 }
 
 void FormMain::VScroll_ArbNumber_Change(int value) {

@@ -3,6 +3,10 @@
 #include "editor/entryrules.h"
 #include "editor/store.h"
 #include "editor/waveeditor.h"
+#include "link/clock.h"
+#include "link/generatorupload.h"
+#include "link/seriallink.h"
+#include "link/serialsettings.h"
 #include "prompts.h"
 #include "twipslayout.h"
 
@@ -23,12 +27,16 @@ namespace ww {
 
 class CanvasWidget;
 class EntryField;
+class FormTeskCom;
 
 // What the main window is built with; tests replace the screen, the dialogs and the exit.
 struct FormMainOptions {
     ScreenInfo screen = primaryScreenInfo();
     Prompts* prompts = nullptr;        // null: real dialogs
     std::function<void()> exitProgram; // null: end the application
+    PortMap ports;                     // COM1..COM4 and their devices
+    Clock* clock = nullptr;            // null: the system clock
+    int completionPauseMs = 2000;      // the pause after "Send complete！"
 };
 
 // The main window: owner of the shared program state, the canvas and every command.
@@ -60,6 +68,15 @@ class FormMain : public QMainWindow {
     void mnuStandardUpRamp_Click();
     void mnuStandardDownRamp_Click();
     void VScroll_ArbNumber_Change(int value);
+    void mnuArbOutput_Click();
+    void mnu_ComNumberCOM_Click(int index);
+    void mnuComBaudNumber_Click(int index);
+    void mnuComParityBits_Click(int index);
+    void mnuComFlowHardSoft_Click(int index);
+    SerialSettings& serialSettings() { return m_settings; }
+    SerialLink& ActiveComm() { return *m_teskLink; }
+    GeneratorUpload& upload() { return *m_upload; }
+    FormTeskCom* formTeskCom() { return m_formTeskCom.get(); }
     void Command_ArbPoint_Click();
     void Command_ArbLine_Click();
     void mnuFileOpen_Click();
@@ -114,6 +131,11 @@ class FormMain : public QMainWindow {
     void afterStoreChange(); // every change of the store ends with a full redraw
     void commitPendingLength();
     void mixWithFileCommand(bool subtract);
+    void FormTeskCom_Load();
+    // A menu array: one handler gets the member's index; the clicked member carries the mark.
+    void addMenuArray(QMenu* menu, const QString& name, const QStringList& captions,
+                      int checkedIndex, std::function<void(int)> handler);
+    void markMenuArray(const QString& name, int index);
     std::optional<QString> askFactor(const QString& line1, const QString& line2,
                                      const QString& title);
 
@@ -123,6 +145,12 @@ class FormMain : public QMainWindow {
     WaveStore m_store;
     std::unique_ptr<WaveEditor> m_editor;
     std::unique_ptr<EntryRules> m_entry;
+    SerialSettings m_settings;
+    SystemClock m_systemClock;
+    Clock* m_clock = nullptr;
+    std::unique_ptr<SerialLink> m_teskLink;
+    std::unique_ptr<GeneratorUpload> m_upload;
+    std::unique_ptr<FormTeskCom> m_formTeskCom;
     TwipsLayout m_layout;
     ScreenScale m_scale;
     QRectF m_formTwips;

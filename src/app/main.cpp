@@ -1,12 +1,85 @@
 #include "formmain.h"
+#include "instrumentwindow.h"
+#include "virtualgenerator.h"
 
 #include <QApplication>
+#include <QCommandLineParser>
+#include <cstdio>
+#include <memory>
 
 int main(int argc, char* argv[]) {
+    // The command line is read before the window system is needed, so --help works anywhere.
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i)
+        arguments << QString::fromLocal8Bit(argv[i]);
+    QCommandLineParser parser;
+    parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
+    parser.setApplicationDescription(
+        QStringLiteral("Creates arbitrary waveforms and loads them into a Vorrel generator."));
+    const QCommandLineOption help = parser.addHelpOption();
+    const QCommandLineOption version = parser.addVersionOption();
+    const QCommandLineOption port(
+        QStringLiteral("port"),
+        QStringLiteral("Points COMn (1 to 4) at a serial device, for example "
+                       "COM1=/dev/ttyUSB0. Repeatable. Without it COM1..COM4 are "
+                       "/dev/ttyS0../dev/ttyS3."),
+        QStringLiteral("COMn=device"));
+    const QCommandLineOption demo(
+        QStringLiteral("demo"),
+        QStringLiteral("Connects COM1 to a built-in virtual generator, shown in a window of its "
+                       "own, to try the program without an instrument."));
+    parser.addOption(port);
+    parser.addOption(demo);
+    if (!parser.parse(arguments)) {
+        // Qt's own options (-platform, -style, ...) are QApplication's to take.
+        static const QStringList qtOptions = {
+            "platform", "platformtheme", "plugin",          "style",   "stylesheet",
+            "display",  "geometry",      "qwindowgeometry", "reverse", "widgetcount"};
+        for (const QString& name : parser.unknownOptionNames()) {
+            if (!qtOptions.contains(name)) {
+                std::fprintf(stderr, "wavewright: %s\n", qPrintable(parser.errorText()));
+                return 2;
+            }
+        }
+    }
+    if (parser.isSet(help)) {
+        std::printf("%s", qPrintable(parser.helpText().replace(QStringLiteral("<executable_name>"),
+                                                               QStringLiteral("wavewright"))));
+        return 0;
+    }
+    if (parser.isSet(version)) {
+        std::printf("wavewright %s\n", WAVEWRIGHT_VERSION);
+        return 0;
+    }
+
+    ww::FormMainOptions options;
+    for (const QString& assignment : parser.values(port)) {
+        if (!options.ports.parseAssignment(assignment)) {
+            std::fprintf(stderr, "wavewright: --port wants COMn=device, not '%s'\n",
+                         qPrintable(assignment));
+            return 2;
+        }
+    }
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("wavewright"));
     QApplication::setApplicationVersion(QStringLiteral(WAVEWRIGHT_VERSION));
-    ww::FormMain window;
+    std::unique_ptr<ww::virt::VirtualGenerator> generator;
+    std::unique_ptr<ww::virt::GeneratorWindow> generatorWindow;
+    if (parser.isSet(demo)) {
+        generator = std::make_unique<ww::virt::VirtualGenerator>();
+        if (!generator->isOpen()) {
+            std::fprintf(stderr, "wavewright: cannot open a pseudo-terminal for the demo\n");
+            return 1;
+        }
+        options.ports.setDevice(1, generator->devicePath());
+        generatorWindow = std::make_unique<ww::virt::GeneratorWindow>(*generator);
+    }
+
+    ww::FormMain window(options);
     window.show();
+    if (generatorWindow) {
+        generatorWindow->move(window.frameGeometry().bottomLeft() + QPoint(0, 8));
+        generatorWindow->show();
+    }
     return QApplication::exec();
 }

@@ -1,0 +1,38 @@
+#pragma once
+
+#include <QDateTime>
+#include <QElapsedTimer>
+
+namespace ww {
+
+// The time the exchanges go by. The deadlines use the calendar clock in whole seconds; the
+// write time-out uses milliseconds. Tests move a ManualClock instead of sleeping.
+class Clock {
+  public:
+    virtual ~Clock() = default;
+    virtual qint64 seconds() const = 0;
+    virtual qint64 msecs() const = 0;
+};
+
+class SystemClock : public Clock {
+  public:
+    SystemClock() { m_timer.start(); }
+    qint64 seconds() const override { return QDateTime::currentSecsSinceEpoch(); }
+    qint64 msecs() const override { return m_timer.elapsed(); }
+
+  private:
+    QElapsedTimer m_timer;
+};
+
+class ManualClock : public Clock {
+  public:
+    qint64 seconds() const override { return m_ms / 1000; }
+    qint64 msecs() const override { return m_ms; }
+    void advance(qint64 ms) { m_ms += ms; }
+    void set(qint64 ms) { m_ms = ms; }
+
+  private:
+    qint64 m_ms = 1'000'000'000;
+};
+
+} // namespace ww

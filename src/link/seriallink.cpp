@@ -1,0 +1,125 @@
+#include "seriallink.h"
+
+#include <QTimer>
+
+namespace ww {
+
+namespace {
+QSerialPort::Parity parityOf(const QString& p) {
+    const QChar c = p.isEmpty() ? QLatin1Char('n') : p.at(0).toLower();
+    if (c == QLatin1Char('o'))
+        return QSerialPort::OddParity;
+    if (c == QLatin1Char('e'))
+        return QSerialPort::EvenParity;
+    if (c == QLatin1Char('m'))
+        return QSerialPort::MarkParity;
+    if (c == QLatin1Char('s'))
+        return QSerialPort::SpaceParity;
+    return QSerialPort::NoParity;
+}
+} // namespace
+
+QString openFailureText(int comNumber, const QString& device, QSerialPort::SerialPortError error,
+                        const QString& detail) {
+    QString why;
+    switch (error) {
+    case QSerialPort::DeviceNotFoundError:
+        why = QStringLiteral("there is no such device.");
+        break;
+    case QSerialPort::PermissionError:
+        why = QStringLiteral("permission denied. The port may be in use by another program; "
+                             "on Linux the user must also be in the 'dialout' group "
+                             "(sudo usermod -aG dialout $USER, then log in again).");
+        break;
+    case QSerialPort::OpenError:
+        why = QStringLiteral("the port is already open.");
+        break;
+    default:
+        why = detail.isEmpty() ? QStringLiteral("the port could not be opened.") : detail + '.';
+        break;
+    }
+    return QStringLiteral("Cannot open COM%1 (%2): %3").arg(comNumber).arg(device, why);
+}
+
+SerialLink::SerialLink(const PortMap& ports, QObject* parent) : QObject(parent), m_ports(ports) {}
+
+SerialLink::~SerialLink() {
+    close();
+}
+
+QString SerialLink::open(int comNumber, const QString& settings, const Options& options) {
+    close();
+    m_comNumber = comNumber;
+    m_portName = m_ports.device(comNumber);
+    m_port = std::make_unique<QSerialPort>();
+    m_port->setPortName(m_portName);
+    // Configure before opening; a pseudo-terminal refuses some settings, which is not fatal.
+    const QStringList f = settings.split(QLatin1Char(','));
+    m_port->setBaudRate(f.value(0).toInt());
+    m_port->setParity(parityOf(f.value(1)));
+    m_port->setDataBits(static_cast<QSerialPort::DataBits>(f.value(2, "8").toInt()));
+    m_port->setStopBits(f.value(3) == QLatin1String("2") ? QSerialPort::TwoStop
+                                                         : QSerialPort::OneStop);
+    if (options.flowControl >= 0)
+        m_port->setFlowControl(options.flowControl == 2   ? QSerialPort::HardwareControl
+                               : options.flowControl == 1 ? QSerialPort::SoftwareControl
+                                                          : QSerialPort::NoFlowControl);
+    if (!m_port->open(QIODevice::ReadWrite)) {
+        const QString text =
+            openFailureText(comNumber, m_portName, m_port->error(), m_port->errorString());
+        m_port.reset();
+        return text;
+    }
+    if (options.dtrRts) {
+        m_port->setDataTerminalReady(true);
+        m_port->setRequestToSend(true);
+    }
+    m_port->clearError();
+    m_lostReported = false;
+    QSerialPort* port = m_port.get();
+    connect(port, &QSerialPort::errorOccurred, this, [this, port](QSerialPort::SerialPortError e) {
+        if (e != QSerialPort::ResourceError && e != QSerialPort::ReadError &&
+            e != QSerialPort::WriteError)
+            return; // unsupported settings on this device are not fatal
+        if (m_lostReported)
+            return;
+        m_lostReported = true;
+        const QString reason = QStringLiteral("The connection on COM%1 (%2) was lost: %3")
+                                   .arg(m_comNumber)
+                                   .arg(m_portName, port->errorString());
+        // Closing inside the port's own error signal is not safe: do it from the event loop.
+        QTimer::singleShot(0, this, [this, reason, port] {
+            if (m_port.get() == port && m_port->isOpen())
+                emit lost(reason);
+        });
+    });
+    emit opened(port);
+    return QString();
+}
+
+void SerialLink::close() {
+    if (m_port) {
+        m_port->disconnect(this);
+        if (m_port->isOpen())
+            m_port->close();
+        // Deleted later: close() may be called from inside one of the port's own signals.
+        m_port.release()->deleteLater();
+    }
+}
+
+bool SerialLink::isOpen() const {
+    return m_port && m_port->isOpen();
+}
+
+QIODevice* SerialLink::device() const {
+    return m_port.get();
+}
+
+void SerialLink::discardBuffers() {
+    if (!isOpen())
+        return;
+    m_port->clear(QSerialPort::AllDirections);
+    m_port->readAll();
+}
+
+} // namespace ww

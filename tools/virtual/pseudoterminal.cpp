@@ -1,0 +1,40 @@
+#include "pseudoterminal.h"
+
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <pty.h>
+#include <termios.h>
+#include <unistd.h>
+
+namespace ww::virt {
+
+PseudoTerminal::PseudoTerminal() {
+    char name[256] = {};
+    termios raw{};
+    cfmakeraw(&raw);
+    cfsetispeed(&raw, B9600);
+    cfsetospeed(&raw, B9600);
+    if (openpty(&m_master, &m_slave, name, &raw, nullptr) != 0) {
+        m_error = QString::fromLocal8Bit(std::strerror(errno));
+        m_master = m_slave = -1;
+        return;
+    }
+    const int flags = fcntl(m_master, F_GETFL);
+    fcntl(m_master, F_SETFL, flags | O_NONBLOCK);
+    m_path = QString::fromLocal8Bit(name);
+}
+
+PseudoTerminal::~PseudoTerminal() {
+    hangUp();
+}
+
+void PseudoTerminal::hangUp() {
+    if (m_slave >= 0)
+        ::close(m_slave);
+    if (m_master >= 0)
+        ::close(m_master);
+    m_slave = m_master = -1;
+}
+
+} // namespace ww::virt
