@@ -68,6 +68,9 @@ void GeneratorUpload::writeLine(const QByteArray& line) {
     if (!d)
         return;
     d->write(line);
+    // Hand the line to the driver now rather than on the next turn of the event loop.
+    if (auto* port = qobject_cast<QSerialPort*>(d))
+        port->flush();
     m_writeDeadlineMs = m_clock.msecs() + m_writeTimeoutMs;
     ReplyEvents = 0;
 }

@@ -1,8 +1,8 @@
 #include "virtualgenerator.h"
 
-#include <QRegularExpression>
 #include <QSocketNotifier>
 #include <QTimer>
+#include <cctype>
 #include <cerrno>
 #include <unistd.h>
 
@@ -61,10 +61,16 @@ void VirtualGenerator::onReadable() {
     }
 }
 
+namespace {
+bool isHexDigits(const char* p, qsizetype n) {
+    for (qsizetype k = 0; k < n; ++k)
+        if (!((p[k] >= '0' && p[k] <= '9') || (p[k] >= 'A' && p[k] <= 'F')))
+            return false;
+    return true;
+}
+} // namespace
+
 void VirtualGenerator::handleLine(const QByteArray& line) {
-    static const QRegularExpression header(QStringLiteral("^ARB:P_P (\\d)(\\d)([0-9A-F]{4})$"));
-    static const QRegularExpression data(
-        QStringLiteral("^ARB:DATA ([0-9A-F]{4}) ((?:[0-9A-F]{4}){128})$"));
     const int index = static_cast<int>(m_lines.size());
     m_lines.push_back(line);
     emit lineReceived(line);
@@ -72,29 +78,31 @@ void VirtualGenerator::handleLine(const QByteArray& line) {
         hangUp();
         return;
     }
-    const QString text = QString::fromLatin1(line);
-    if (const auto m = header.match(text); m.hasMatch()) {
-        // The number goes out reversed: "10" is waveform 1.
-        const int number = (m.captured(2) + m.captured(1)).toInt();
+    const char* p = line.constData();
+    // "ARB:P_P " + 2 reversed decimal digits + 4 reversed hexadecimal digits.
+    if (line.size() == 14 && line.startsWith("ARB:P_P ") && std::isdigit(p[8]) &&
+        std::isdigit(p[9]) && isHexDigits(p + 10, 4)) {
+        const int number = (p[9] - '0') * 10 + (p[8] - '0');
         Waveform w;
-        w.length = fromReversedHex(m.captured(3).toLatin1());
+        w.length = fromReversedHex(line.mid(10, 4));
         if (number < 1 || number > 8 || w.length < 1 || w.length > 16000)
-            m_errors << QStringLiteral("header out of range: %1").arg(text);
+            m_errors << QStringLiteral("header out of range: %1").arg(QString::fromLatin1(line));
         m_lastNumber = number;
         m_waves[number] = w;
         m_expectedBlock = 1;
         emit waveformChanged(number);
-    } else if (const auto d = data.match(text); d.hasMatch()) {
-        const int block = fromReversedHex(d.captured(1).toLatin1());
+    } else if (line.size() == 526 && line.startsWith("ARB:DATA ") && isHexDigits(p + 9, 4) &&
+               p[13] == ' ' && isHexDigits(p + 14, 512)) {
+        // "ARB:DATA " + block number + " " + 128 fields of 4 reversed hexadecimal digits.
+        const int block = fromReversedHex(line.mid(9, 4));
         if (block != m_expectedBlock)
             m_errors << QStringLiteral("block %1 where %2 was due").arg(block).arg(m_expectedBlock);
         m_expectedBlock = block + 1;
         Waveform& w = m_waves[m_lastNumber];
-        const QByteArray fields = d.captured(2).toLatin1();
         for (int k = 0; k < 128; ++k) {
             const int i = (block - 1) * 128 + k;
-            const int code = fromReversedHex(fields.mid(k * 4, 4));
-            if (i < w.length) {
+            const int code = fromReversedHex(line.mid(14 + k * 4, 4));
+            if (i >= 0 && i < w.length) {
                 if (w.codes.size() <= i)
                     w.codes.resize(i + 1);
                 w.codes[i] = code;
@@ -107,7 +115,8 @@ void VirtualGenerator::handleLine(const QByteArray& line) {
         w.blocks = std::max(w.blocks, block);
         emit waveformChanged(m_lastNumber);
     } else {
-        m_errors << QStringLiteral("not a generator line: %1").arg(text.left(40));
+        m_errors
+            << QStringLiteral("not a generator line: %1").arg(QString::fromLatin1(line.left(40)));
     }
     reply(index);
 }
