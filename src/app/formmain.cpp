@@ -4,6 +4,7 @@
 #include "editor/entryfield.h"
 #include "editor/gridlabels.h"
 #include "files/wavefile.h"
+#include "formtds.h"
 #include "formteskcom.h"
 #include "synth/arith.h"
 #include "synth/formula.h"
@@ -72,6 +73,12 @@ FormMain::FormMain(FormMainOptions options, QWidget* parent)
     m_upload->showError = [this](const QString& text, const QString& title) {
         m_prompts->message(text, MsgIcon::Critical, title);
     };
+    m_tdsLink = std::make_unique<SerialLink>(m_options.ports);
+    m_tds = std::make_unique<TdsExchange>(*m_tdsLink, m_settings, *m_clock);
+    m_tds->showMessage = [this](const QString& text, const QString& title, bool stop) {
+        m_prompts->message(text, stop ? MsgIcon::Critical : MsgIcon::None, title);
+    };
+    connect(m_tds.get(), &TdsExchange::dataTaken, this, &FormMain::takeOscilloscopeData);
     m_editor = std::make_unique<WaveEditor>(m_store);
     m_entry = std::make_unique<EntryRules>(
         m_store, *m_editor, [this](const QString& text, bool critical) { say(text, critical); });
@@ -239,6 +246,18 @@ void FormMain::buildMenus() {
     file->addSeparator()->setObjectName(n("mnu_bar1"));
     item(file, QStringLiteral("E&xit"), n("mnuFileExit"), [this] { mnuFileExit_Click(); });
 
+    QMenu* osc = menu(nullptr, QStringLiteral("&Oscilloscope"), "mnuOscilloscopes");
+    addMenuArray(menu(osc, QStringLiteral("&EOL String"), "mnuOscilEOL"), n("mnuOscilEOLString"),
+                 {"LF", "CR", "LF/CR", "CR/LF"}, 0, [this](int i) { mnuOscilEOLString_Click(i); });
+    item(osc, QStringLiteral("Set &Link"), n("mnuOscil_Link"), [this] { mnuOscil_Link_Click(); });
+    addMenuArray(menu(osc, QStringLiteral("&Source"), "mnuOscil_Source"), n("mnuOscil_SOURE_CH"),
+                 {"CH1", "CH2", "CH3", "CH4", "REFA", "REFB"}, 0,
+                 [this](int i) { mnuOscil_SOURE_CH_Click(i); });
+    action(n("mnuOscil_SOURE_CH_2"))->setEnabled(false);
+    action(n("mnuOscil_SOURE_CH_3"))->setEnabled(false);
+    item(osc, QStringLiteral("&Read Data"), n("mnuOscil_ReadData"),
+         [this] { mnuOscil_ReadData_Click(); });
+
     QMenu* com = menu(nullptr, QStringLiteral("&Rs232 Set"), "mnuComSet");
     addMenuArray(menu(com, QStringLiteral("&COM"), "mnuComNumber"), n("mnu_ComNumberCOM"),
                  {"COM1", "COM2", "COM3", "COM4"}, 0, [this](int i) { mnu_ComNumberCOM_Click(i); });
@@ -349,6 +368,7 @@ void FormMain::Form_Load() {
     Command_ArbWaveCls->setText(QStringLiteral("Clear"));
     Command_ArbWaveOutput->setText(QStringLiteral("Send"));
     FormTeskCom_Load();
+    FormTDS_Load();
     m_editor->DrawWaveAll();
 }
 
@@ -372,6 +392,18 @@ void FormMain::FormTeskCom_Load() {
     m_settings.ComDataBits = QStringLiteral("8");
     m_settings.ComStopBits = QStringLiteral("1");
     m_formTeskCom->FitFormToScreen(m_scale);
+}
+
+void FormMain::FormTDS_Load() {
+    m_formTDS = std::make_unique<FormTDS>(*m_tds, this);
+    m_settings.TdsDataBits = QStringLiteral("8");
+    m_settings.OscilSource = QStringLiteral("CH1");
+    // Flow control starts as the Flow Control menu shows it: "Hard Flagging", RTS/CTS.
+    m_settings.ComFlowControl = 2;
+    m_settings.OscilMode = 0;
+    m_settings.OscilEol = 10;
+    m_tds->TdsLinked = false;
+    m_formTDS->FitFormToScreen(m_scale);
 }
 
 void FormMain::placeAxisLabels(const ViewState& view) {
@@ -614,6 +646,31 @@ void FormMain::mnuWaveSinAddFormula_Click() {
 
 void FormMain::mnuArbOutput_Click() {
     m_upload->start(m_store);
+}
+
+void FormMain::mnuOscilEOLString_Click(int index) {
+    markMenuArray(QStringLiteral("mnuOscilEOLString"), index);
+    chooseOscilEol(m_settings, index);
+}
+
+void FormMain::mnuOscil_Link_Click() {
+    m_tds->TDS_Link();
+}
+
+void FormMain::mnuOscil_SOURE_CH_Click(int index) {
+    markMenuArray(QStringLiteral("mnuOscil_SOURE_CH"), index);
+    chooseOscilSource(m_settings, index);
+}
+
+void FormMain::mnuOscil_ReadData_Click() {
+    m_tds->TDS_Readdata();
+}
+
+void FormMain::takeOscilloscopeData(const std::vector<float>& samples) {
+    std::copy(samples.begin(), samples.end(), m_store.ArbData.begin());
+    m_store.ArbLength = static_cast<float>(samples.size());
+    Text_Arb_Length->setText(QString::number(samples.size()));
+    afterStoreChange();
 }
 
 void FormMain::mnu_ComNumberCOM_Click(int index) {

@@ -7,6 +7,7 @@
 #include "link/generatorupload.h"
 #include "link/seriallink.h"
 #include "link/serialsettings.h"
+#include "link/tdsexchange.h"
 #include "prompts.h"
 #include "twipslayout.h"
 
@@ -28,6 +29,7 @@ namespace ww {
 class CanvasWidget;
 class EntryField;
 class FormTeskCom;
+class FormTDS;
 
 // What the main window is built with; tests replace the screen, the dialogs and the exit.
 struct FormMainOptions {
@@ -77,6 +79,13 @@ class FormMain : public QMainWindow {
     SerialLink& ActiveComm() { return *m_teskLink; }
     GeneratorUpload& upload() { return *m_upload; }
     FormTeskCom* formTeskCom() { return m_formTeskCom.get(); }
+    void mnuOscilEOLString_Click(int index);
+    void mnuOscil_Link_Click();
+    void mnuOscil_SOURE_CH_Click(int index);
+    void mnuOscil_ReadData_Click();
+    TdsExchange& tds() { return *m_tds; }
+    SerialLink& tdsLink() { return *m_tdsLink; }
+    FormTDS* formTDS() { return m_formTDS.get(); }
     void Command_ArbPoint_Click();
     void Command_ArbLine_Click();
     void mnuFileOpen_Click();
@@ -132,6 +141,8 @@ class FormMain : public QMainWindow {
     void commitPendingLength();
     void mixWithFileCommand(bool subtract);
     void FormTeskCom_Load();
+    void FormTDS_Load();
+    void takeOscilloscopeData(const std::vector<float>& samples);
     // A menu array: one handler gets the member's index; the clicked member carries the mark.
     void addMenuArray(QMenu* menu, const QString& name, const QStringList& captions,
                       int checkedIndex, std::function<void(int)> handler);
@@ -151,6 +162,9 @@ class FormMain : public QMainWindow {
     std::unique_ptr<SerialLink> m_teskLink;
     std::unique_ptr<GeneratorUpload> m_upload;
     std::unique_ptr<FormTeskCom> m_formTeskCom;
+    std::unique_ptr<SerialLink> m_tdsLink;
+    std::unique_ptr<TdsExchange> m_tds;
+    std::unique_ptr<FormTDS> m_formTDS;
     TwipsLayout m_layout;
     ScreenScale m_scale;
     QRectF m_formTwips;

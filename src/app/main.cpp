@@ -1,6 +1,7 @@
 #include "formmain.h"
 #include "instrumentwindow.h"
 #include "virtualgenerator.h"
+#include "virtualoscilloscope.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
@@ -27,7 +28,8 @@ int main(int argc, char* argv[]) {
     const QCommandLineOption demo(
         QStringLiteral("demo"),
         QStringLiteral("Connects COM1 to a built-in virtual generator, shown in a window of its "
-                       "own, to try the program without an instrument."));
+                       "own, and COM2 to a virtual oscilloscope whose CH1 shows what the "
+                       "generator last received: try the program without instruments."));
     parser.addOption(port);
     parser.addOption(demo);
     if (!parser.parse(arguments)) {
@@ -65,6 +67,7 @@ int main(int argc, char* argv[]) {
     QApplication::setApplicationVersion(QStringLiteral(WAVEWRIGHT_VERSION));
     std::unique_ptr<ww::virt::VirtualGenerator> generator;
     std::unique_ptr<ww::virt::GeneratorWindow> generatorWindow;
+    std::unique_ptr<ww::virt::VirtualOscilloscope> oscilloscope;
     if (parser.isSet(demo)) {
         generator = std::make_unique<ww::virt::VirtualGenerator>();
         if (!generator->isOpen()) {
@@ -72,6 +75,15 @@ int main(int argc, char* argv[]) {
             return 1;
         }
         options.ports.setDevice(1, generator->devicePath());
+        oscilloscope = std::make_unique<ww::virt::VirtualOscilloscope>();
+        if (oscilloscope->isOpen()) {
+            options.ports.setDevice(2, oscilloscope->devicePath());
+            oscilloscope->curveProvider = [g = generator.get()]() {
+                const auto waves = g->waveforms();
+                const auto wave = waves.value(g->lastNumber());
+                return ww::virt::VirtualOscilloscope::curveFromSamples(wave.samples());
+            };
+        }
         generatorWindow = std::make_unique<ww::virt::GeneratorWindow>(*generator);
     }
 

@@ -1,0 +1,138 @@
+#include "virtualoscilloscope.h"
+
+#include <QSocketNotifier>
+#include <QTimer>
+#include <QVector>
+#include <cerrno>
+#include <cmath>
+#include <unistd.h>
+
+namespace ww::virt {
+
+VirtualOscilloscope::VirtualOscilloscope(QObject* parent) : QObject(parent) {
+    QByteArray sine(2500, 0);
+    for (int i = 0; i < 2500; ++i)
+        sine[i] = static_cast<char>(std::lround(127 + 100 * std::sin(2 * M_PI * i / 2500.0)));
+    m_curves[QStringLiteral("CH1")] = sine;
+    if (!m_pty.isOpen())
+        return;
+    m_notifier = std::make_unique<QSocketNotifier>(m_pty.masterFd(), QSocketNotifier::Read);
+    connect(m_notifier.get(), &QSocketNotifier::activated, this, &VirtualOscilloscope::onReadable);
+}
+
+VirtualOscilloscope::~VirtualOscilloscope() = default;
+
+void VirtualOscilloscope::setCurve(const QString& source, const QByteArray& bytes) {
+    m_curves[source] = bytes.leftJustified(2500, '\x7f', true);
+}
+
+QByteArray VirtualOscilloscope::curve(const QString& source) const {
+    if (source == QLatin1String("CH1") && curveProvider) {
+        const QByteArray c = curveProvider();
+        if (!c.isEmpty())
+            return c;
+    }
+    return m_curves.value(source, QByteArray(2500, '\x7f'));
+}
+
+QByteArray VirtualOscilloscope::curveFromSamples(const QVector<float>& samples) {
+    if (samples.isEmpty())
+        return QByteArray();
+    QByteArray out(2500, '\x7f');
+    for (int i = 0; i < 2500; ++i) {
+        const float v = samples[static_cast<int>(static_cast<qint64>(i) * samples.size() / 2500)];
+        const long code = std::lround(v * 128.0 + 127.0);
+        out[i] = static_cast<char>(std::clamp(code, 0L, 255L));
+    }
+    return out;
+}
+
+void VirtualOscilloscope::hangUp() {
+    m_notifier.reset();
+    m_pty.hangUp();
+}
+
+void VirtualOscilloscope::onReadable() {
+    char buf[1024];
+    for (;;) {
+        const ssize_t n = ::read(m_pty.masterFd(), buf, sizeof buf);
+        if (n > 0) {
+            m_pending.append(buf, n);
+            continue;
+        }
+        if (n < 0 && errno == EINTR)
+            continue;
+        break;
+    }
+    // Commands end with a line feed or a carriage return; replies end the same way.
+    for (;;) {
+        const qsizetype lf = m_pending.indexOf('\n'), cr = m_pending.indexOf('\r');
+        const qsizetype end = lf < 0 ? cr : (cr < 0 ? lf : std::min(lf, cr));
+        if (end < 0)
+            break;
+        terminator = m_pending.at(end);
+        const QByteArray command = m_pending.left(end);
+        m_pending.remove(0, end + 1);
+        if (command.isEmpty())
+            continue; // the second character of a two-character terminator
+        handleCommand(command);
+        if (!m_pty.isOpen())
+            return;
+    }
+}
+
+void VirtualOscilloscope::handleCommand(const QByteArray& command) {
+    const int index = static_cast<int>(m_commands.size());
+    m_commands.push_back(command);
+    if (script.hangUpAtCommand >= 0 && index >= script.hangUpAtCommand) {
+        hangUp();
+        return;
+    }
+    if (script.silent)
+        return;
+    if (command == "*IDN?") {
+        const QByteArray reply = identification + terminator;
+        if (script.splitIdentification) {
+            const qsizetype half = reply.size() / 2;
+            writeBytes(reply.left(half));
+            QTimer::singleShot(30, this, [this, rest = reply.mid(half)] { writeBytes(rest); });
+        } else {
+            writeBytes(reply);
+        }
+    } else if (command.startsWith("DATa:SOUrce ")) {
+        m_source = QString::fromLatin1(command.mid(12));
+    } else if (command == "CURVe?") {
+        if (!script.garbage.isEmpty()) {
+            writeBytes(script.garbage);
+            return;
+        }
+        QByteArray reply = "#42500" + curve(m_source);
+        if (!script.noTrailingByte)
+            reply += terminator;
+        if (script.cutCurveAt >= 0)
+            reply.truncate(script.cutCurveAt);
+        writeBytes(reply);
+    }
+}
+
+void VirtualOscilloscope::writeBytes(const QByteArray& bytes) {
+    if (!m_pty.isOpen())
+        return;
+    qsizetype done = 0;
+    int waits = 0;
+    while (done < bytes.size()) {
+        const ssize_t n = ::write(m_pty.masterFd(), bytes.constData() + done,
+                                  static_cast<size_t>(bytes.size() - done));
+        if (n > 0) {
+            done += n;
+        } else if (n < 0 && errno == EAGAIN && waits++ < 100) {
+            // The terminal's buffer is full; the rest goes later from the event loop.
+            QTimer::singleShot(5, this, [this, rest = bytes.mid(done)] { writeBytes(rest); });
+            return;
+        } else if (!(n < 0 && errno == EINTR)) {
+            break;
+        }
+    }
+}
+
+} // namespace ww::virt

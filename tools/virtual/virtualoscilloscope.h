@@ -1,0 +1,66 @@
+#pragma once
+
+#include "pseudoterminal.h"
+
+#include <QByteArray>
+#include <QMap>
+#include <QObject>
+#include <QStringList>
+#include <functional>
+#include <memory>
+
+class QSocketNotifier;
+
+namespace ww::virt {
+
+// A TDS oscilloscope on a pseudo-terminal: answers "*IDN?" with its identification, takes the
+// read commands and answers "CURVe?" with "#42500", 2500 data bytes and the terminator.
+class VirtualOscilloscope : public QObject {
+    Q_OBJECT
+  public:
+    explicit VirtualOscilloscope(QObject* parent = nullptr);
+    ~VirtualOscilloscope() override;
+
+    QString devicePath() const { return m_pty.slavePath(); }
+    bool isOpen() const { return m_pty.isOpen(); }
+
+    char terminator = '\n'; // ends replies: the character that ended the last command
+    QByteArray identification = "TEKTRONIX,TDS 210,0,CF:91.1CT FV:v1.16 TDS2CM:CMV:v1.04";
+
+    struct Script {
+        bool silent = false;              // answers nothing
+        bool splitIdentification = false; // the identification in two writes
+        int cutCurveAt = -1;              // the curve reply stops after this many bytes
+        bool noTrailingByte = false;      // no terminator after the data bytes
+        QByteArray garbage;               // sent instead of a curve
+        int hangUpAtCommand = -1;         // closes the line on this command (0 = first)
+    };
+    Script script;
+
+    // 8-bit curve of each source; CH1 is a sine until set.
+    void setCurve(const QString& source, const QByteArray& bytes);
+    QByteArray curve(const QString& source) const;
+    // If set, CH1 comes from it at each CURVe? (an empty answer keeps the stored curve).
+    std::function<QByteArray()> curveProvider;
+    // Samples in -1..+1 as 2500 8-bit codes, resampled; empty for no samples.
+    static QByteArray curveFromSamples(const QVector<float>& samples);
+
+    const QList<QByteArray>& commands() const { return m_commands; }
+    QString source() const { return m_source; }
+
+    void hangUp();
+
+  private:
+    void onReadable();
+    void handleCommand(const QByteArray& command);
+    void writeBytes(const QByteArray& bytes);
+
+    PseudoTerminal m_pty;
+    std::unique_ptr<QSocketNotifier> m_notifier;
+    QByteArray m_pending;
+    QList<QByteArray> m_commands;
+    QMap<QString, QByteArray> m_curves;
+    QString m_source = QStringLiteral("CH1");
+};
+
+} // namespace ww::virt
