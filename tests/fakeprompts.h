@@ -32,8 +32,15 @@ class FakePrompts : public ww::Prompts {
         }
         return answer;
     }
-    QString openFileName(const QString&) override { return take(openNames); }
-    QString saveFileName(const QString&) override { return take(saveNames); }
+    int openCalls = 0, saveCalls = 0;
+    QString openFileName(const QString&) override {
+        ++openCalls;
+        return take(openNames);
+    }
+    QString saveFileName(const QString&) override {
+        ++saveCalls;
+        return take(saveNames);
+    }
 
     QStringList texts() const {
         QStringList l;

@@ -6,9 +6,11 @@
 #include "files/wavefile.h"
 #include "formtds.h"
 #include "formteskcom.h"
+#include "frmabout.h"
 #include "synth/arith.h"
 #include "synth/formula.h"
 #include "synth/shapes.h"
+#include "toolbar1.h"
 
 #include <QAction>
 #include <QActionGroup>
@@ -83,6 +85,7 @@ FormMain::FormMain(FormMainOptions options, QWidget* parent)
     m_entry = std::make_unique<EntryRules>(
         m_store, *m_editor, [this](const QString& text, bool critical) { say(text, critical); });
     setWindowTitle(kMainTitle);
+    setWindowIcon(programIcon());
     // A fixed single border: no maximise button, the size is set by the layout.
     setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                    Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint |
@@ -100,16 +103,20 @@ FormMain::FormMain(FormMainOptions options, QWidget* parent)
     Form_Load();
 }
 
-FormMain::~FormMain() = default;
+FormMain::~FormMain() {
+    delete m_about;
+}
 
 void FormMain::buildControls() {
     auto* client = new QWidget(this);
     client->setObjectName(QStringLiteral("client"));
     setCentralWidget(client);
 
-    Toolbar1 = new QWidget(client);
-    Toolbar1->setObjectName(QStringLiteral("Toolbar1"));
+    Toolbar1 = new ww::Toolbar1(client);
     m_layout.add(Toolbar1, 0, 0, 5280, 450);
+    connect(Toolbar1, &Toolbar1::buttonClick, this, &FormMain::Toolbar1_ButtonClick);
+    connect(Toolbar1, &Toolbar1::barPressed, this,
+            [this] { Picture_Arb->setFocus(Qt::MouseFocusReason); });
 
     QGroupBox* frame5 = makeFrame(client, QStringLiteral("Current Position"), "Frame5");
     m_layout.add(frame5, 5400, 120, 1935, 735);
@@ -311,6 +318,10 @@ void FormMain::buildMenus() {
     QMenu* other = menu(nullptr, QStringLiteral("O&ther"), "mnuBar2");
     item(other, QStringLiteral("&Clear"), n("mnuArbClear"), [this] { mnuArbClear_Click(); });
     item(other, QStringLiteral("&Send Data"), n("mnuArbOutput"), [this] { mnuArbOutput_Click(); });
+
+    QAction* about = bar->addAction(QStringLiteral("&About"));
+    about->setObjectName(n("about"));
+    connect(about, &QAction::triggered, this, &FormMain::about_Click);
 }
 
 void FormMain::addMenuArray(QMenu* m, const QString& name, const QStringList& captions,
@@ -646,6 +657,42 @@ void FormMain::mnuWaveSinAddFormula_Click() {
 
 void FormMain::mnuArbOutput_Click() {
     m_upload->start(m_store);
+}
+
+void FormMain::Toolbar1_ButtonClick(const QString& key) {
+    Picture_Arb->unsetCursor();
+    // Compared in this order; a key that matches none ("Help") does nothing more.
+    const std::pair<const char*, std::function<void()>> actions[] = {
+        {"FileOpen", [this] { mnuFileOpen_Click(); }},
+        {"FileSave", [this] { mnuFileSave_Click(); }},
+        {"WaveAdd", [this] { mnuWaveAdd_Click(); }},
+        {"WaveDec", [this] { mnuWaveDec_Click(); }},
+        {"Draw", [this] { Picture_Arb->setCursor(Qt::CrossCursor); }},
+        {"Zoomin", [this] { mnuArbZoomin_Click(); }},
+        {"Zoomout", [this] { mnuArbZoomout_Click(); }},
+        {"ZoomNo", [this] { mnuArbZoomNo_Click(); }},
+        {"Waveout", [this] { mnuArbOutput_Click(); }},
+        {"Exit", [this] { mnuFileExit_Click(); }},
+    };
+    for (const auto& [name, run] : actions) {
+        if (key == QLatin1String(name)) {
+            run();
+            return;
+        }
+    }
+}
+
+frmAbout* FormMain::aboutBox() const {
+    return m_about.data();
+}
+
+void FormMain::about_Click() {
+    // One about box: shown again if it is already open.
+    if (!m_about)
+        m_about = new frmAbout();
+    m_about->show();
+    m_about->raise();
+    m_about->activateWindow();
 }
 
 void FormMain::mnuOscilEOLString_Click(int index) {

@@ -12,6 +12,7 @@
 #include "twipslayout.h"
 
 #include <QMainWindow>
+#include <QPointer>
 #include <array>
 #include <functional>
 #include <memory>
@@ -30,6 +31,8 @@ class CanvasWidget;
 class EntryField;
 class FormTeskCom;
 class FormTDS;
+class Toolbar1;
+class frmAbout;
 
 // What the main window is built with; tests replace the screen, the dialogs and the exit.
 struct FormMainOptions {
@@ -79,6 +82,9 @@ class FormMain : public QMainWindow {
     SerialLink& ActiveComm() { return *m_teskLink; }
     GeneratorUpload& upload() { return *m_upload; }
     FormTeskCom* formTeskCom() { return m_formTeskCom.get(); }
+    void Toolbar1_ButtonClick(const QString& key);
+    void about_Click();
+    frmAbout* aboutBox() const;
     void mnuOscilEOLString_Click(int index);
     void mnuOscil_Link_Click();
     void mnuOscil_SOURE_CH_Click(int index);
@@ -122,7 +128,7 @@ class FormMain : public QMainWindow {
     QPushButton* Command_ArbWaveCls = nullptr;
     QPushButton* Command_ArbWaveOutput = nullptr;
     QPushButton* Command_Exit = nullptr;
-    QWidget* Toolbar1 = nullptr;
+    ww::Toolbar1* Toolbar1 = nullptr;
     std::array<QLabel*, 11> Label_Y_coordinate{};
     std::array<QLabel*, 11> Label_X_coordinate{};
 
@@ -165,6 +171,7 @@ class FormMain : public QMainWindow {
     std::unique_ptr<SerialLink> m_tdsLink;
     std::unique_ptr<TdsExchange> m_tds;
     std::unique_ptr<FormTDS> m_formTDS;
+    QPointer<frmAbout> m_about;
     TwipsLayout m_layout;
     ScreenScale m_scale;
     QRectF m_formTwips;
