@@ -1,0 +1,38 @@
+// Replays the fuzzers' seed corpus through the same targets, in the ordinary test build.
+#include "targets.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTest>
+
+class ReplayCorpus : public QObject {
+    Q_OBJECT
+  private slots:
+    void replay_data() {
+        QTest::addColumn<QString>("target");
+        QTest::addColumn<QString>("file");
+        for (const char* target : {"wavefile", "formula"}) {
+            const QDir dir(QStringLiteral(WAVEWRIGHT_CORPUS "/") + QLatin1String(target));
+            const QStringList files = dir.entryList(QDir::Files);
+            QVERIFY2(files.size() >= 5, target);
+            for (const QString& f : files)
+                QTest::newRow(qPrintable(QString::fromLatin1(target) + '/' + f))
+                    << QString::fromLatin1(target) << dir.filePath(f);
+        }
+    }
+    void replay() {
+        QFETCH(QString, target);
+        QFETCH(QString, file);
+        QFile f(file);
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        const QByteArray bytes = f.readAll();
+        const auto* data = reinterpret_cast<const std::uint8_t*>(bytes.constData());
+        if (target == QLatin1String("wavefile"))
+            ww::fuzz::waveFile(data, static_cast<std::size_t>(bytes.size()));
+        else
+            ww::fuzz::formula(data, static_cast<std::size_t>(bytes.size()));
+    }
+};
+
+QTEST_APPLESS_MAIN(ReplayCorpus)
+#include "replay_corpus.moc"

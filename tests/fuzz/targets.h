@@ -1,0 +1,11 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+// Fuzz targets: each feeds one input to a reader and checks what must always hold. A broken
+// rule aborts, which the fuzzer and the corpus replay both report.
+namespace ww::fuzz {
+void waveFile(const std::uint8_t* data, std::size_t size);
+void formula(const std::uint8_t* data, std::size_t size);
+} // namespace ww::fuzz
