@@ -12,26 +12,48 @@ namespace {
 struct Ratio {
     std::string label, measured, baseline;
     double goal;
+    std::string counter;
 };
 std::vector<Ratio>& ratios() {
     static std::vector<Ratio> r;
     return r;
 }
 
+double timeUnitToNs(benchmark::TimeUnit unit) {
+    switch (unit) {
+    case benchmark::kSecond:
+        return 1e9;
+    case benchmark::kMillisecond:
+        return 1e6;
+    case benchmark::kMicrosecond:
+        return 1e3;
+    default:
+        return 1.0;
+    }
+}
 class Collecting : public benchmark::ConsoleReporter {
   public:
     std::map<std::string, double> nsPerIteration;
+    std::map<std::string, double> counters; // "name:counter"
+    // "Name/arg/iterations:5/repeats:3/real_time" -> "Name/arg".
+    static std::string keyOf(std::string name) {
+        for (const char* part : {"/iterations:", "/repeats:", "/real_time"}) {
+            const auto pos = name.find(part);
+            if (pos != std::string::npos)
+                name.erase(pos);
+        }
+        return name;
+    }
     void ReportRuns(const std::vector<Run>& runs) override {
         for (const Run& r : runs) {
             const std::string name = r.benchmark_name();
             // The median of the repetitions is the figure; plain runs count when not repeated.
             if (r.run_type == Run::RT_Aggregate && r.aggregate_name != "median")
                 continue;
-            std::string key = name;
-            const auto pos = key.find("/repeats:");
-            if (pos != std::string::npos)
-                key.erase(pos);
-            nsPerIteration[key] = r.GetAdjustedRealTime();
+            const std::string key = keyOf(r.run_name.str());
+            nsPerIteration[key] = r.GetAdjustedRealTime() * timeUnitToNs(r.time_unit);
+            for (const auto& [counter, value] : r.counters)
+                counters[key + ":" + counter] = value;
         }
         ConsoleReporter::ReportRuns(runs);
     }
@@ -39,8 +61,8 @@ class Collecting : public benchmark::ConsoleReporter {
 } // namespace
 
 void registerRatio(const std::string& label, const std::string& measured,
-                   const std::string& baseline, double goal) {
-    ratios().push_back({label, measured, baseline, goal});
+                   const std::string& baseline, double goal, const std::string& counter) {
+    ratios().push_back({label, measured, baseline, goal, counter});
 }
 
 int main(int argc, char** argv) {
@@ -50,9 +72,11 @@ int main(int argc, char** argv) {
     benchmark::RunSpecifiedBenchmarks(&reporter);
     std::printf("\n%-48s %12s %12s %8s %6s\n", "figure", "measured", "baseline", "ratio", "goal");
     for (const Ratio& r : ratios()) {
-        const auto m = reporter.nsPerIteration.find(r.measured);
-        const auto b = reporter.nsPerIteration.find(r.baseline);
-        if (m == reporter.nsPerIteration.end() || b == reporter.nsPerIteration.end())
+        const auto& table = r.counter.empty() ? reporter.nsPerIteration : reporter.counters;
+        const std::string suffix = r.counter.empty() ? "" : ":" + r.counter;
+        const auto m = table.find(r.measured + suffix);
+        const auto b = table.find(r.baseline + suffix);
+        if (m == table.end() || b == table.end())
             continue;
         const double ratio = m->second / b->second;
         std::printf("%-48s %12.0f %12.0f %8.2f %6.2f %s\n", r.label.c_str(), m->second, b->second,

@@ -37,8 +37,7 @@ enum class Fault {
 double cpuSeconds() {
     rusage u{};
     getrusage(RUSAGE_SELF, &u);
-    return u.ru_utime.tv_sec + u.ru_stime.tv_sec +
-           (u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
+    return u.ru_utime.tv_sec + u.ru_stime.tv_sec + (u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
 }
 
 struct Rig {
@@ -54,8 +53,7 @@ struct Rig {
         o.exitProgram = [] {};
         o.ports.setDevice(1, portMissing ? QString("/dev/wavewright-missing")
                                          : generator.devicePath());
-        o.ports.setDevice(2, portMissing ? QString("/dev/wavewright-missing")
-                                         : scope.devicePath());
+        o.ports.setDevice(2, portMissing ? QString("/dev/wavewright-missing") : scope.devicePath());
         o.clock = &clock;
         o.completionPauseMs = 0;
         form = std::make_unique<FormMain>(o);
@@ -73,7 +71,7 @@ struct Rig {
 
 class TestFaultDrills : public QObject {
     Q_OBJECT
-private slots:
+  private slots:
     void drill_data();
     void drill();
     void portWithoutPermission();
@@ -103,7 +101,10 @@ void TestFaultDrills::drill_data() {
     for (int e = 0; e < 3; ++e)
         for (const auto& f : faults)
             QTest::newRow(qPrintable(QString("%1, %2").arg(exchanges[e], f.name)))
-                << e << static_cast<int>(f.fault) << (e == 0 ? f.upload : e == 1 ? f.link : f.read);
+                << e << static_cast<int>(f.fault)
+                << (e == 0   ? f.upload
+                    : e == 1 ? f.link
+                             : f.read);
 }
 
 void TestFaultDrills::drill() {

@@ -1,6 +1,9 @@
 #include "editor/store.h"
 
+#include <QRandomGenerator>
 #include <QTest>
+#include <cmath>
+#include <cstdio>
 
 using namespace ww;
 
@@ -9,6 +12,7 @@ class TestStore : public QObject {
   private slots:
     void formatSample_data();
     void formatSample();
+    void formatSampleMatchesPrintf();
     void fillToPoint();
     void clearCoversClosingSample();
 };
@@ -32,6 +36,28 @@ void TestStore::formatSample() {
     QFETCH(float, value);
     QFETCH(QString, text);
     QCOMPARE(FormatSample(value), text);
+}
+
+void TestStore::formatSampleMatchesPrintf() {
+    // The fast writer against the plain "0.000" formatting, over many values.
+    auto reference = [](float v) {
+        double r = std::round(static_cast<double>(v) * 1000.0) / 1000.0;
+        if (r == 0.0)
+            r = 0.0;
+        char buf[64];
+        std::snprintf(buf, sizeof buf, " %.3f", r);
+        return QString::fromLatin1(buf).right(6);
+    };
+    QRandomGenerator rng(7);
+    for (int i = 0; i < 200000; ++i) {
+        const float v = i < 100000 ? static_cast<float>(rng.generateDouble() * 2.0 - 1.0)
+                                   : static_cast<float>((rng.generateDouble() - 0.5) * 40000.0);
+        QCOMPARE(FormatSample(v), reference(v));
+    }
+    for (int k = -1000; k <= 1000; ++k) // every drawn value, k / 1000 in single precision
+        QCOMPARE(FormatSample(k / 1000.0f), reference(k / 1000.0f));
+    QCOMPARE(FormatSample(std::numeric_limits<float>::infinity()), QString(" 0.000"));
+    QCOMPARE(FormatSample(3.0e38f).size(), 6);
 }
 
 void TestStore::fillToPoint() {

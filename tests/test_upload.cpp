@@ -75,6 +75,7 @@ class TestUpload : public QObject {
     void cancelMidUpload();
     void portThatCannotOpen();
     void hangUpMidUpload();
+    void writeTimeOut();
     void sendThroughWindow();
     void comChangeWhileOpen();
 };
@@ -289,6 +290,34 @@ void TestUpload::hangUpMidUpload() {
     QVERIFY(!b.link.isOpen());
     QTest::qWait(200);
     QCOMPARE(b.errors.size(), 1); // one message, no error loop
+}
+
+void TestUpload::writeTimeOut() {
+    // A port held back by its flow control: the line stays in the driver. It must leave within
+    // the write time-out (1000 ms at 9600 baud), long before the 13-second watchdog.
+    Bench b;
+    b.generator.script.silentFromLine = 2;
+    bool heldBack = false;
+    b.link.driverOutputQueue = [&](QSerialPort&) -> qint64 { return heldBack ? 527 : 0; };
+    b.upload.start(storeOf(16000));
+    QTRY_COMPARE(b.generator.lines().size(), 3);
+    heldBack = true;
+    b.clock.advance(900);
+    b.upload.Timer_TeskCom_Timer();
+    QCOMPARE(b.finished, 0);
+    b.clock.advance(200);
+    b.upload.Timer_TeskCom_Timer();
+    QCOMPARE(b.finished, 1);
+    QCOMPARE(b.errors, QStringList{"ERROR!: " + GeneratorUpload::communicationErrorText()});
+    QVERIFY(!b.link.isOpen());
+    // A line that leaves in time is no fault: only the reply is then awaited.
+    Bench c;
+    c.generator.script.silentFromLine = 2;
+    c.upload.start(storeOf(16000));
+    QTRY_COMPARE(c.generator.lines().size(), 3);
+    c.clock.advance(5000);
+    c.upload.Timer_TeskCom_Timer();
+    QCOMPARE(c.finished, 0);
 }
 
 namespace {

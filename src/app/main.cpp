@@ -5,8 +5,21 @@
 
 #include <QApplication>
 #include <QCommandLineParser>
+#include <QTimer>
 #include <cstdio>
 #include <memory>
+
+namespace ww {
+// Ends the program once the window it watches has been painted.
+class FirstPaintExit : public QObject {
+  public:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::Paint)
+            QTimer::singleShot(0, qApp, &QCoreApplication::quit);
+        return QObject::eventFilter(watched, event);
+    }
+};
+} // namespace ww
 
 int main(int argc, char* argv[]) {
     // The command line is read before the window system is needed, so --help works anywhere.
@@ -30,8 +43,13 @@ int main(int argc, char* argv[]) {
         QStringLiteral("Connects COM1 to a built-in virtual generator, shown in a window of its "
                        "own, and COM2 to a virtual oscilloscope whose CH1 shows what the "
                        "generator last received: try the program without instruments."));
+    QCommandLineOption exitAfterPaint(QStringLiteral("exit-after-first-paint"),
+                                      QStringLiteral("Ends once the main window has painted "
+                                                     "(start-up measurements)."));
+    exitAfterPaint.setFlags(QCommandLineOption::HiddenFromHelp);
     parser.addOption(port);
     parser.addOption(demo);
+    parser.addOption(exitAfterPaint);
     if (!parser.parse(arguments)) {
         // Qt's own options (-platform, -style, ...) are QApplication's to take.
         static const QStringList qtOptions = {
@@ -88,6 +106,9 @@ int main(int argc, char* argv[]) {
     }
 
     ww::FormMain window(options);
+    ww::FirstPaintExit firstPaint;
+    if (parser.isSet(exitAfterPaint))
+        window.installEventFilter(&firstPaint);
     window.show();
     if (generatorWindow) {
         generatorWindow->move(window.frameGeometry().bottomLeft() + QPoint(0, 8));

@@ -37,18 +37,46 @@ void FillToPoint(WaveStore& store, int anchor, int x, float y) {
     }
 }
 
-QString FormatSample(float v) {
-    char buf[64];
+void appendFormattedSample(QByteArray& out, float v) {
     double d = static_cast<double>(v);
     if (!std::isfinite(d))
         d = 0.0;
-    // The "0.000" pattern rounds half away from zero.
-    double r = std::round(d * 1000.0) / 1000.0;
-    if (r == 0.0)
-        r = 0.0; // no "-0.000"
-    std::snprintf(buf, sizeof buf, "%.3f", r);
-    const QString text = QLatin1Char(' ') + QString::fromLatin1(buf);
-    return text.right(6);
+    // The "0.000" pattern rounds half away from zero; a rounded zero has no sign.
+    const double scaled = std::round(d * 1000.0);
+    char buf[64];
+    int len = 0;
+    if (std::abs(scaled) < 1e15) {
+        long long n = static_cast<long long>(scaled);
+        const bool negative = n < 0;
+        if (negative)
+            n = -n;
+        char digits[24];
+        int k = 0;
+        // Three decimals, the point, then at least one whole digit, written backwards.
+        for (int i = 0; i < 3; ++i, n /= 10)
+            digits[k++] = static_cast<char>('0' + n % 10);
+        digits[k++] = '.';
+        do {
+            digits[k++] = static_cast<char>('0' + n % 10);
+            n /= 10;
+        } while (n > 0);
+        if (negative)
+            digits[k++] = '-';
+        buf[len++] = ' ';
+        while (k > 0)
+            buf[len++] = digits[--k];
+    } else {
+        len = std::snprintf(buf, sizeof buf, " %.3f", scaled / 1000.0);
+    }
+    // Only the rightmost six characters are kept.
+    const int from = len > 6 ? len - 6 : 0;
+    out.append(buf + from, len - from);
+}
+
+QString FormatSample(float v) {
+    QByteArray text;
+    appendFormattedSample(text, v);
+    return QString::fromLatin1(text);
 }
 
 } // namespace ww

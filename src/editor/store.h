@@ -30,5 +30,7 @@ void FillToPoint(WaveStore& store, int anchor, int x, float y);
 
 // Six-character text of one sample: " 0.500", "-0.250", " 1.000".
 QString FormatSample(float v);
+// The same six characters appended to a byte string (the file writer's fast path).
+void appendFormattedSample(QByteArray& out, float v);
 
 } // namespace ww

@@ -18,7 +18,7 @@ QByteArray waveFileBytes(const QString& lengthText, const WaveStore& store) {
     const int last = ok ? WaveStore::clampIndex(toInt32(value) - 1) : -1;
     out.reserve(out.size() + (last + 1) * 8);
     for (int i = 0; i <= last; ++i) {
-        out += FormatSample(store.ArbData[i]).toLatin1();
+        appendFormattedSample(out, store.ArbData[i]);
         out += "\r\n";
     }
     return out;

@@ -67,11 +67,12 @@ void GeneratorUpload::writeLine(const QByteArray& line) {
     QIODevice* d = m_link.device();
     if (!d)
         return;
+    // Each line must leave the port within the write time-out.
+    m_writeDeadlineMs = m_clock.msecs() + m_writeTimeoutMs;
     d->write(line);
     // Hand the line to the driver now rather than on the next turn of the event loop.
     if (auto* port = qobject_cast<QSerialPort*>(d))
         port->flush();
-    m_writeDeadlineMs = m_clock.msecs() + m_writeTimeoutMs;
     ReplyEvents = 0;
 }
 
@@ -135,7 +136,7 @@ void GeneratorUpload::Timer_TeskCom_Timer() {
     if (!m_running)
         return;
     if (m_writeDeadlineMs >= 0 && m_link.device()) {
-        if (m_link.device()->bytesToWrite() == 0) {
+        if (m_link.pendingOutput() == 0) {
             m_writeDeadlineMs = -1;
         } else if (m_clock.msecs() > m_writeDeadlineMs) {
             fail(communicationErrorText());

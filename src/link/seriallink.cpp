@@ -2,6 +2,11 @@
 
 #include <QTimer>
 
+#ifdef Q_OS_UNIX
+#include <sys/ioctl.h>
+#include <termios.h>
+#endif
+
 namespace ww {
 
 namespace {
@@ -41,7 +46,18 @@ QString openFailureText(int comNumber, const QString& device, QSerialPort::Seria
     return QStringLiteral("Cannot open COM%1 (%2): %3").arg(comNumber).arg(device, why);
 }
 
-SerialLink::SerialLink(const PortMap& ports, QObject* parent) : QObject(parent), m_ports(ports) {}
+SerialLink::SerialLink(const PortMap& ports, QObject* parent) : QObject(parent), m_ports(ports) {
+    driverOutputQueue = [](QSerialPort& port) -> qint64 {
+#ifdef Q_OS_UNIX
+        int queued = 0;
+        if (ioctl(static_cast<int>(port.handle()), TIOCOUTQ, &queued) == 0)
+            return queued;
+#else
+        Q_UNUSED(port);
+#endif
+        return 0;
+    };
+}
 
 SerialLink::~SerialLink() {
     close();
@@ -113,6 +129,12 @@ bool SerialLink::isOpen() const {
 
 QIODevice* SerialLink::device() const {
     return m_port.get();
+}
+
+qint64 SerialLink::pendingOutput() const {
+    if (!isOpen())
+        return 0;
+    return m_port->bytesToWrite() + (driverOutputQueue ? driverOutputQueue(*m_port) : 0);
 }
 
 void SerialLink::discardBuffers() {

@@ -4,6 +4,7 @@
 
 #include <QObject>
 #include <QSerialPort>
+#include <functional>
 #include <memory>
 
 namespace ww {
@@ -30,6 +31,11 @@ class SerialLink : public QObject {
     int comNumber() const { return m_comNumber; }
     // Discards what waits to be read and to be sent.
     void discardBuffers();
+    // Bytes written but not yet sent out of the port: ours and the driver's.
+    qint64 pendingOutput() const;
+    // Reads the driver's output queue; replaceable where the device cannot show one (a
+    // pseudo-terminal sends at once) so that a port held back by its flow control can be tried.
+    std::function<qint64(QSerialPort&)> driverOutputQueue;
 
   signals:
     void opened(QIODevice* device);
