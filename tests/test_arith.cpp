@@ -1,9 +1,9 @@
 #include "app/formmain.h"
 #include "editor/entryfield.h"
-#include "fakeprompts.h"
 #include "files/wavefile.h"
 #include "synth/arith.h"
 #include "synth/shapes.h"
+#include "testwindow.h"
 
 #include <QFile>
 #include <QTemporaryDir>
@@ -20,13 +20,6 @@ WaveStore ramp(int length) {
     return s;
 }
 
-std::unique_ptr<FormMain> window(FakePrompts& prompts) {
-    FormMainOptions o;
-    o.screen = [] { return QSize(800, 600); };
-    o.prompts = &prompts;
-    o.exitProgram = [] {};
-    return std::make_unique<FormMain>(o);
-}
 } // namespace
 
 class TestArith : public QObject {
@@ -176,8 +169,8 @@ void TestArith::answers() {
 }
 
 void TestArith::menuMessagesAndFiles() {
-    FakePrompts p;
-    auto w = window(p);
+    TestWindow w(TestWindow::Setup{});
+    FakePrompts& p = w.prompts;
     w->action("mnuStandardSin")->trigger();
     const WaveStore sine = w->store();
 

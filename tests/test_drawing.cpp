@@ -1,7 +1,7 @@
 #include "app/formmain.h"
 #include "editor/canvaswidget.h"
 #include "editor/entryfield.h"
-#include "fakeprompts.h"
+#include "testwindow.h"
 
 #include <QApplication>
 #include <QLabel>
@@ -11,21 +11,12 @@
 using namespace ww;
 
 namespace {
-struct Window {
-    FakePrompts prompts;
-    std::unique_ptr<FormMain> form;
+struct Window : TestWindow {
     Window() {
-        FormMainOptions o;
-        o.screen = [] { return QSize(800, 600); };
-        o.prompts = &prompts;
-        o.exitProgram = [] {};
-        form = std::make_unique<FormMain>(o);
-        form->show();
-        QApplication::setActiveWindow(form.get());
-        QVERIFY(QTest::qWaitForWindowActive(form.get()));
+        Setup s;
+        s.activate = true;
+        open(s);
     }
-    FormMain* operator->() { return form.get(); }
-    WaveStore& store() { return form->store(); }
     CanvasWidget* canvas() { return form->Picture_Arb; }
 
     // Widget position of a point given in canvas user coordinates (index, value).

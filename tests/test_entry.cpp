@@ -1,6 +1,6 @@
 #include "app/formmain.h"
 #include "editor/entryfield.h"
-#include "fakeprompts.h"
+#include "testwindow.h"
 
 #include <QApplication>
 #include <QFile>
@@ -11,21 +11,13 @@
 using namespace ww;
 
 namespace {
-struct Window {
-    FakePrompts prompts;
-    std::unique_ptr<FormMain> form;
-    Window() {
-        FormMainOptions o;
-        o.screen = [] { return QSize(800, 600); };
-        o.prompts = &prompts;
-        o.exitProgram = [] {};
-        form = std::make_unique<FormMain>(o);
-        form->show();
-        QApplication::setActiveWindow(form.get());
-        QVERIFY(QTest::qWaitForWindowActive(form.get()));
+struct Window : TestWindow {
+    Window() : TestWindow(activated()) {}
+    static Setup activated() {
+        Setup s;
+        s.activate = true;
+        return s;
     }
-    FormMain* operator->() { return form.get(); }
-    WaveStore& store() { return form->store(); }
 };
 
 // Gives a field the focus, replaces its text by typing and presses Enter.

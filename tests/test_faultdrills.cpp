@@ -4,7 +4,7 @@
 #include "app/formmain.h"
 #include "app/formtds.h"
 #include "app/formteskcom.h"
-#include "fakeprompts.h"
+#include "testwindow.h"
 #include "virtualgenerator.h"
 #include "virtualoscilloscope.h"
 

@@ -1,7 +1,7 @@
 #include "app/formmain.h"
 #include "editor/entryfield.h"
-#include "fakeprompts.h"
 #include "synth/formula.h"
+#include "testwindow.h"
 
 #include <QTest>
 #include <cmath>
@@ -136,12 +136,9 @@ void TestFormula::refusedWithoutTouchingStore() {
 }
 
 void TestFormula::menuCommand() {
-    FakePrompts p;
-    FormMainOptions o;
-    o.screen = [] { return QSize(800, 600); };
-    o.prompts = &p;
-    o.exitProgram = [] {};
-    FormMain w(o);
+    TestWindow tw(TestWindow::Setup{});
+    FakePrompts& p = tw.prompts;
+    FormMain& w = tw.f();
     p.inputs.push_back(QString("SINX+0.5SIN3X"));
     w.mnuWaveSinAddFormula_Click();
     QCOMPARE(p.inputPrompts.last(),

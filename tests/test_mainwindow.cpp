@@ -1,7 +1,7 @@
 #include "app/formmain.h"
 #include "editor/canvaswidget.h"
 #include "editor/entryfield.h"
-#include "fakeprompts.h"
+#include "testwindow.h"
 
 #include <QAction>
 #include <QGroupBox>
@@ -15,18 +15,8 @@
 using namespace ww;
 
 namespace {
-struct Window {
-    FakePrompts prompts;
-    int exits = 0;
-    std::unique_ptr<FormMain> form;
-    explicit Window(QSize screen = QSize(800, 600)) {
-        FormMainOptions o;
-        o.screen = [screen] { return screen; };
-        o.prompts = &prompts;
-        o.exitProgram = [this] { ++exits; };
-        form = std::make_unique<FormMain>(o);
-    }
-    FormMain* operator->() { return form.get(); }
+struct Window : TestWindow {
+    explicit Window(QSize screen = QSize(800, 600)) : TestWindow(Setup{screen}) {}
 };
 
 QRgb pixelAt(FormMain& f, int x, int y) {

@@ -3,7 +3,7 @@
 #include "app/toolbar1.h"
 #include "editor/canvaswidget.h"
 #include "editor/entryfield.h"
-#include "fakeprompts.h"
+#include "testwindow.h"
 
 #include <QAction>
 #include <QApplication>
@@ -16,21 +16,12 @@
 using namespace ww;
 
 namespace {
-struct Window {
-    FakePrompts prompts;
-    int exits = 0;
-    std::unique_ptr<FormMain> form;
+struct Window : TestWindow {
     Window() {
-        FormMainOptions o;
-        o.screen = [] { return QSize(800, 600); };
-        o.prompts = &prompts;
-        o.exitProgram = [this] { ++exits; };
-        form = std::make_unique<FormMain>(o);
-        form->show();
-        QApplication::setActiveWindow(form.get());
-        QVERIFY(QTest::qWaitForWindowActive(form.get()));
+        Setup s;
+        s.activate = true;
+        open(s);
     }
-    FormMain* operator->() { return form.get(); }
 };
 
 // The menu tree as "caption" lines, nested entries indented, with marks:

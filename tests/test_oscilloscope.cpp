@@ -2,9 +2,9 @@
 #include "app/formtds.h"
 #include "app/formteskcom.h"
 #include "editor/entryfield.h"
-#include "fakeprompts.h"
 #include "link/generatorlines.h"
 #include "link/tdsexchange.h"
+#include "testwindow.h"
 #include "virtualgenerator.h"
 #include "virtualoscilloscope.h"
 
@@ -19,25 +19,15 @@ using ww::virt::VirtualOscilloscope;
 
 namespace {
 // The main window with a virtual oscilloscope as COM1 and a virtual generator as COM2.
-struct Window {
+struct Window : TestWindow {
     VirtualOscilloscope scope;
     VirtualGenerator generator;
-    FakePrompts prompts;
-    ManualClock clock;
-    std::unique_ptr<FormMain> form;
     Window() {
-        FormMainOptions o;
-        o.screen = [] { return QSize(800, 600); };
-        o.prompts = &prompts;
-        o.exitProgram = [] {};
-        o.ports.setDevice(1, scope.devicePath());
-        o.ports.setDevice(2, generator.devicePath());
-        o.clock = &clock;
-        o.completionPauseMs = 0;
-        form = std::make_unique<FormMain>(o);
-        form->show();
+        Setup s;
+        s.ports = {{1, scope.devicePath()}, {2, generator.devicePath()}};
+        s.show = true;
+        open(s);
     }
-    FormMain& f() { return *form; }
     FormTDS& t() { return *form->formTDS(); }
     void tickAfter(int ms) {
         clock.advance(ms);

@@ -1,8 +1,8 @@
 #include "app/formmain.h"
 #include "app/formteskcom.h"
-#include "fakeprompts.h"
 #include "link/generatorlines.h"
 #include "link/generatorupload.h"
+#include "testwindow.h"
 #include "virtualgenerator.h"
 
 #include <QAction>
@@ -321,22 +321,14 @@ void TestUpload::writeTimeOut() {
 }
 
 namespace {
-struct Window {
+struct Window : TestWindow {
     VirtualGenerator generator, second;
-    FakePrompts prompts;
-    ManualClock clock;
-    std::unique_ptr<FormMain> form;
     Window() {
-        FormMainOptions o;
-        o.screen = [] { return QSize(800, 600); };
-        o.prompts = &prompts;
-        o.exitProgram = [] {};
-        o.ports.setDevice(1, generator.devicePath());
-        o.ports.setDevice(2, second.devicePath());
-        o.clock = &clock;
-        o.completionPauseMs = 50;
-        form = std::make_unique<FormMain>(o);
-        form->show();
+        Setup s;
+        s.ports = {{1, generator.devicePath()}, {2, second.devicePath()}};
+        s.completionPauseMs = 50;
+        s.show = true;
+        open(s);
     }
 };
 } // namespace

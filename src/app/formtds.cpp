@@ -1,6 +1,5 @@
 #include "formtds.h"
 
-#include <QApplication>
 #include <QCloseEvent>
 #include <QLabel>
 #include <QProgressBar>
@@ -9,11 +8,9 @@
 namespace ww {
 
 FormTDS::FormTDS(TdsExchange& exchange, QWidget* mainWindow)
-    : QWidget(nullptr, Qt::Window | Qt::WindowTitleHint | Qt::WindowCloseButtonHint |
-                           Qt::MSWindowsFixedSizeDialogHint),
-      m_exchange(exchange), m_main(mainWindow) {
-    setObjectName(QStringLiteral("FormTDS"));
-    setWindowTitle(QStringLiteral("Read data from Oscilloscop"));
+    : ExchangeWindow(mainWindow, "FormTDS", QStringLiteral("Read data from Oscilloscop"),
+                     QSizeF(6720, 2430)),
+      m_exchange(exchange) {
     Label_TDS = new QLabel(QStringLiteral("Be Reading Data From Oscilloscop......"), this);
     Label_TDS->setObjectName(QStringLiteral("Label_TDS"));
     Label_TDS->setAlignment(Qt::AlignLeft | Qt::AlignTop);
@@ -45,34 +42,8 @@ FormTDS::FormTDS(TdsExchange& exchange, QWidget* mainWindow)
         ProgressBar_TDS->setValue(value);
     });
     connect(&m_exchange, &TdsExchange::buttonChanged, Command_TDS, &QPushButton::setText);
-    connect(&m_exchange, &TdsExchange::started, this, [this] {
-        m_focusBefore = QApplication::focusWidget();
-        m_main->setEnabled(false);
-        setWindowFlag(Qt::WindowStaysOnTopHint, true);
-        show();
-        raise();
-        activateWindow();
-    });
-    connect(&m_exchange, &TdsExchange::finished, this, [this] {
-        hide();
-        setWindowFlag(Qt::WindowStaysOnTopHint, false);
-        m_main->setEnabled(true);
-        m_main->show();
-        m_main->raise();
-        m_main->activateWindow();
-        if (m_focusBefore && m_focusBefore->isEnabled())
-            m_focusBefore->setFocus(Qt::OtherFocusReason);
-    });
-}
-
-void FormTDS::FitFormToScreen(const ScreenScale& scale) {
-    QFont f = font();
-    f.setPointSizeF(kDesignFontPoints * scale.x);
-    setFont(f);
-    m_formTwips = QRectF(0, 0, 6720 * scale.x, 2430 * scale.y);
-    m_layout.fit(scale);
-    const QRect px = TwipsLayout::toPixels(m_formTwips);
-    setFixedSize(px.width() - 6, px.height() - 25);
+    connect(&m_exchange, &TdsExchange::started, this, &FormTDS::beginExchange);
+    connect(&m_exchange, &TdsExchange::finished, this, &FormTDS::endExchange);
 }
 
 void FormTDS::closeEvent(QCloseEvent* event) {

@@ -1,6 +1,5 @@
 #include "formteskcom.h"
 
-#include <QApplication>
 #include <QCloseEvent>
 #include <QLabel>
 #include <QProgressBar>
@@ -14,11 +13,9 @@ constexpr int kProgressSteps = 1000; // the bar's maximum need not be a whole nu
 }
 
 FormTeskCom::FormTeskCom(GeneratorUpload& upload, QWidget* mainWindow)
-    : QWidget(nullptr, Qt::Window | Qt::WindowTitleHint | Qt::WindowCloseButtonHint |
-                           Qt::MSWindowsFixedSizeDialogHint),
-      m_upload(upload), m_main(mainWindow) {
-    setObjectName(QStringLiteral("FormTeskCom"));
-    setWindowTitle(QStringLiteral("Send Data......"));
+    : ExchangeWindow(mainWindow, "FormTeskCom", QStringLiteral("Send Data......"),
+                     QSizeF(5385, 1935)),
+      m_upload(upload) {
     Label_TeskCom = new QLabel(QStringLiteral("Data has send:"), this);
     Label_TeskCom->setObjectName(QStringLiteral("Label_TeskCom"));
     Label_TeskComPercent = new QLabel(QStringLiteral("0.00%"), this);
@@ -40,34 +37,8 @@ FormTeskCom::FormTeskCom(GeneratorUpload& upload, QWidget* mainWindow)
         ProgressBar_TeskSendData->setRange(0, static_cast<int>(std::lround(max * kProgressSteps)));
         ProgressBar_TeskSendData->setValue(value * kProgressSteps);
     });
-    connect(&m_upload, &GeneratorUpload::started, this, [this] {
-        m_focusBefore = QApplication::focusWidget();
-        m_main->setEnabled(false);
-        setWindowFlag(Qt::WindowStaysOnTopHint, true);
-        show();
-        raise();
-        activateWindow();
-    });
-    connect(&m_upload, &GeneratorUpload::finished, this, [this] {
-        hide();
-        setWindowFlag(Qt::WindowStaysOnTopHint, false);
-        m_main->setEnabled(true);
-        m_main->show();
-        m_main->raise();
-        m_main->activateWindow();
-        if (m_focusBefore && m_focusBefore->isEnabled())
-            m_focusBefore->setFocus(Qt::OtherFocusReason);
-    });
-}
-
-void FormTeskCom::FitFormToScreen(const ScreenScale& scale) {
-    QFont f = font();
-    f.setPointSizeF(kDesignFontPoints * scale.x);
-    setFont(f);
-    m_formTwips = QRectF(0, 0, 5385 * scale.x, 1935 * scale.y);
-    m_layout.fit(scale);
-    const QRect px = TwipsLayout::toPixels(m_formTwips);
-    setFixedSize(px.width() - 6, px.height() - 25);
+    connect(&m_upload, &GeneratorUpload::started, this, &FormTeskCom::beginExchange);
+    connect(&m_upload, &GeneratorUpload::finished, this, &FormTeskCom::endExchange);
 }
 
 void FormTeskCom::closeEvent(QCloseEvent* event) {

@@ -37,4 +37,30 @@ void PseudoTerminal::hangUp() {
     m_slave = m_master = -1;
 }
 
+QByteArray PseudoTerminal::readAvailable() {
+    QByteArray out;
+    char buf[4096];
+    while (m_master >= 0) {
+        const ssize_t n = ::read(m_master, buf, sizeof buf);
+        if (n > 0)
+            out.append(buf, n);
+        else if (!(n < 0 && errno == EINTR))
+            break; // EAGAIN: all read; EIO: the program closed its end
+    }
+    return out;
+}
+
+qsizetype PseudoTerminal::write(const QByteArray& bytes) {
+    qsizetype done = 0;
+    while (m_master >= 0 && done < bytes.size()) {
+        const ssize_t n =
+            ::write(m_master, bytes.constData() + done, static_cast<size_t>(bytes.size() - done));
+        if (n > 0)
+            done += n;
+        else if (!(n < 0 && errno == EINTR))
+            break;
+    }
+    return done;
+}
+
 } // namespace ww::virt

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArray>
 #include <QString>
 
 namespace ww::virt {
@@ -20,6 +21,10 @@ class PseudoTerminal {
     QString error() const { return m_error; }
     // Closes both of our ends: the program's port sees the line drop.
     void hangUp();
+    // Everything the program has sent so far (the master end never blocks).
+    QByteArray readAvailable();
+    // Writes what the terminal takes now; returns how many bytes that was.
+    qsizetype write(const QByteArray& bytes);
 
   private:
     int m_master = -1;

@@ -3,8 +3,6 @@
 #include <QSocketNotifier>
 #include <QTimer>
 #include <cctype>
-#include <cerrno>
-#include <unistd.h>
 
 namespace ww::virt {
 
@@ -39,18 +37,9 @@ void VirtualGenerator::hangUp() {
 }
 
 void VirtualGenerator::onReadable() {
-    char buf[4096];
-    for (;;) {
-        const ssize_t n = ::read(m_pty.masterFd(), buf, sizeof buf);
-        if (n > 0) {
-            m_bytes += n;
-            m_pending.append(buf, n);
-            continue;
-        }
-        if (n < 0 && errno == EINTR)
-            continue;
-        break; // EAGAIN: all read; EIO: the program closed its end, nothing to do
-    }
+    const QByteArray bytes = m_pty.readAvailable();
+    m_bytes += bytes.size();
+    m_pending += bytes;
     qsizetype lf;
     while ((lf = m_pending.indexOf('\n')) >= 0) {
         const QByteArray line = m_pending.left(lf);
@@ -140,17 +129,7 @@ void VirtualGenerator::reply(int lineIndex) {
 }
 
 void VirtualGenerator::writeBytes(const QByteArray& bytes) {
-    if (!m_pty.isOpen())
-        return;
-    qsizetype done = 0;
-    while (done < bytes.size()) {
-        const ssize_t n = ::write(m_pty.masterFd(), bytes.constData() + done,
-                                  static_cast<size_t>(bytes.size() - done));
-        if (n > 0)
-            done += n;
-        else if (!(n < 0 && errno == EINTR))
-            break;
-    }
+    m_pty.write(bytes);
 }
 
 } // namespace ww::virt

@@ -3,9 +3,7 @@
 #include <QSocketNotifier>
 #include <QTimer>
 #include <QVector>
-#include <cerrno>
 #include <cmath>
-#include <unistd.h>
 
 namespace ww::virt {
 
@@ -53,17 +51,7 @@ void VirtualOscilloscope::hangUp() {
 }
 
 void VirtualOscilloscope::onReadable() {
-    char buf[1024];
-    for (;;) {
-        const ssize_t n = ::read(m_pty.masterFd(), buf, sizeof buf);
-        if (n > 0) {
-            m_pending.append(buf, n);
-            continue;
-        }
-        if (n < 0 && errno == EINTR)
-            continue;
-        break;
-    }
+    m_pending += m_pty.readAvailable();
     // Commands end with a line feed or a carriage return; replies end the same way.
     for (;;) {
         const qsizetype lf = m_pending.indexOf('\n'), cr = m_pending.indexOf('\r');
@@ -116,23 +104,13 @@ void VirtualOscilloscope::handleCommand(const QByteArray& command) {
 }
 
 void VirtualOscilloscope::writeBytes(const QByteArray& bytes) {
-    if (!m_pty.isOpen())
-        return;
-    qsizetype done = 0;
-    int waits = 0;
-    while (done < bytes.size()) {
-        const ssize_t n = ::write(m_pty.masterFd(), bytes.constData() + done,
-                                  static_cast<size_t>(bytes.size() - done));
-        if (n > 0) {
-            done += n;
-        } else if (n < 0 && errno == EAGAIN && waits++ < 100) {
-            // The terminal's buffer is full; the rest goes later from the event loop.
-            QTimer::singleShot(5, this, [this, rest = bytes.mid(done)] { writeBytes(rest); });
-            return;
-        } else if (!(n < 0 && errno == EINTR)) {
-            break;
-        }
-    }
+    const qsizetype done = m_pty.write(bytes);
+    // The terminal's buffer is full: the rest goes later, from the event loop, unless nobody
+    // has taken anything for a second.
+    if (done > 0)
+        m_stalledWrites = 0;
+    if (done < bytes.size() && m_pty.isOpen() && ++m_stalledWrites < 200)
+        QTimer::singleShot(5, this, [this, rest = bytes.mid(done)] { writeBytes(rest); });
 }
 
 } // namespace ww::virt

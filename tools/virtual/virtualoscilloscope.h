@@ -61,6 +61,7 @@ class VirtualOscilloscope : public QObject {
     QList<QByteArray> m_commands;
     QMap<QString, QByteArray> m_curves;
     QString m_source = QStringLiteral("CH1");
+    int m_stalledWrites = 0;
 };
 
 } // namespace ww::virt

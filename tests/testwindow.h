@@ -1,0 +1,50 @@
+#pragma once
+
+#include "app/formmain.h"
+#include "fakeprompts.h"
+
+#include <QApplication>
+#include <QTest>
+#include <map>
+
+// The main window as the tests build it: an 800 x 600 work area, dialogs answered by
+// FakePrompts, an exit that only counts, a clock the test moves and ports it chooses.
+struct TestWindow {
+    struct Setup {
+        QSize screen{800, 600};
+        std::map<int, QString> ports;
+        int completionPauseMs = 0;
+        bool show = false;
+        bool activate = false; // for focus and key tests
+    };
+
+    FakePrompts prompts;
+    ww::ManualClock clock;
+    int exits = 0;
+    std::unique_ptr<ww::FormMain> form;
+
+    TestWindow() = default;
+    explicit TestWindow(const Setup& setup) { open(setup); }
+
+    void open(const Setup& setup) {
+        ww::FormMainOptions o;
+        o.screen = [s = setup.screen] { return s; };
+        o.prompts = &prompts;
+        o.exitProgram = [this] { ++exits; };
+        for (const auto& [com, device] : setup.ports)
+            o.ports.setDevice(com, device);
+        o.clock = &clock;
+        o.completionPauseMs = setup.completionPauseMs;
+        form = std::make_unique<ww::FormMain>(o);
+        if (setup.show || setup.activate)
+            form->show();
+        if (setup.activate) {
+            QApplication::setActiveWindow(form.get());
+            QVERIFY(QTest::qWaitForWindowActive(form.get()));
+        }
+    }
+
+    ww::FormMain* operator->() { return form.get(); }
+    ww::FormMain& f() { return *form; }
+    ww::WaveStore& store() { return form->store(); }
+};
