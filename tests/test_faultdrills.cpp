@@ -235,6 +235,9 @@ void TestFaultDrills::drill() {
     QVERIFY(!rig.busy());
     QVERIFY2(rig.prompts.messages.size() == (completes ? 0u : 1u),
              qPrintable(rig.prompts.texts().join(" | ")));
+    if (fl == Fault::HangUp || fl == Fault::NoSuchPort) // the message names the port
+        QVERIFY2(rig.prompts.texts().value(0).contains("COM"),
+                 qPrintable(rig.prompts.texts().value(0)));
     QVERIFY(!f.ActiveComm().isOpen());
     QVERIFY(!f.tdsLink().isOpen());
     QVERIFY(f.isEnabled());

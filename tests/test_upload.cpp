@@ -71,10 +71,8 @@ class TestUpload : public QObject {
     void uploadArrivesByteExact();
     void percentAndProgressOfLength1000();
     void watchdogTiming();
-    void replyQuirks();
     void cancelMidUpload();
     void portThatCannotOpen();
-    void hangUpMidUpload();
     void writeTimeOut();
     void sendThroughWindow();
     void comChangeWhileOpen();
@@ -227,30 +225,6 @@ void TestUpload::watchdogTiming() {
     QCOMPARE(c.errors.size(), 1);
 }
 
-void TestUpload::replyQuirks() {
-    // A reply split over several reads, a late reply, extra bytes after the line feed.
-    for (int quirk = 0; quirk < 3; ++quirk) {
-        Bench b;
-        b.generator.script.splitReply = quirk == 0;
-        b.generator.script.replyDelayMs = quirk == 1 ? 300 : 0;
-        b.generator.script.extraAfterReply = quirk == 2 ? QByteArray("garbage\n\n") : QByteArray();
-        b.upload.start(storeOf(300));
-        QVERIFY(b.waitFinished(20000));
-        QVERIFY2(b.errors.isEmpty(), qPrintable(b.errors.join('\n')));
-        QVERIFY(b.generator.waveforms().value(1).complete());
-    }
-    // A lone line feed is dropped unseen: the reply never counts and the watchdog ends it.
-    Bench lone;
-    lone.generator.script.reply = "\n";
-    lone.upload.start(storeOf(300));
-    QTRY_COMPARE(lone.generator.lines().size(), 1);
-    QTest::qWait(100);
-    QCOMPARE(lone.generator.lines().size(), 1);
-    lone.expireWatchdog();
-    QCOMPARE(lone.finished, 1);
-    QCOMPARE(lone.errors.size(), 1);
-}
-
 void TestUpload::cancelMidUpload() {
     Bench b;
     b.generator.script.silentFromLine = 3;
@@ -278,18 +252,6 @@ void TestUpload::portThatCannotOpen() {
     QVERIFY(!b.upload.running());
     QCOMPARE(b.generator.bytesReceived(), 0);
     QVERIFY(openFailureText(1, "/dev/ttyS0", QSerialPort::PermissionError, {}).contains("dialout"));
-}
-
-void TestUpload::hangUpMidUpload() {
-    Bench b;
-    b.generator.script.hangUpAtLine = 4;
-    b.upload.start(storeOf(3000));
-    QVERIFY(b.waitFinished(5000));
-    QCOMPARE(b.errors.size(), 1);
-    QVERIFY2(b.errors[0].contains("COM1"), qPrintable(b.errors[0]));
-    QVERIFY(!b.link.isOpen());
-    QTest::qWait(200);
-    QCOMPARE(b.errors.size(), 1); // one message, no error loop
 }
 
 void TestUpload::writeTimeOut() {
