@@ -71,6 +71,7 @@ class TestUpload : public QObject {
     void uploadArrivesByteExact();
     void percentAndProgressOfLength1000();
     void watchdogTiming();
+    void sevenDataBitsOnPseudoTerminal();
     void cancelMidUpload();
     void portThatCannotOpen();
     void writeTimeOut();
@@ -223,6 +224,16 @@ void TestUpload::watchdogTiming() {
     c.clock.advance(20'000);
     QTRY_COMPARE_WITH_TIMEOUT(c.finished, 1, 2000);
     QCOMPARE(c.errors.size(), 1);
+}
+
+void TestUpload::sevenDataBitsOnPseudoTerminal() {
+    // A pseudo-terminal keeps 8 data bits whatever is asked; that is not a failure.
+    Bench b;
+    QVERIFY(chooseParity(b.settings, 1));
+    b.upload.start(storeOf(300));
+    QVERIFY(b.waitFinished(10000));
+    QVERIFY2(b.errors.isEmpty(), qPrintable(b.errors.join('\n')));
+    QVERIFY(b.generator.waveforms().value(1).complete());
 }
 
 void TestUpload::cancelMidUpload() {
