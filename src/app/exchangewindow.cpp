@@ -1,6 +1,8 @@
 #include "exchangewindow.h"
 
 #include <QApplication>
+#include <QEvent>
+#include <QTimer>
 
 namespace ww {
 
@@ -25,7 +27,7 @@ void ExchangeWindow::FitFormToScreen(const ScreenScale& scale) {
 }
 
 void ExchangeWindow::beginExchange() {
-    m_focusBefore = QApplication::focusWidget();
+    m_focusBefore = m_main->focusWidget(); // also known while the window is not active
     m_main->setEnabled(false);
     setWindowFlag(Qt::WindowStaysOnTopHint, true);
     show();
@@ -39,9 +41,23 @@ void ExchangeWindow::endExchange() {
     m_main->setEnabled(true);
     m_main->show();
     m_main->raise();
+    // The window system activates the main window later and would then give the focus to the
+    // first field (showing it as edited): put it back where it was once that has happened.
+    m_main->installEventFilter(this);
     m_main->activateWindow();
     if (m_focusBefore && m_focusBefore->isEnabled())
         m_focusBefore->setFocus(Qt::OtherFocusReason);
+}
+
+bool ExchangeWindow::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == m_main && event->type() == QEvent::WindowActivate) {
+        m_main->removeEventFilter(this);
+        QTimer::singleShot(0, this, [this] {
+            if (m_focusBefore && m_focusBefore->isEnabled() && m_main->isEnabled())
+                m_focusBefore->setFocus(Qt::OtherFocusReason);
+        });
+    }
+    return QWidget::eventFilter(watched, event);
 }
 
 } // namespace ww

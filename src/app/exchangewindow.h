@@ -21,6 +21,7 @@ class ExchangeWindow : public QWidget {
   protected:
     void beginExchange();
     void endExchange();
+    bool eventFilter(QObject* watched, QEvent* event) override;
     TwipsLayout m_layout;
 
   private:
