@@ -16,7 +16,11 @@ using namespace ww;
 
 namespace {
 struct Window : TestWindow {
-    explicit Window(QSize screen = QSize(800, 600)) : TestWindow(Setup{screen}) {}
+    explicit Window(QSize screen = QSize(800, 600)) {
+        Setup s;
+        s.screen = screen;
+        open(s);
+    }
 };
 
 QRgb pixelAt(FormMain& f, int x, int y) {

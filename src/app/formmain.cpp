@@ -418,6 +418,12 @@ void FormMain::FormTDS_Load() {
 }
 
 void FormMain::placeAxisLabels(const ViewState& view) {
+    // Every grid repaint places the labels, drawing steps included: only a new view moves them.
+    if (m_labelsPlaced && view.ViewStart == m_labelView.ViewStart &&
+        view.ViewSpan == m_labelView.ViewSpan)
+        return;
+    m_labelsPlaced = true;
+    m_labelView = view;
     const AxisLabels labels =
         axisLabelsFor(view, m_layout.twips(Picture_Arb), m_scale.x, m_scale.y);
     for (int k = 0; k < 11; ++k) {

@@ -177,6 +177,8 @@ class FormMain : public QMainWindow {
     QRectF m_formTwips;
     bool m_exiting = false;
     bool m_settingScroll = false;
+    bool m_labelsPlaced = false;
+    ViewState m_labelView;
 };
 
 } // namespace ww
