@@ -3,6 +3,7 @@
 # ratio of two measurements taken side by side in this run.
 set -euo pipefail
 here="$(cd "$(dirname "$0")/.." && pwd)"
+cd "$here"
 "$here/tools/deps.sh"
 cmake --preset release -S "$here" >/dev/null
 cmake --build "$here/build-release"

@@ -3,6 +3,7 @@
 # from the seed corpus in tests/fixtures/fuzz. Usage: tools/fuzz.sh [runs per target]
 set -euo pipefail
 here="$(cd "$(dirname "$0")/.." && pwd)"
+cd "$here"
 runs="${1:-200000}"
 "$here/tools/deps.sh"
 cmake --preset fuzz -S "$here" >/dev/null

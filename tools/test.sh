@@ -2,6 +2,7 @@
 # Installs what is missing on a Debian machine, builds Wavewright and runs the whole test suite.
 set -euo pipefail
 here="$(cd "$(dirname "$0")/.." && pwd)"
+cd "$here"
 "$here/tools/deps.sh"
 cmake --preset default -S "$here"
 cmake --build "$here/build"
