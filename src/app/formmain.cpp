@@ -105,6 +105,11 @@ FormMain::FormMain(FormMainOptions options, QWidget* parent)
 
 FormMain::~FormMain() {
     delete m_about;
+    // The child widgets outlive the members they call into: cut them off first.
+    for (EntryField* f : {Text_Arb_Length, Text_ArbLineStartX, Text_ArbLineStartY,
+                          Text_ArbLineStopX, Text_ArbLineStopY})
+        f->keyPress = nullptr;
+    m_editor->disconnect(this);
 }
 
 void FormMain::buildControls() {
