@@ -198,10 +198,7 @@ void TestArith::menuMessagesAndFiles() {
     // Add and Subtract with files.
     QTemporaryDir dir;
     auto write = [&](const char* name, const QByteArray& bytes) {
-        QFile f(dir.filePath(name));
-        f.open(QIODevice::WriteOnly);
-        f.write(bytes);
-        return dir.filePath(name);
+        return writeFile(dir, name, bytes);
     };
     p.openNames.push_back(write("a.Txt", "4\r\n"));
     w->action("mnuWaveAdd")->trigger();

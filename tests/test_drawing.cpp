@@ -12,11 +12,7 @@ using namespace ww;
 
 namespace {
 struct Window : TestWindow {
-    Window() {
-        Setup s;
-        s.activate = true;
-        open(s);
-    }
+    Window() : TestWindow(Setup::active()) {}
     CanvasWidget* canvas() { return form->Picture_Arb; }
 
     // Widget position of a point given in canvas user coordinates (index, value).

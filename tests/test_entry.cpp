@@ -12,12 +12,7 @@ using namespace ww;
 
 namespace {
 struct Window : TestWindow {
-    Window() : TestWindow(activated()) {}
-    static Setup activated() {
-        Setup s;
-        s.activate = true;
-        return s;
-    }
+    Window() : TestWindow(Setup::active()) {}
 };
 
 // Gives a field the focus, replaces its text by typing and presses Enter.
@@ -300,10 +295,7 @@ void TestEntry::saveAndOpenThroughWindow() {
 void TestEntry::brokenFilesChangeNothing() {
     QTemporaryDir dir;
     auto write = [&](const char* name, const QByteArray& bytes) {
-        QFile f(dir.filePath(name));
-        f.open(QIODevice::WriteOnly);
-        f.write(bytes);
-        return dir.filePath(name);
+        return writeFile(dir, name, bytes);
     };
     Window w;
     w->action("mnuStandardTri")->trigger();

@@ -17,11 +17,7 @@ using namespace ww;
 
 namespace {
 struct Window : TestWindow {
-    Window() {
-        Setup s;
-        s.activate = true;
-        open(s);
-    }
+    Window() : TestWindow(Setup::active()) {}
 };
 
 // The menu tree as "caption" lines, nested entries indented, with marks:

@@ -46,9 +46,9 @@ struct Bench {
             QTest::qWait(5);
         return finished == 1;
     }
-    // Lets the watchdog see a late clock.
-    void expireWatchdog() {
-        clock.advance(14'500);
+    // Moves the clock on and lets the watchdog look at it.
+    void tickAfter(qint64 ms) {
+        clock.advance(ms);
         upload.Timer_TeskCom_Timer();
     }
 };
@@ -205,14 +205,11 @@ void TestUpload::watchdogTiming() {
     b.generator.script.silentFromLine = 0;
     b.upload.start(storeOf(1000));
     QTRY_COMPARE(b.generator.lines().size(), 1);
-    b.clock.advance(13'000);
-    b.upload.Timer_TeskCom_Timer();
+    b.tickAfter(13'000);
     QCOMPARE(b.finished, 0);
-    b.clock.advance(999);
-    b.upload.Timer_TeskCom_Timer();
+    b.tickAfter(999);
     QCOMPARE(b.finished, 0);
-    b.clock.advance(1);
-    b.upload.Timer_TeskCom_Timer();
+    b.tickAfter(1);
     QCOMPARE(b.finished, 1);
     QCOMPARE(b.errors, QStringList{"ERROR!: " + GeneratorUpload::communicationErrorText()});
     QVERIFY(!b.link.isOpen());
@@ -249,7 +246,7 @@ void TestUpload::cancelMidUpload() {
     QVERIFY(b.errors.isEmpty());
     QVERIFY(!b.link.isOpen());
     QVERIFY(!b.upload.watchdogEnabled());
-    b.expireWatchdog(); // nothing more happens
+    b.tickAfter(14'500); // nothing more happens
     QCOMPARE(b.errors.size(), 0);
 }
 
@@ -275,11 +272,9 @@ void TestUpload::writeTimeOut() {
     b.upload.start(storeOf(16000));
     QTRY_COMPARE(b.generator.lines().size(), 3);
     heldBack = true;
-    b.clock.advance(900);
-    b.upload.Timer_TeskCom_Timer();
+    b.tickAfter(900);
     QCOMPARE(b.finished, 0);
-    b.clock.advance(200);
-    b.upload.Timer_TeskCom_Timer();
+    b.tickAfter(200);
     QCOMPARE(b.finished, 1);
     QCOMPARE(b.errors, QStringList{"ERROR!: " + GeneratorUpload::communicationErrorText()});
     QVERIFY(!b.link.isOpen());
@@ -288,8 +283,7 @@ void TestUpload::writeTimeOut() {
     c.generator.script.silentFromLine = 2;
     c.upload.start(storeOf(16000));
     QTRY_COMPARE(c.generator.lines().size(), 3);
-    c.clock.advance(5000);
-    c.upload.Timer_TeskCom_Timer();
+    c.tickAfter(5000);
     QCOMPARE(c.finished, 0);
 }
 

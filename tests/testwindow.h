@@ -4,8 +4,18 @@
 #include "fakeprompts.h"
 
 #include <QApplication>
+#include <QFile>
+#include <QTemporaryDir>
 #include <QTest>
 #include <map>
+
+// Writes a file for a test to open; returns its path.
+inline QString writeFile(const QTemporaryDir& dir, const char* name, const QByteArray& bytes) {
+    QFile f(dir.filePath(name));
+    f.open(QIODevice::WriteOnly);
+    f.write(bytes);
+    return dir.filePath(name);
+}
 
 // The main window as the tests build it: an 800 x 600 work area, dialogs answered by
 // FakePrompts, an exit that only counts, a clock the test moves and ports it chooses.
@@ -16,6 +26,11 @@ struct TestWindow {
         int completionPauseMs = 0;
         bool show = false;
         bool activate = false; // for focus and key tests
+        static Setup active() {
+            Setup s;
+            s.activate = true;
+            return s;
+        }
     };
 
     FakePrompts prompts;

@@ -601,31 +601,33 @@ void FormMain::mnuWaveYSymm_Click() {
     afterStoreChange();
 }
 
-std::optional<QString> FormMain::askFactor(const QString& line1, const QString& line2,
-                                           const QString& title) {
-    return m_prompts->input(line1 + QLatin1Char('\n') + line2, title, QStringLiteral("2"));
+bool FormMain::factorCommand(const QString& title, const QString& line1, const QString& line2,
+                             const QString& refusal,
+                             const std::function<bool(const std::optional<QString>&)>& apply) {
+    const std::optional<QString> answer =
+        m_prompts->input(line1 + QLatin1Char('\n') + line2, title, QStringLiteral("2"));
+    if (!apply(answer)) {
+        m_prompts->message(refusal, MsgIcon::Critical, title);
+        return false;
+    }
+    afterStoreChange();
+    return true;
 }
 
 void FormMain::mnuWaveAmplDiv_Click() {
-    const QString title = QStringLiteral("Amplitude divide");
-    const float d = factorFromAnswer(
-        askFactor(QStringLiteral("Please enter divisor,"), QStringLiteral("(divisor>=1)"), title));
-    if (!amplitudeDivide(m_store, d)) {
-        m_prompts->message(QStringLiteral("ERROR! divisor<1"), MsgIcon::Critical, title);
-        return;
-    }
-    afterStoreChange();
+    factorCommand(QStringLiteral("Amplitude divide"), QStringLiteral("Please enter divisor,"),
+                  QStringLiteral("(divisor>=1)"), QStringLiteral("ERROR! divisor<1"),
+                  [this](const std::optional<QString>& a) {
+                      return amplitudeDivide(m_store, factorFromAnswer(a));
+                  });
 }
 
 void FormMain::mnuWaveAmplMul_Click() {
-    const QString title = QStringLiteral("Amplitude multiply");
-    const float m = factorFromAnswer(askFactor(QStringLiteral("Please enter multiplier,"),
-                                               QStringLiteral("(multiplier>=1)"), title));
-    if (!amplitudeMultiply(m_store, m)) {
-        m_prompts->message(QStringLiteral("ERROR！multiplier<1"), MsgIcon::Critical, title);
-        return;
-    }
-    afterStoreChange();
+    factorCommand(QStringLiteral("Amplitude multiply"), QStringLiteral("Please enter multiplier,"),
+                  QStringLiteral("(multiplier>=1)"), QStringLiteral("ERROR！multiplier<1"),
+                  [this](const std::optional<QString>& a) {
+                      return amplitudeMultiply(m_store, factorFromAnswer(a));
+                  });
 }
 
 void FormMain::mnuWaveAmplZoomIn_Click() {
@@ -634,14 +636,11 @@ void FormMain::mnuWaveAmplZoomIn_Click() {
 }
 
 void FormMain::mnuWaveFreqMul_Click() {
-    const QString title = QStringLiteral("Frequency multiply");
-    const int k = coefficientFromAnswer(askFactor(QStringLiteral("Please enter coefficient,"),
-                                                  QStringLiteral("(coefficient>=1)"), title));
-    if (!frequencyMultiply(m_store, k)) {
-        m_prompts->message(QStringLiteral("ERROR！coefficient<1"), MsgIcon::Critical, title);
-        return;
-    }
-    afterStoreChange();
+    factorCommand(QStringLiteral("Frequency multiply"), QStringLiteral("Please enter coefficient,"),
+                  QStringLiteral("(coefficient>=1)"), QStringLiteral("ERROR！coefficient<1"),
+                  [this](const std::optional<QString>& a) {
+                      return frequencyMultiply(m_store, coefficientFromAnswer(a));
+                  });
 }
 
 void FormMain::mnuWaveSinAddFormula_Click() {

@@ -153,8 +153,10 @@ class FormMain : public QMainWindow {
     void addMenuArray(QMenu* menu, const QString& name, const QStringList& captions,
                       int checkedIndex, std::function<void(int)> handler);
     void markMenuArray(const QString& name, int index);
-    std::optional<QString> askFactor(const QString& line1, const QString& line2,
-                                     const QString& title);
+    // Asks for a factor (default "2"); apply answers false to refuse it, with the refusal text.
+    bool factorCommand(const QString& title, const QString& line1, const QString& line2,
+                       const QString& refusal,
+                       const std::function<bool(const std::optional<QString>&)>& apply);
 
     FormMainOptions m_options;
     std::unique_ptr<QtPrompts> m_ownPrompts;
