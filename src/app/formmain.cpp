@@ -545,48 +545,46 @@ void FormMain::mnuFileSave_Click() {
                            MsgIcon::Exclamation, QStringLiteral("ERROR!"));
 }
 
-void FormMain::mnuFileOpen_Click() {
-    const QString name = m_prompts->openFileName(QStringLiteral("WaveForm Data File(*.txt)"));
+std::optional<WaveFileContent> FormMain::chooseWaveFile(const QString& filter, WaveFileUse use,
+                                                        const QString& noFileText) {
+    const QString name = m_prompts->openFileName(filter);
     if (name.isEmpty())
-        return;
+        return std::nullopt;
     if (!hasWaveFileExtension(name)) {
-        m_prompts->message(QStringLiteral("No data file.\nPlease open."), MsgIcon::Exclamation,
-                           QStringLiteral("ERROR!"));
-        return;
+        m_prompts->message(noFileText, MsgIcon::Exclamation, QStringLiteral("ERROR!"));
+        return std::nullopt;
     }
-    const WaveFileContent content = readWaveFile(name);
+    WaveFileContent content = readWaveFile(name, use);
     if (!content.error.isEmpty()) {
         m_prompts->message(QStringLiteral("Cannot open %1\n%2").arg(name, content.error),
                            MsgIcon::Exclamation, QStringLiteral("ERROR!"));
-        return;
+        return std::nullopt;
     }
     if (content.lengthLimited)
         say(lengthMessage(), true);
-    m_store.ArbLength = static_cast<float>(content.length);
-    Text_Arb_Length->setText(QString::number(content.length));
-    std::copy(content.samples.begin(), content.samples.end(), m_store.ArbData.begin());
+    return content;
+}
+
+void FormMain::mnuFileOpen_Click() {
+    const auto content =
+        chooseWaveFile(QStringLiteral("WaveForm Data File(*.txt)"), WaveFileUse::Open,
+                       QStringLiteral("No data file.\nPlease open."));
+    if (!content)
+        return;
+    m_store.ArbLength = static_cast<float>(content->length);
+    Text_Arb_Length->setText(QString::number(content->length));
+    std::copy(content->samples.begin(), content->samples.end(), m_store.ArbData.begin());
     afterStoreChange();
 }
 
 void FormMain::mixWithFileCommand(bool subtract) {
-    const QString name = m_prompts->openFileName(QStringLiteral("Waveform data file(*.txt)"));
-    if (name.isEmpty())
+    const auto content =
+        chooseWaveFile(QStringLiteral("Waveform data file(*.txt)"), WaveFileUse::Mix,
+                       subtract ? QStringLiteral("No file!\nPlese open")
+                                : QStringLiteral("No file!\nPlease open"));
+    if (!content)
         return;
-    if (!hasWaveFileExtension(name)) {
-        m_prompts->message(subtract ? QStringLiteral("No file!\nPlese open")
-                                    : QStringLiteral("No file!\nPlease open"),
-                           MsgIcon::Exclamation, QStringLiteral("ERROR!"));
-        return;
-    }
-    const WaveFileContent content = readWaveFile(name, WaveFileUse::Mix);
-    if (!content.error.isEmpty()) {
-        m_prompts->message(QStringLiteral("Cannot open %1\n%2").arg(name, content.error),
-                           MsgIcon::Exclamation, QStringLiteral("ERROR!"));
-        return;
-    }
-    if (content.lengthLimited)
-        say(lengthMessage(), true);
-    mixWithFile(m_store, content.samples, content.length, subtract);
+    mixWithFile(m_store, content->samples, content->length, subtract);
     Text_Arb_Length->setText(QString::number(m_store.length()));
     afterStoreChange();
 }

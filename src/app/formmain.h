@@ -3,6 +3,7 @@
 #include "editor/entryrules.h"
 #include "editor/store.h"
 #include "editor/waveeditor.h"
+#include "files/wavefile.h"
 #include "link/clock.h"
 #include "link/generatorupload.h"
 #include "link/seriallink.h"
@@ -146,6 +147,9 @@ class FormMain : public QMainWindow {
     void afterStoreChange(); // every change of the store ends with a full redraw
     void commitPendingLength();
     void mixWithFileCommand(bool subtract);
+    // Asks for a waveform file and reads it, telling the user what is wrong with it.
+    std::optional<WaveFileContent> chooseWaveFile(const QString& filter, WaveFileUse use,
+                                                  const QString& noFileText);
     void FormTeskCom_Load();
     void FormTDS_Load();
     void takeOscilloscopeData(const std::vector<float>& samples);
