@@ -4,6 +4,7 @@
 
 #include <QStringList>
 #include <deque>
+#include <functional>
 
 // Answers dialogs from queues and records every message shown.
 class FakePrompts : public ww::Prompts {
@@ -12,15 +13,21 @@ class FakePrompts : public ww::Prompts {
         QString text;
         ww::MsgIcon icon;
         QString title;
+        QWidget* owner;
     };
     std::vector<Shown> messages;
+    // Runs while a box would be open (a real box runs an event loop there).
+    std::function<void()> whileShown;
     std::deque<std::optional<QString>> inputs;
     std::deque<QString> openNames;
     std::deque<QString> saveNames;
     QStringList inputPrompts;
 
-    void message(const QString& text, ww::MsgIcon icon, const QString& title) override {
-        messages.push_back({text, icon, title});
+    void message(const QString& text, ww::MsgIcon icon, const QString& title,
+                 QWidget* owner) override {
+        messages.push_back({text, icon, title, owner});
+        if (whileShown)
+            whileShown();
     }
     std::optional<QString> input(const QString& prompt, const QString& title,
                                  const QString& def) override {

@@ -1,6 +1,6 @@
-// Every exchange (upload, link, read) against the virtual instruments under each fault: one
-// message at most, the port closed, the main window enabled, the store unchanged unless the
-// exchange completed, and the program idle afterwards (no busy loop).
+// Every exchange (upload, link, read) against the virtual instruments under each fault the row
+// names: one message at most, the port closed, the main window enabled, the store unchanged
+// unless the exchange completed, and the program idle afterwards (no busy loop).
 #include "app/formmain.h"
 #include "app/formtds.h"
 #include "app/formteskcom.h"
@@ -26,7 +26,7 @@ enum class Fault {
     Silence,
     LateInside,
     LateOutside,
-    SplitByteByByte,
+    Split,
     Garbage,
     LoneTerminator,
     ExtraBytes,
@@ -40,26 +40,17 @@ double cpuSeconds() {
     return u.ru_utime.tv_sec + u.ru_stime.tv_sec + (u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
 }
 
-struct Rig {
+struct Rig : TestWindow {
     VirtualGenerator generator;
     VirtualOscilloscope scope;
-    FakePrompts prompts;
-    ManualClock clock;
-    std::unique_ptr<FormMain> form;
-    Rig(bool portMissing) {
-        FormMainOptions o;
-        o.screen = [] { return QSize(800, 600); };
-        o.prompts = &prompts;
-        o.exitProgram = [] {};
-        o.ports.setDevice(1, portMissing ? QString("/dev/wavewright-missing")
-                                         : generator.devicePath());
-        o.ports.setDevice(2, portMissing ? QString("/dev/wavewright-missing") : scope.devicePath());
-        o.clock = &clock;
-        o.completionPauseMs = 0;
-        form = std::make_unique<FormMain>(o);
-        form->show();
+    explicit Rig(bool portMissing) {
+        const QString missing = "/dev/wavewright-missing";
+        Setup s;
+        s.ports = {{1, portMissing ? missing : generator.devicePath()},
+                   {2, portMissing ? missing : scope.devicePath()}};
+        s.show = true;
+        open(s);
     }
-    FormMain& f() { return *form; }
     void tick(qint64 ms) {
         clock.advance(ms);
         form->upload().Timer_TeskCom_Timer();
@@ -91,7 +82,7 @@ void TestFaultDrills::drill_data() {
         {Fault::Silence, "silence", false, false, false},
         {Fault::LateInside, "late inside deadline", true, true, true},
         {Fault::LateOutside, "late outside deadline", false, false, false},
-        {Fault::SplitByteByByte, "split byte by byte", true, true, true},
+        {Fault::Split, "split in small parts", true, true, true},
         {Fault::Garbage, "garbage", false, false, false},
         {Fault::LoneTerminator, "lone terminator", false, true, false},
         {Fault::ExtraBytes, "extra bytes", true, true, true},
@@ -116,10 +107,9 @@ void TestFaultDrills::drill() {
     Rig rig(fl == Fault::NoSuchPort);
     FormMain& f = rig.f();
     f.action("mnuStandardSin")->trigger();
-
-    // A read needs a link first (on a healthy line).
-    if (ex == Exchange::Read) {
-        f.mnu_ComNumberCOM_Click(1);
+    if (ex != Exchange::Upload)
+        f.mnu_ComNumberCOM_Click(1); // the oscilloscope
+    if (ex == Exchange::Read) {      // a read needs a link first, on a healthy line
         if (fl != Fault::NoSuchPort) {
             f.mnuOscil_Link_Click();
             QTRY_VERIFY(f.tds().TdsDone);
@@ -127,32 +117,25 @@ void TestFaultDrills::drill() {
         } else {
             f.tds().TdsLinked = true;
         }
-    } else if (ex == Exchange::Link) {
-        f.mnu_ComNumberCOM_Click(1);
     }
     const WaveStore before = f.store();
 
+    // What the instrument does wrong, exactly as the row names it.
     auto& gs = rig.generator.script;
     auto& ss = rig.scope.script;
-    const bool late = fl == Fault::LateInside || fl == Fault::LateOutside;
     switch (fl) {
     case Fault::Silence:
-        gs.silentFromLine = 2;
+        gs.silentFromLine = 1;
         ss.silent = true;
         break;
     case Fault::LateInside:
     case Fault::LateOutside:
-        gs.replyDelayMs = 300;
-        break;
-    case Fault::SplitByteByByte:
-        gs.splitReply = true;
-        ss.splitIdentification = true;
+    case Fault::Split:
+        gs.hold = ss.hold = true;
         break;
     case Fault::Garbage:
         gs.reply = "garbage without an end";
         ss.garbage = "garbage";
-        rig.scope.identification = "";
-        ss.silent = ex == Exchange::Link; // nothing that ends the identification
         break;
     case Fault::LoneTerminator:
         gs.reply = "\n";
@@ -161,7 +144,7 @@ void TestFaultDrills::drill() {
         break;
     case Fault::ExtraBytes:
         gs.extraAfterReply = "trailing\n\n";
-        rig.scope.identification += "\nextra";
+        ss.extraAfterReply = "extra\n";
         break;
     case Fault::HangUp:
         gs.hangUpAtLine = 2; // the second data line of the 201-point sine
@@ -169,10 +152,6 @@ void TestFaultDrills::drill() {
         break;
     default:
         break;
-    }
-    if (late && ex != Exchange::Upload) {
-        // The oscilloscope's answer comes late: the watchdog ticks first.
-        ss.silent = true;
     }
 
     switch (ex) {
@@ -187,50 +166,59 @@ void TestFaultDrills::drill() {
         break;
     }
 
-    if (late && ex == Exchange::Upload) {
-        // Each reply comes 300 ms after its line; the clock stands at or past the deadline.
-        const qint64 step = fl == Fault::LateInside ? 13'000 : 14'000;
-        QTest::qWait(50);
-        rig.tick(step);
-        QTRY_VERIFY_WITH_TIMEOUT(!rig.busy() || fl == Fault::LateInside, 3000);
-        if (fl == Fault::LateInside)
-            QTRY_VERIFY_WITH_TIMEOUT(!rig.busy(), 10000);
-    } else if (late) {
-        QTest::qWait(50);
-        const qint64 deadline = ex == Exchange::Link ? 1'000 : 7'000;
-        const qint64 step = fl == Fault::LateInside ? deadline - 1'000 : deadline;
-        rig.tick(step);
-        if (fl == Fault::LateInside) {
-            // Before the deadline the answer arrives and counts.
+    // The whole-second deadline of each exchange, in ms from the line that was sent.
+    const qint64 deadline = ex == Exchange::Upload ? 14'000 : ex == Exchange::Link ? 1'000 : 7'000;
+    // A reply this long after its line is still in time (whole seconds stay aligned).
+    const qint64 inside = ex == Exchange::Upload ? 13'000 : deadline - 1;
+    auto held = [&] {
+        return ex == Exchange::Upload ? rig.generator.held().size() : rig.scope.held().size();
+    };
+    auto release = [&](qsizetype n) {
+        return ex == Exchange::Upload ? rig.generator.release(n) : rig.scope.release(n);
+    };
+    auto done = [&] { return ex == Exchange::Upload ? !rig.busy() : f.tds().TdsDone; };
+    switch (fl) {
+    case Fault::LateInside:
+        // Every reply comes a moment before its deadline and still counts.
+        while (!done()) {
+            QTRY_VERIFY(held() > 0 || done());
+            rig.tick(inside);
             QVERIFY(rig.busy());
-            ss.silent = false;
-            if (ex == Exchange::Link) {
-                rig.scope.setCurve("CH1", QByteArray(2500, 'x'));
-                f.tds().Command_TDS_Click();
-                f.mnuOscil_Link_Click();
-                QTRY_VERIFY(f.tds().TdsDone);
-                f.tds().Command_TDS_Click();
-            } else {
-                f.tds().Command_TDS_Click();
-                f.mnuOscil_ReadData_Click();
-                QTRY_VERIFY(f.tds().TdsDone);
-                f.tds().Command_TDS_Click();
+            release(-1);
+            QTest::qWait(20);
+        }
+        break;
+    case Fault::LateOutside:
+        // The reply comes after the deadline: the exchange has ended and does not take it.
+        QTRY_VERIFY(held() > 0);
+        rig.tick(deadline);
+        QVERIFY(!rig.busy());
+        release(-1);
+        QTest::qWait(100);
+        break;
+    case Fault::Split:
+        // The reply arrives in parts of a few bytes, each in a receive event of its own.
+        {
+            QElapsedTimer t;
+            t.start();
+            while (!done() && t.elapsed() < 10'000) {
+                if (release(ex == Exchange::Read ? 61 : 1) == 0)
+                    QTest::qWait(2);
+                QTest::qWait(1);
             }
+            break;
         }
-    } else {
-        // Let the exchange run, then let the watchdog see the deadlines.
-        QTest::qWait(ex == Exchange::Upload ? 400 : 200);
-        if (ex == Exchange::Upload && completes)
-            QTRY_VERIFY_WITH_TIMEOUT(!rig.busy(), 10000);
-        if (ex == Exchange::Read && completes) {
-            QTRY_VERIFY(f.tds().TdsDone);
-            f.tds().Command_TDS_Click();
-        }
-        for (int i = 0; i < 3 && rig.busy(); ++i)
-            rig.tick(15'000);
-        if (ex == Exchange::Link && f.tds().running() && f.tds().TdsDone)
-            f.tds().Command_TDS_Click(); // "OK" after the success line
+    default:
+        QTest::qWait(200);
+        break;
     }
+    if (completes) {
+        QTRY_VERIFY_WITH_TIMEOUT(done(), 10'000);
+        if (ex != Exchange::Upload)
+            f.formTDS()->Command_TDS->click(); // "OK"
+    }
+    for (int i = 0; i < 3 && rig.busy(); ++i)
+        rig.tick(15'000);
 
     QVERIFY(!rig.busy());
     QVERIFY2(rig.prompts.messages.size() == (completes ? 0u : 1u),
@@ -252,10 +240,10 @@ void TestFaultDrills::drill() {
     if (ex == Exchange::Upload && completes)
         QVERIFY(rig.generator.waveforms().value(1).complete());
 
-    // Idle afterwards: little CPU time over the next 300 ms.
+    // Idle afterwards: little CPU time over the next 200 ms, and no second message.
     const double cpu = cpuSeconds();
-    QTest::qWait(300);
-    QVERIFY2(cpuSeconds() - cpu < 0.1, "busy after the exchange ended");
+    QTest::qWait(200);
+    QVERIFY2(cpuSeconds() - cpu < 0.07, "busy after the exchange ended");
     QVERIFY2(rig.prompts.messages.size() == (completes ? 0u : 1u),
              qPrintable(rig.prompts.texts().join(" | ")));
 }

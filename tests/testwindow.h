@@ -25,7 +25,8 @@ struct TestWindow {
         std::map<int, QString> ports;
         int completionPauseMs = 0;
         bool show = false;
-        bool activate = false; // for focus and key tests
+        bool activate = false;    // for focus and key tests
+        bool realDialogs = false; // real message boxes instead of FakePrompts
         static Setup active() {
             Setup s;
             s.activate = true;
@@ -44,7 +45,7 @@ struct TestWindow {
     void open(const Setup& setup) {
         ww::FormMainOptions o;
         o.screen = [s = setup.screen] { return s; };
-        o.prompts = &prompts;
+        o.prompts = setup.realDialogs ? nullptr : &prompts;
         o.exitProgram = [this] { ++exits; };
         for (const auto& [com, device] : setup.ports)
             o.ports.setDevice(com, device);

@@ -7,6 +7,7 @@
 #include "formtds.h"
 #include "formteskcom.h"
 #include "frmabout.h"
+#include "latepress.h"
 #include "synth/arith.h"
 #include "synth/formula.h"
 #include "synth/shapes.h"
@@ -73,12 +74,12 @@ FormMain::FormMain(FormMainOptions options, QWidget* parent)
     m_upload = std::make_unique<GeneratorUpload>(*m_teskLink, m_settings, *m_clock);
     m_upload->completionPauseMs = m_options.completionPauseMs;
     m_upload->showError = [this](const QString& text, const QString& title) {
-        m_prompts->message(text, MsgIcon::Critical, title);
+        m_prompts->message(text, MsgIcon::Critical, title, m_formTeskCom.get());
     };
     m_tdsLink = std::make_unique<SerialLink>(m_options.ports);
     m_tds = std::make_unique<TdsExchange>(*m_tdsLink, m_settings, *m_clock);
     m_tds->showMessage = [this](const QString& text, const QString& title, bool stop) {
-        m_prompts->message(text, stop ? MsgIcon::Critical : MsgIcon::None, title);
+        m_prompts->message(text, stop ? MsgIcon::Critical : MsgIcon::None, title, m_formTDS.get());
     };
     connect(m_tds.get(), &TdsExchange::dataTaken, this, &FormMain::takeOscilloscopeData);
     m_editor = std::make_unique<WaveEditor>(m_store);
@@ -215,6 +216,9 @@ void FormMain::buildControls() {
     Text_ArbLineStopY->keyPress = [this](int& key) {
         m_entry->yKeyPress(*Text_ArbLineStopY, key, m_entry->ArbLineStopY);
     };
+    for (QPushButton* b :
+         {Command_ArbPoint, Command_ArbLine, Command_ArbWaveCls, Command_ArbWaveOutput})
+        new LatePressClicks(b);
     connect(Command_ArbPoint, &QPushButton::clicked, this, &FormMain::Command_ArbPoint_Click);
     connect(Command_ArbLine, &QPushButton::clicked, this, &FormMain::Command_ArbLine_Click);
     connect(Command_Exit, &QPushButton::clicked, this, &FormMain::mnuFileExit_Click);
@@ -528,7 +532,8 @@ void FormMain::Command_ArbLine_Click() {
 
 void FormMain::commitPendingLength() {
     // A shortcut does not move the focus, so an edit in the length field may still be open.
-    if (Text_Arb_Length->isEditingLook()) {
+    // Only a text that differs from the length is one: Save must not reset the view.
+    if (Text_Arb_Length->text() != QString::number(m_store.length())) {
         int key = kKeyEnter;
         m_entry->lengthKeyPress(*Text_Arb_Length, key);
     }

@@ -6,8 +6,8 @@
 
 namespace ww {
 
-void QtPrompts::message(const QString& text, MsgIcon icon, const QString& title) {
-    QMessageBox box(m_parent);
+void QtPrompts::message(const QString& text, MsgIcon icon, const QString& title, QWidget* owner) {
+    QMessageBox box(owner ? owner : m_parent);
     box.setWindowTitle(title.isEmpty() ? kAppTitle : title);
     box.setText(text);
     switch (icon) {

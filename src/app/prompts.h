@@ -14,8 +14,10 @@ enum class MsgIcon { None, Critical, Exclamation, Information };
 class Prompts {
   public:
     virtual ~Prompts() = default;
-    // Title empty: the application title.
-    virtual void message(const QString& text, MsgIcon icon, const QString& title) = 0;
+    // Title empty: the application title. The box stays above `owner` when one is given (an
+    // exchange window that stays on top), else above the main window.
+    virtual void message(const QString& text, MsgIcon icon, const QString& title,
+                         QWidget* owner = nullptr) = 0;
     // nullopt when the user cancels.
     virtual std::optional<QString> input(const QString& prompt, const QString& title,
                                          const QString& defaultAnswer) = 0;
@@ -30,7 +32,8 @@ class QtPrompts : public Prompts {
     explicit QtPrompts(QWidget* parent = nullptr) : m_parent(parent) {}
     void setParent(QWidget* parent) { m_parent = parent; }
 
-    void message(const QString& text, MsgIcon icon, const QString& title) override;
+    void message(const QString& text, MsgIcon icon, const QString& title,
+                 QWidget* owner = nullptr) override;
     std::optional<QString> input(const QString& prompt, const QString& title,
                                  const QString& defaultAnswer) override;
     QString openFileName(const QString& filter) override;

@@ -50,7 +50,8 @@ void CanvasWidget::mousePressEvent(QMouseEvent* event) {
 
 void CanvasWidget::mouseMoveEvent(QMouseEvent* event) {
     const QPointF u = toUser(event->position());
-    m_editor.mouseMove(static_cast<float>(u.x()), static_cast<float>(u.y()));
+    m_editor.mouseMove(static_cast<float>(u.x()), static_cast<float>(u.y()),
+                       event->buttons().testFlag(Qt::LeftButton));
 }
 
 void CanvasWidget::mouseReleaseEvent(QMouseEvent*) {

@@ -89,8 +89,19 @@ void EntryField::keyPressEvent(QKeyEvent* event) {
     QLineEdit::keyPressEvent(event);
 }
 
+namespace {
+// Focus that goes to a menu, a message box or another window and comes back: the user has not
+// left the field, nor entered it anew.
+bool passingFocus(Qt::FocusReason reason) {
+    return reason == Qt::PopupFocusReason || reason == Qt::ActiveWindowFocusReason ||
+           reason == Qt::MenuBarFocusReason;
+}
+} // namespace
+
 void EntryField::focusInEvent(QFocusEvent* event) {
     QLineEdit::focusInEvent(event);
+    if (passingFocus(event->reason()))
+        return;
     m_selectOnPress = event->reason() == Qt::MouseFocusReason;
     m_focused = true;
     markEditing();
@@ -105,8 +116,7 @@ void EntryField::LostFocus() {
 
 void EntryField::focusOutEvent(QFocusEvent* event) {
     QLineEdit::focusOutEvent(event);
-    // A menu opening or another application taking over does not move the focus away.
-    if (event->reason() == Qt::PopupFocusReason || event->reason() == Qt::ActiveWindowFocusReason)
+    if (passingFocus(event->reason()))
         return;
     if (m_focused)
         LostFocus();

@@ -4,7 +4,6 @@
 #include "waveeditor.h"
 
 #include <cmath>
-#include <cstdio>
 
 namespace ww {
 
@@ -24,9 +23,7 @@ QString formatThreeDecimals(double v) {
     double r = std::round(v * 1000.0) / 1000.0; // the pattern rounds half away from zero
     if (r == 0.0)
         r = 0.0;
-    char buf[64];
-    std::snprintf(buf, sizeof buf, "%.3f", r);
-    return QString::fromLatin1(buf);
+    return QString::number(r, 'f', 3); // always with the point
 }
 
 QString lengthMessage() {
@@ -55,16 +52,23 @@ std::optional<std::int32_t> parseWholeNumber(const QString& text) {
     return static_cast<std::int32_t>(v);
 }
 
-std::optional<float> parseSingle(const QString& text) {
+std::optional<double> parseNumber(const QString& text) {
     QString t = text.trimmed();
     t.replace(QLatin1Char(','), QLatin1Char('.'));
-    if (t.isEmpty() || t.contains(QLatin1Char('e'), Qt::CaseInsensitive))
+    if (t.isEmpty())
         return std::nullopt;
     bool ok = false;
-    const double v = t.toDouble(&ok);
-    if (!ok || !std::isfinite(v) || std::abs(v) > 3.4028234663852886e38)
+    const double v = t.toDouble(&ok); // always the point, whatever the locale
+    if (!ok || !std::isfinite(v))
         return std::nullopt;
-    return static_cast<float>(v);
+    return v;
+}
+
+std::optional<float> parseSingle(const QString& text) {
+    const std::optional<double> v = parseNumber(text);
+    if (!v || std::abs(*v) > 3.4028234663852886e38)
+        return std::nullopt;
+    return static_cast<float>(*v);
 }
 
 QString ToggleMinusSign(const QString& text) {

@@ -40,6 +40,8 @@ QString lengthMessage();
 // Conversions of a field's text; nullopt when the text is not a number the field can hold.
 std::optional<std::int32_t> parseWholeNumber(const QString& text);
 std::optional<float> parseSingle(const QString& text);
+// A finite number in double precision: a point or a comma, an exponent if any.
+std::optional<double> parseNumber(const QString& text);
 
 // Sign and point rules of the Y fields.
 QString ToggleMinusSign(const QString& text);

@@ -1,13 +1,15 @@
 #include "gridlabels.h"
 
-#include <cstdio>
+#include <charconv>
 
 namespace ww {
 
 QString shortFloatText(float v) {
+    // std::to_chars writes the point whatever the user's locale.
     char buf[32];
-    std::snprintf(buf, sizeof buf, "%.7g", static_cast<double>(v));
-    return QString::fromLatin1(buf);
+    const auto r =
+        std::to_chars(buf, buf + sizeof buf, static_cast<double>(v), std::chars_format::general, 7);
+    return QString::fromLatin1(buf, r.ptr - buf);
 }
 
 AxisLabels axisLabelsFor(const ViewState& view, const QRectF& canvas, float sx, float sy) {

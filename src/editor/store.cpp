@@ -2,8 +2,8 @@
 
 #include "numbers.h"
 
+#include <charconv>
 #include <cmath>
-#include <cstdio>
 
 namespace ww {
 
@@ -62,15 +62,18 @@ void appendFormattedSample(QByteArray& out, float v) {
         } while (n > 0);
         if (negative)
             digits[k++] = '-';
-        buf[len++] = ' ';
         while (k > 0)
             buf[len++] = digits[--k];
     } else {
-        len = std::snprintf(buf, sizeof buf, " %.3f", scaled / 1000.0);
+        const auto r =
+            std::to_chars(buf, buf + sizeof buf, scaled / 1000.0, std::chars_format::fixed, 3);
+        len = static_cast<int>(r.ptr - buf);
     }
-    // Only the rightmost six characters are kept.
-    const int from = len > 6 ? len - 6 : 0;
-    out.append(buf + from, len - from);
+    // A blank in front fills the text to six characters; a longer text is written whole, so
+    // that a value outside -9.999..99.999 still reads back as itself.
+    if (len < 6)
+        out.append(' ');
+    out.append(buf, len);
 }
 
 QString FormatSample(float v) {

@@ -28,7 +28,8 @@ void clearSamples(WaveStore& store);
 // Both indices are held to the store's bounds.
 void FillToPoint(WaveStore& store, int anchor, int x, float y);
 
-// Six-character text of one sample: " 0.500", "-0.250", " 1.000".
+// Six-character text of one sample: " 0.500", "-0.250", " 1.000". A value whose text is
+// longer (-16.651) is written whole rather than cut.
 QString FormatSample(float v);
 // The same six characters appended to a byte string (the file writer's fast path).
 void appendFormattedSample(QByteArray& out, float v);

@@ -122,7 +122,11 @@ void WaveEditor::mouseDown(Qt::MouseButton button, float x, float y) {
     DrawWaveMouse(x, y);
 }
 
-void WaveEditor::mouseMove(float x, float y) {
+void WaveEditor::mouseMove(float x, float y, bool leftHeld) {
+    // A release can be lost to a message box or another grab; a move without the button then
+    // ends the drag instead of drawing on.
+    if (!leftHeld)
+        ArbDrawing = false;
     if (ArbDrawing) {
         DrawWaveMouse(x, y);
         return;

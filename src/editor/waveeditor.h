@@ -42,7 +42,7 @@ class WaveEditor : public QObject {
 
     // Freehand drawing; X and Y are in canvas user coordinates.
     void mouseDown(Qt::MouseButton button, float x, float y);
-    void mouseMove(float x, float y);
+    void mouseMove(float x, float y, bool leftHeld = true);
     void mouseUp();
     void DrawWaveMouse(float x, float y);
     void DrawWaveRight(int x);

@@ -51,14 +51,15 @@ bool parseFileNumber(QByteArrayView text, double& value) {
     t.replace(',', '.');
     const char* first = t.constData();
     const char* last = first + t.size();
-    if (*first == '+')
+    if (*first == '+' && first + 1 != last && first[1] != '-')
         ++first;
-    // Only plain decimal numbers: no exponents, no "inf" or "nan".
+    // Decimal numbers, with or without an exponent; no "inf", "nan" or hexadecimal.
     for (const char* p = first; p != last; ++p)
-        if (!((*p >= '0' && *p <= '9') || *p == '.' || (*p == '-' && p == first)))
+        if (!((*p >= '0' && *p <= '9') || *p == '.' || *p == '-' || *p == '+' || *p == 'e' ||
+              *p == 'E'))
             return false;
     double v = 0.0;
-    const auto r = std::from_chars(first, last, v, std::chars_format::fixed);
+    const auto r = std::from_chars(first, last, v, std::chars_format::general);
     if (r.ec != std::errc() || r.ptr != last || !std::isfinite(v))
         return false;
     value = v;
@@ -104,8 +105,18 @@ WaveFileContent parseWaveFile(const QByteArray& bytes, WaveFileUse use) {
     }
     c.samples.assign(static_cast<std::size_t>(c.length), 0.0f);
     for (int i = 0; i < c.length; ++i) {
-        if (!nextLine(line) || line.isEmpty())
-            break;
+        const bool more = nextLine(line);
+        if (!more || line.isEmpty()) {
+            if (use == WaveFileUse::Open)
+                break; // Open takes the rest as 0.0
+            // Add and Subtract would mix in zeros the file never held.
+            c.error = (more ? QStringLiteral("Line %1 is empty")
+                            : QStringLiteral("The file ends before line %1"))
+                          .arg(i + 2) +
+                      QStringLiteral("; line 1 announces %1 samples.").arg(c.length);
+            c.samples.clear();
+            return c;
+        }
         double v = 0.0;
         if (!parseFileNumber(line, v) || std::abs(v) > 3.4028234663852886e38) {
             c.error = QStringLiteral("Line %1 does not hold a sample value.").arg(i + 2);

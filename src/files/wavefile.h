@@ -31,13 +31,15 @@ struct WaveFileContent {
 // it as it stands, but never more than the store holds (16000).
 enum class WaveFileUse { Open, Mix };
 
-// Reads and checks the whole file before anything is changed. The first empty line or the
-// end of the file ends the samples (the rest are 0.0); lines after the last sample are not
-// looked at. Numbers may use a point or a comma.
+// Reads and checks the whole file before anything is changed. For Open the first empty line
+// or the end of the file ends the samples (the rest are 0.0); for Add and Subtract a file with
+// fewer samples than line 1 announces is refused. Lines after the last sample are not looked
+// at. Numbers may use a point or a comma.
 WaveFileContent parseWaveFile(const QByteArray& bytes, WaveFileUse use = WaveFileUse::Open);
 WaveFileContent readWaveFile(const QString& path, WaveFileUse use = WaveFileUse::Open);
 
-// A length or sample text: blanks around it, a point or a comma; false when not a number.
+// A length or sample text: blanks around it, a point or a comma, an exponent if any ("1e-3");
+// false when it is not a finite number.
 bool parseFileNumber(QByteArrayView text, double& value);
 
 } // namespace ww

@@ -67,8 +67,8 @@ void GeneratorUpload::writeLine(const QByteArray& line) {
     QIODevice* d = m_link.device();
     if (!d)
         return;
-    // Each line must leave the port within the write time-out.
-    m_writeDeadlineMs = m_clock.msecs() + m_writeTimeoutMs;
+    // Each line must leave the port within the write time-out: the constant plus 1 ms a byte.
+    m_writeDeadlineMs = m_clock.msecs() + m_writeTimeoutMs + line.size();
     d->write(line);
     // Hand the line to the driver now rather than on the next turn of the event loop.
     if (auto* port = qobject_cast<QSerialPort*>(d))

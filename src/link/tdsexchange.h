@@ -73,7 +73,7 @@ class TdsExchange : public QObject {
     Clock& m_clock;
     QTimer m_timer;
     bool m_running = false;
-    int m_progressMax = 0;
+    int m_progressMax = 100; // the bar's own maximum until an exchange sets one
     std::vector<float> m_curve;
 };
 

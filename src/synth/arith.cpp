@@ -98,7 +98,8 @@ float factorFromAnswer(const std::optional<QString>& answer) {
 int coefficientFromAnswer(const std::optional<QString>& answer) {
     if (!answer)
         return 1;
-    const std::optional<float> v = parseSingle(*answer);
+    // Rounded from the answer as typed, not from its single-precision neighbour.
+    const std::optional<double> v = parseNumber(*answer);
     if (!v || roundHalfEven(*v) > 32767.0 || roundHalfEven(*v) < -32768.0)
         return 1;
     return toInt16(*v);

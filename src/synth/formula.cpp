@@ -3,6 +3,7 @@
 #include "editor/numbers.h"
 #include "shapes.h"
 
+#include <charconv>
 #include <cmath>
 #include <vector>
 
@@ -34,7 +35,19 @@ double leadingNumber(QStringView text) {
     }
     if (!any)
         return 0.0;
-    return std::strtod(digits.c_str(), nullptr);
+    // from_chars reads the point whatever the user's locale; it takes no leading "+".
+    const char* first = digits.data();
+    if (*first == '+')
+        ++first;
+    double v = 0.0;
+    if (std::from_chars(first, digits.data() + digits.size(), v).ec ==
+        std::errc::result_out_of_range) {
+        // Too many digits for a double: a large number is infinite (refused later), a tiny one 0.
+        if (digits.find_first_of("123456789") > digits.find('.'))
+            return 0.0;
+        return digits.front() == '-' ? -HUGE_VAL : HUGE_VAL;
+    }
+    return v;
 }
 
 FormulaParse parseSineSum(const QString& answer) {
@@ -116,14 +129,17 @@ FormulaError applySineSum(WaveStore& store, const SineSumTerms& t) {
         if (q >= -32768.0 && q <= 32767.0)
             k = static_cast<int>(q);
     }
-    if (sum == 0.0f || !std::isfinite(sum) || !std::isfinite(t.A) || !std::isfinite(t.C) || k < 0)
+    if (sum == 0.0f || !std::isfinite(sum) || !std::isfinite(t.A) || !std::isfinite(t.C))
         return FormulaError::NoFiniteResult;
 
     const int oldLength = store.length();
     float length = store.ArbLength;
+    // A negative K rounds the length up to a multiple of its magnitude.
     if (k != 0)
         length = static_cast<float>(std::floor(static_cast<double>(length) / k) * k);
     const int n = static_cast<int>(length);
+    if (n - 1 > kStoreLastIndex) // the samples would not fit the store
+        return FormulaError::TooLong;
     const double p = kShapePi;
     std::vector<float> out(static_cast<std::size_t>(std::max(n, 0)));
     for (int i = 0; i < n; ++i) {

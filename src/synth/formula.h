@@ -15,7 +15,7 @@ struct SineSumTerms {
     int D = 1;      // number before the second x
 };
 
-enum class FormulaError { None, Empty, Malformed, NoFiniteResult };
+enum class FormulaError { None, Empty, Malformed, NoFiniteResult, TooLong };
 
 struct FormulaParse {
     FormulaError error = FormulaError::None;
@@ -32,9 +32,9 @@ FormulaParse parseSineSum(const QString& answer);
 double leadingNumber(QStringView text);
 
 // Computes the waveform into the store: samples 0..old length-1 cleared, the length cut to a
-// multiple of K = D / B, then (A sin x + C sin Kx) / (A + C) over one period. Refused
-// (NoFiniteResult, store untouched) when A + C is 0, K is negative or a sample would not be
-// a finite number.
+// multiple of K = D / B (a negative K rounds it up), then (A sin x + C sin Kx) / (A + C) over
+// one period. Refused, with the store untouched, when A + C is 0 or a sample would not be a
+// finite number (NoFiniteResult), or when the samples would reach past index 16000 (TooLong).
 FormulaError applySineSum(WaveStore& store, const SineSumTerms& terms);
 
 } // namespace ww

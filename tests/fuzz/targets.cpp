@@ -66,7 +66,9 @@ void formula(const std::uint8_t* data, std::size_t size) {
                     "a refused formula changed the store");
             continue;
         }
-        require(s.ArbLength >= 0 && s.ArbLength <= length, "the formula raised the length");
+        // A negative K may raise the length, never past the last index of the store.
+        require(s.ArbLength >= 0 && s.ArbLength - 1 <= kStoreLastIndex,
+                "the formula's samples reach past the store");
         requireFinite(s);
     }
 }

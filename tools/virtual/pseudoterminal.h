@@ -17,6 +17,8 @@ class PseudoTerminal {
 
     bool isOpen() const { return m_master >= 0; }
     int masterFd() const { return m_master; }
+    // Our own slave end: tcgetattr on it reads the line settings the program made.
+    int slaveFd() const { return m_slave; }
     QString slavePath() const { return m_path; }
     QString error() const { return m_error; }
     // Closes both of our ends: the program's port sees the line drop.

@@ -129,7 +129,17 @@ void VirtualGenerator::reply(int lineIndex) {
 }
 
 void VirtualGenerator::writeBytes(const QByteArray& bytes) {
-    m_pty.write(bytes);
+    if (script.hold)
+        m_held += bytes;
+    else
+        m_pty.write(bytes);
+}
+
+qsizetype VirtualGenerator::release(qsizetype n) {
+    const QByteArray out = n < 0 ? m_held : m_held.left(n);
+    m_held.remove(0, out.size());
+    m_pty.write(out);
+    return out.size();
 }
 
 } // namespace ww::virt

@@ -23,6 +23,7 @@ class VirtualGenerator : public QObject {
 
     QString devicePath() const { return m_pty.slavePath(); }
     bool isOpen() const { return m_pty.isOpen(); }
+    const PseudoTerminal& terminal() const { return m_pty; }
 
     // How it answers; faults for the tests.
     struct Script {
@@ -32,6 +33,7 @@ class VirtualGenerator : public QObject {
         int hangUpAtLine = -1;      // close the line on receiving this line
         bool splitReply = false;    // the reply byte by byte, each in a write of its own
         QByteArray extraAfterReply; // bytes that follow the reply's line feed
+        bool hold = false;          // replies wait in held() until release()
     };
     Script script;
 
@@ -50,6 +52,9 @@ class VirtualGenerator : public QObject {
     qint64 bytesReceived() const { return m_bytes; }
 
     void hangUp();
+    // Sends up to n held bytes (all when n < 0); returns how many went.
+    qsizetype release(qsizetype n = -1);
+    const QByteArray& held() const { return m_held; }
 
   signals:
     void lineReceived(const QByteArray& line);
@@ -64,6 +69,7 @@ class VirtualGenerator : public QObject {
     PseudoTerminal m_pty;
     std::unique_ptr<QSocketNotifier> m_notifier;
     QByteArray m_pending;
+    QByteArray m_held;
     QList<QByteArray> m_lines;
     QStringList m_errors;
     QMap<int, Waveform> m_waves;

@@ -78,8 +78,12 @@ void VirtualOscilloscope::handleCommand(const QByteArray& command) {
     }
     if (script.silent)
         return;
+    if (!script.garbage.isEmpty() && (command == "*IDN?" || command == "CURVe?")) {
+        writeBytes(script.garbage);
+        return;
+    }
     if (command == "*IDN?") {
-        const QByteArray reply = identification + terminator;
+        const QByteArray reply = identification + terminator + script.extraAfterReply;
         if (script.splitIdentification) {
             const qsizetype half = reply.size() / 2;
             writeBytes(reply.left(half));
@@ -90,13 +94,9 @@ void VirtualOscilloscope::handleCommand(const QByteArray& command) {
     } else if (command.startsWith("DATa:SOUrce ")) {
         m_source = QString::fromLatin1(command.mid(12));
     } else if (command == "CURVe?") {
-        if (!script.garbage.isEmpty()) {
-            writeBytes(script.garbage);
-            return;
-        }
         QByteArray reply = "#42500" + curve(m_source);
         if (!script.noTrailingByte)
-            reply += terminator;
+            reply += terminator + script.extraAfterReply;
         if (script.cutCurveAt >= 0)
             reply.truncate(script.cutCurveAt);
         writeBytes(reply);
@@ -104,13 +104,27 @@ void VirtualOscilloscope::handleCommand(const QByteArray& command) {
 }
 
 void VirtualOscilloscope::writeBytes(const QByteArray& bytes) {
+    if (script.hold)
+        m_held += bytes;
+    else
+        sendBytes(bytes);
+}
+
+qsizetype VirtualOscilloscope::release(qsizetype n) {
+    const QByteArray out = n < 0 ? m_held : m_held.left(n);
+    m_held.remove(0, out.size());
+    sendBytes(out);
+    return out.size();
+}
+
+void VirtualOscilloscope::sendBytes(const QByteArray& bytes) {
     const qsizetype done = m_pty.write(bytes);
     // The terminal's buffer is full: the rest goes later, from the event loop, unless nobody
     // has taken anything for a second.
     if (done > 0)
         m_stalledWrites = 0;
     if (done < bytes.size() && m_pty.isOpen() && ++m_stalledWrites < 200)
-        QTimer::singleShot(5, this, [this, rest = bytes.mid(done)] { writeBytes(rest); });
+        QTimer::singleShot(5, this, [this, rest = bytes.mid(done)] { sendBytes(rest); });
 }
 
 } // namespace ww::virt

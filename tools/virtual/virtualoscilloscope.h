@@ -23,6 +23,7 @@ class VirtualOscilloscope : public QObject {
 
     QString devicePath() const { return m_pty.slavePath(); }
     bool isOpen() const { return m_pty.isOpen(); }
+    const PseudoTerminal& terminal() const { return m_pty; }
 
     char terminator = '\n'; // ends replies: the character that ended the last command
     QByteArray identification = "TEKTRONIX,TDS 210,0,CF:91.1CT FV:v1.16 TDS2CM:CMV:v1.04";
@@ -32,8 +33,10 @@ class VirtualOscilloscope : public QObject {
         bool splitIdentification = false; // the identification in two writes
         int cutCurveAt = -1;              // the curve reply stops after this many bytes
         bool noTrailingByte = false;      // no terminator after the data bytes
-        QByteArray garbage;               // sent instead of a curve
+        QByteArray garbage;               // sent instead of an identification or a curve
+        QByteArray extraAfterReply;       // bytes that follow each reply
         int hangUpAtCommand = -1;         // closes the line on this command (0 = first)
+        bool hold = false;                // replies wait in held() until release()
     };
     Script script;
 
@@ -49,15 +52,20 @@ class VirtualOscilloscope : public QObject {
     QString source() const { return m_source; }
 
     void hangUp();
+    // Sends up to n held bytes (all when n < 0); returns how many went.
+    qsizetype release(qsizetype n = -1);
+    const QByteArray& held() const { return m_held; }
 
   private:
     void onReadable();
     void handleCommand(const QByteArray& command);
     void writeBytes(const QByteArray& bytes);
+    void sendBytes(const QByteArray& bytes);
 
     PseudoTerminal m_pty;
     std::unique_ptr<QSocketNotifier> m_notifier;
     QByteArray m_pending;
+    QByteArray m_held;
     QList<QByteArray> m_commands;
     QMap<QString, QByteArray> m_curves;
     QString m_source = QStringLiteral("CH1");

@@ -1,0 +1,517 @@
+// The serial exchanges end to end: the program's real QSerialPort against the virtual
+// instruments on pseudo-terminals. The clock is moved by hand, so no test waits on a watchdog.
+#include "app/formmain.h"
+#include "app/formtds.h"
+#include "app/formteskcom.h"
+#include "editor/entryfield.h"
+#include "link/generatorlines.h"
+#include "link/tdsexchange.h"
+#include "testwindow.h"
+#include "virtualgenerator.h"
+#include "virtualoscilloscope.h"
+
+#include <QAction>
+#include <QLabel>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <termios.h>
+
+using namespace ww;
+using ww::virt::VirtualGenerator;
+using ww::virt::VirtualOscilloscope;
+
+namespace {
+// An upload wired to a virtual generator as COM1.
+struct UploadBench {
+    VirtualGenerator generator;
+    PortMap ports;
+    SerialSettings settings;
+    ManualClock clock;
+    SerialLink link{ports};
+    GeneratorUpload upload{link, settings, clock};
+    QStringList errors, percents, statuses;
+    int finished = 0;
+    std::function<void()> whileBoxShows;
+    UploadBench() {
+        ports.setDevice(1, generator.devicePath());
+        upload.completionPauseMs = 0;
+        upload.showError = [this](const QString& text, const QString& title) {
+            errors << title + ": " + text;
+            if (whileBoxShows)
+                whileBoxShows();
+        };
+        QObject::connect(&upload, &GeneratorUpload::percentChanged, [this](const QString& p) {
+            if (!p.isEmpty())
+                percents << p;
+        });
+        QObject::connect(&upload, &GeneratorUpload::statusChanged,
+                         [this](const QString& s) { statuses << s; });
+        QObject::connect(&upload, &GeneratorUpload::finished, [this] { ++finished; });
+    }
+    void tickAfter(qint64 ms) {
+        clock.advance(ms);
+        upload.Timer_TeskCom_Timer();
+    }
+};
+
+// The five sample values whose codes are documented, one after another.
+WaveStore documentedSamples(int length, int number) {
+    WaveStore s;
+    s.ArbLength = static_cast<float>(length);
+    s.ArbNumber = static_cast<float>(number);
+    const float values[] = {-1.0f, 1.0f, 0.0f, 0.5f, -0.5f};
+    for (int i = 0; i <= kStoreLastIndex; ++i)
+        s.ArbData[i] = values[i % 5];
+    return s;
+}
+// Their fields on the line, from sample `first` on, `count` of them.
+QByteArray documentedFields(int first, int count) {
+    const QByteArray fields[] = {"0000", "FFF0", "0080", "FFB0", "0040"};
+    QByteArray out;
+    for (int i = first; i < first + count; ++i)
+        out += fields[i % 5];
+    return out;
+}
+
+termios lineOf(const ww::virt::PseudoTerminal& pty) {
+    termios t{};
+    tcgetattr(pty.slaveFd(), &t);
+    return t;
+}
+
+// The main window with a virtual oscilloscope as COM1 and a virtual generator as COM2.
+struct Win : TestWindow {
+    VirtualOscilloscope scope;
+    VirtualGenerator generator;
+    Win() {
+        Setup s;
+        s.ports = {{1, scope.devicePath()}, {2, generator.devicePath()}};
+        s.show = true;
+        s.completionPauseMs = 50;
+        open(s);
+    }
+    FormTDS& t() { return *form->formTDS(); }
+    void tickAfter(int ms) {
+        clock.advance(ms);
+        form->tds().Timer_TDS_Timer();
+    }
+    void link() {
+        f().mnuOscil_Link_Click();
+        QTRY_VERIFY(f().tds().TdsDone);
+        t().Command_TDS->click();
+    }
+};
+} // namespace
+
+class TestSerial : public QObject {
+    Q_OBJECT
+  private slots:
+    void lineCoding();
+    void settingsAndTimeouts();
+    void uploadLinesOnTheWire();
+    void lineSettingsOnTheWire();
+    void watchdogAndWriteTimeout();
+    void portClosedBeforeTheBox();
+    void cancelAndPortFailures();
+    void uploadThroughWindow();
+    void linkAndRead();
+    void linkWithoutAnswer();
+    void incompleteReadsChangeNothing();
+    void dribbledCurveIsRead();
+    void commandsFollowSourceAndTerminator();
+    void demoLoopCapturesUpload();
+};
+
+void TestSerial::lineCoding() {
+    QCOMPARE(reversedHex4(1000), QByteArray("8E30"));
+    QCOMPARE(reversedHex4(1), QByteArray("1000"));
+    QCOMPARE(reversedHex4(0), QByteArray("0000"));
+    QCOMPARE(reversedDecimal2(8), QByteArray("80"));
+    QCOMPARE(documentedFields(0, 5), QByteArray("0000FFF00080FFB00040"));
+    for (int i = 0; i < 5; ++i)
+        QCOMPARE(reversedHex4(sampleCode(documentedSamples(5, 1).ArbData[i])),
+                 documentedFields(i, 1));
+    // Out-of-range samples never leave 12 bits; NaN goes out as mid-scale.
+    QCOMPARE(sampleCode(2.6f), 4095);
+    QCOMPARE(sampleCode(-7.0f), 0);
+    QCOMPARE(sampleCode(std::numeric_limits<float>::quiet_NaN()), 2048);
+    QCOMPARE(headerLine(1, 1000), QByteArray("ARB:P_P 108E30\n"));
+    QCOMPARE(dataLine(documentedSamples(4, 1), 0),
+             "ARB:DATA 1000 " + documentedFields(0, 4) + QByteArray(124 * 4, '0') + '\n');
+    QCOMPARE(dataLine(documentedSamples(2500, 1), 19),
+             "ARB:DATA 4100 " + documentedFields(2432, 68) + QByteArray(60 * 4, '0') + '\n');
+}
+
+void TestSerial::settingsAndTimeouts() {
+    SerialSettings s;
+    QCOMPARE(s.generatorSettings(), QString("9600,n,8,1"));
+    QVERIFY(chooseParity(s, 0));
+    QCOMPARE(s.generatorSettings(), QString("9600,N,8,1"));
+    QVERIFY(chooseParity(s, 2));
+    QCOMPARE(s.generatorSettings(), QString("9600,E,7,1"));
+    QCOMPARE(s.oscilloscopeSettings(), QString("9600,E,8,1"));
+    QVERIFY(!chooseParity(s, 3));
+    const int expected[] = {19000, 10000, 5000, 3000, 2000, 1000, 1000, 1000, 1000};
+    for (int i = 0; i < 9; ++i) {
+        QVERIFY(chooseBaud(s, i));
+        QCOMPARE(writeTimeoutMs(s.generatorSettings()), expected[i]);
+    }
+    const char* bauds[] = {"600", "1200", "2400", "4800", "9600"};
+    const int read[] = {46, 25, 14, 9, 7};
+    for (int i = 0; i < 5; ++i) {
+        QCOMPARE(tdsReadSeconds(bauds[i]), read[i]);
+        QCOMPARE(tdsLinkSeconds(bauds[i]), 1);
+    }
+    QCOMPARE(tdsSample(0), -0.9921875f);
+    QCOMPARE(tdsSample(128), 0.0078125f);
+    PortMap ports;
+    QCOMPARE(ports.device(1), QString("/dev/ttyS0"));
+    QVERIFY(ports.parseAssignment("COM3=/dev/ttyUSB0"));
+    QCOMPARE(ports.device(3), QString("/dev/ttyUSB0"));
+    QVERIFY(!ports.parseAssignment("COM5=/dev/x"));
+}
+
+void TestSerial::uploadLinesOnTheWire() {
+    // Length 1000, waveform 1: the header, eight numbered blocks, the percentages.
+    UploadBench b;
+    QSignalSpy progress(&b.upload, &GeneratorUpload::progressChanged);
+    b.upload.start(documentedSamples(1000, 1));
+    QTRY_COMPARE(b.finished, 1);
+    QVERIFY2(b.errors.isEmpty(), qPrintable(b.errors.join('\n')));
+    const QList<QByteArray>& lines = b.generator.lines();
+    QCOMPARE(lines.size(), 9);
+    QCOMPARE(lines[0], QByteArray("ARB:P_P 108E30"));
+    const char* numbers[] = {"1000", "2000", "3000", "4000", "5000", "6000", "7000", "8000"};
+    for (int k = 0; k < 8; ++k)
+        QCOMPARE(lines[k + 1].left(14), "ARB:DATA " + QByteArray(numbers[k]) + ' ');
+    QCOMPARE(lines[1].mid(14), documentedFields(0, 128));
+    QCOMPARE(lines[8].mid(14), documentedFields(896, 104) + QByteArray(24 * 4, '0'));
+    QCOMPARE(b.percents, QStringList({"0.00%", "12.80%", "25.60%", "38.40%", "51.20%", "64.00%",
+                                      "76.80%", "89.60%", "100.00%"}));
+    QCOMPARE(progress.first().at(0).toDouble(), 9.8046875);
+    QCOMPARE(b.upload.progressValue(), 9);
+    QCOMPARE(b.statuses.last(), QString("Send complete！"));
+    QVERIFY(!b.link.isOpen());
+    QVERIFY(!b.upload.watchdogEnabled());
+
+    // Length 16000 in slot 2: 125 blocks, the last numbered D700, every code as sent.
+    UploadBench c;
+    c.upload.start(documentedSamples(16000, 2));
+    QTRY_COMPARE_WITH_TIMEOUT(c.finished, 1, 20000);
+    QCOMPARE(c.generator.lines().first(), QByteArray("ARB:P_P 2008E3"));
+    QCOMPARE(c.generator.lines().size(), 126);
+    QCOMPARE(c.generator.lines().last().left(14), QByteArray("ARB:DATA D700 "));
+    QCOMPARE(c.generator.lines().last().mid(14), documentedFields(15872, 128));
+    QVERIFY(c.generator.formatErrors().isEmpty());
+    QVERIFY(c.generator.waveforms().value(2).complete());
+}
+
+void TestSerial::lineSettingsOnTheWire() {
+    // The generator after "Odd  7BITS" at 600 baud: 600,O,7,1, no handshaking.
+    UploadBench b;
+    b.generator.script.silentFromLine = 0;
+    QVERIFY(chooseParity(b.settings, 1));
+    QVERIFY(chooseBaud(b.settings, 1));
+    b.upload.start(documentedSamples(100, 1));
+    auto* port = qobject_cast<QSerialPort*>(b.link.device());
+    QVERIFY(port);
+    QCOMPARE(port->parity(), QSerialPort::OddParity);
+    QCOMPARE(port->dataBits(), QSerialPort::Data7);
+    QCOMPARE(port->stopBits(), QSerialPort::OneStop);
+    const termios g = lineOf(b.generator.terminal());
+    QCOMPARE(cfgetospeed(&g), speed_t(B600));
+    b.upload.CloseTeskCom();
+
+    // The oscilloscope after the same choice: 9600,O,8,1, RTS/CTS as the menu says.
+    for (const int flow : {2, 0}) {
+        Win w;
+        w.scope.script.silent = true;
+        w->mnuComParityBits_Click(1);
+        w->mnuComFlowHardSoft_Click(flow == 2 ? 0 : 2);
+        w->mnuOscil_Link_Click();
+        auto* tds = qobject_cast<QSerialPort*>(w->tdsLink().device());
+        QVERIFY(tds);
+        QCOMPARE(tds->parity(), QSerialPort::OddParity);
+        QCOMPARE(tds->dataBits(), QSerialPort::Data8);
+        const termios t = lineOf(w.scope.terminal());
+        QCOMPARE(cfgetospeed(&t), speed_t(B9600));
+        QCOMPARE((t.c_cflag & CRTSCTS) != 0, flow == 2);
+        // The first link shows a progress bar, not the busy animation of an empty range.
+        QVERIFY(w.t().ProgressBar_TDS->maximum() > 0);
+        w.t().Command_TDS->click();
+    }
+}
+
+void TestSerial::watchdogAndWriteTimeout() {
+    // No reply: the message comes after 13 whole seconds, not before.
+    UploadBench b;
+    b.generator.script.silentFromLine = 0;
+    b.upload.start(documentedSamples(1000, 1));
+    QTRY_COMPARE(b.generator.lines().size(), 1);
+    b.tickAfter(13'999);
+    QCOMPARE(b.finished, 0);
+    b.tickAfter(1);
+    QCOMPARE(b.finished, 1);
+    QCOMPARE(b.errors, QStringList{"ERROR!: " + GeneratorUpload::communicationErrorText()});
+    QVERIFY(!b.link.isOpen());
+
+    // A port held back by its flow control: a data line (527 bytes) must leave within the
+    // write time-out, 1000 ms at 9600 baud plus 1 ms a byte.
+    UploadBench c;
+    c.generator.script.silentFromLine = 2;
+    bool heldBack = false;
+    c.link.driverOutputQueue = [&](QSerialPort&) -> qint64 { return heldBack ? 527 : 0; };
+    c.upload.start(documentedSamples(16000, 1));
+    QTRY_COMPARE(c.generator.lines().size(), 3);
+    heldBack = true;
+    c.tickAfter(1527);
+    QCOMPARE(c.finished, 0);
+    c.tickAfter(1);
+    QCOMPARE(c.finished, 1);
+    QCOMPARE(c.errors.size(), 1);
+    // The real 500 ms timer drives the same checks.
+    UploadBench d;
+    d.generator.script.silentFromLine = 1;
+    d.upload.start(documentedSamples(1000, 1));
+    QTRY_COMPARE(d.generator.lines().size(), 2);
+    d.clock.advance(20'000);
+    QTRY_COMPARE_WITH_TIMEOUT(d.finished, 1, 2000);
+}
+
+void TestSerial::portClosedBeforeTheBox() {
+    // The reply comes while the watchdog's box is open: the port is already closed, so
+    // nothing reads it and no further line goes out.
+    UploadBench b;
+    b.generator.script.hold = true;
+    bool openWhileShown = true;
+    b.whileBoxShows = [&] {
+        openWhileShown = b.link.isOpen();
+        b.generator.release();
+        QTest::qWait(100);
+    };
+    b.upload.start(documentedSamples(1000, 1));
+    QTRY_COMPARE(b.generator.held().size(), 3);
+    b.tickAfter(14'000);
+    QVERIFY(!openWhileShown);
+    QCOMPARE(b.generator.lines().size(), 1);
+    QCOMPARE(b.errors.size(), 1);
+    QCOMPARE(b.finished, 1);
+}
+
+void TestSerial::cancelAndPortFailures() {
+    UploadBench b;
+    b.generator.script.silentFromLine = 3;
+    b.upload.start(documentedSamples(1000, 1));
+    QTRY_COMPARE(b.generator.lines().size(), 4);
+    b.upload.closeRequested(); // refused mid-upload
+    QVERIFY(b.upload.running());
+    b.upload.CloseTeskCom(); // "Cancle"
+    QCOMPARE(b.finished, 1);
+    QVERIFY(!b.link.isOpen() && !b.upload.watchdogEnabled());
+    b.tickAfter(14'500);
+    QVERIFY(b.errors.isEmpty());
+
+    UploadBench c;
+    c.ports.setDevice(1, "/dev/does-not-exist");
+    c.upload.start(documentedSamples(1000, 1));
+    QCOMPARE(c.errors, QStringList{"ERROR!: Cannot open COM1 (/dev/does-not-exist): there is no "
+                                   "such device."});
+    QCOMPARE(c.finished, 1);
+    QVERIFY(openFailureText(1, "/dev/ttyS0", QSerialPort::PermissionError, {}).contains("dialout"));
+}
+
+void TestSerial::uploadThroughWindow() {
+    Win w;
+    FormMain& f = *w.form;
+    FormTeskCom* t = f.formTeskCom();
+    QCOMPARE(t->windowTitle(), QString("Send Data......"));
+    QCOMPARE(t->Label_TeskCom->text(), QString("Data has send:"));
+    f.mnu_ComNumberCOM_Click(1); // the generator
+    f.action("mnuStandardSin")->trigger();
+    w.generator.script.replyDelayMs = 20;
+    f.Command_ArbWaveOutput->click();
+    QVERIFY(t->isVisible() && !f.isEnabled());
+    QCOMPARE(t->Label_TeskCom->text(), QString("Data has send："));
+    t->close(); // refused while it runs
+    QVERIFY(t->isVisible());
+    QTRY_COMPARE(t->Label_TeskCom->text(), QString("Send complete！"));
+    QTRY_VERIFY(!t->isVisible());
+    QVERIFY(f.isEnabled() && !f.ActiveComm().isOpen());
+    QCOMPARE(w.generator.waveforms().value(1).length, 201);
+
+    // COM change during an upload moves the open port; exit closes it.
+    w.generator.script.silentFromLine = 1;
+    f.mnuArbOutput_Click();
+    QTRY_COMPARE(w.generator.lines().size(), 2 + 2);
+    f.mnu_ComNumberCOM_Click(0);
+    QCOMPARE(f.ActiveComm().portName(), w.scope.devicePath());
+    f.mnuFileExit_Click();
+    QVERIFY(!f.ActiveComm().isOpen());
+
+    // A port that cannot be opened: one message, above the upload window, the window usable.
+    Win v;
+    v->mnu_ComNumberCOM_Click(3);
+    v->mnuArbOutput_Click();
+    QCOMPARE(v.prompts.messages.size(), std::size_t(1));
+    QVERIFY(v.prompts.texts()[0].startsWith("Cannot open COM4 (/dev/ttyS3)"));
+    QCOMPARE(v.prompts.messages[0].owner, static_cast<QWidget*>(v->formTeskCom()));
+    QVERIFY(v->isEnabled() && !v->formTeskCom()->isVisible());
+}
+
+void TestSerial::linkAndRead() {
+    Win w;
+    QCOMPARE(w.t().windowTitle(), QString("Read data from Oscilloscop"));
+    w->action("mnuOscil_Link")->trigger();
+    QVERIFY(w.t().isVisible() && !w->isEnabled());
+    QCOMPARE(w.t().Command_TDS->text(), QString("Cancle"));
+    QTRY_COMPARE(w.t().Command_TDS->text(), QString("OK"));
+    QCOMPARE(w.scope.commands(), QList<QByteArray>{"*IDN?"});
+    QCOMPARE(w.t().Label_TDS->text(), QString::fromLatin1(w.scope.identification));
+    w.tickAfter(1000);
+    QCOMPARE(w.t().Label_TDS->text(), QString("Link with oscilloscope success！"));
+    QVERIFY(w.t().isVisible() && w->tdsLink().isOpen()); // until the user presses OK
+    w.t().Command_TDS->click();
+    QVERIFY(!w.t().isVisible() && w->isEnabled() && !w->tdsLink().isOpen());
+    QCOMPARE(w.store().ArbLength, 201.0f);
+
+    // The curve: bytes 0, 127, 255 at the start; taken on OK; index 2500 kept.
+    QByteArray curve(2500, '\x40');
+    curve[0] = 0;
+    curve[1] = 127;
+    curve[2] = static_cast<char>(255);
+    w.scope.setCurve("CH1", curve);
+    w.store().ArbData[2500] = 0.25f;
+    w->action("mnuOscil_ReadData")->trigger();
+    QCOMPARE(w.t().Label_TDS->text(), QString("Being Read Data From Oscilloscope......"));
+    QTRY_COMPARE(w.t().Label_TDS->text(), QString("Complete！"));
+    QCOMPARE(w.store().ArbLength, 201.0f); // nothing taken before OK
+    w.t().Command_TDS->click();
+    QCOMPARE(w->Text_Arb_Length->text(), QString("2500"));
+    QCOMPARE(w.store().ArbData[0], -0.9921875f);
+    QCOMPARE(w.store().ArbData[1], 0.0f);
+    QCOMPARE(w.store().ArbData[2], 1.0f);
+    QCOMPARE(w.store().ArbData[2500], 0.25f);
+    QCOMPARE(w->editor().view().ViewSpan, 2500);
+
+    // Taken at the deadline (7 s at 9600 baud) when nobody presses OK.
+    w->action("mnuStandardSin")->trigger();
+    w->mnuOscil_ReadData_Click();
+    QTRY_VERIFY(w->tds().TdsDone);
+    w.tickAfter(6000);
+    QCOMPARE(w.store().ArbData[0], 0.0f);
+    w.tickAfter(1000);
+    QCOMPARE(w.store().ArbData[0], -0.9921875f);
+    QVERIFY(!w.t().isVisible() && w.t().Label_TDS_percent->text().isEmpty());
+
+    // An identification in two parts shows the second part only.
+    w.scope.script.splitIdentification = true;
+    w->mnuOscil_Link_Click();
+    QTRY_VERIFY(w->tds().TdsDone);
+    const QByteArray id = w.scope.identification;
+    QCOMPARE(w.t().Label_TDS->text(), QString::fromLatin1(id.mid((id.size() + 1) / 2)));
+    w.t().close(); // the close box ends it as the button does
+    QVERIFY(!w->tds().running() && !w.t().isVisible() && w->isEnabled());
+    QVERIFY(w.prompts.messages.empty());
+}
+
+void TestSerial::linkWithoutAnswer() {
+    Win w;
+    w.scope.script.silent = true;
+    w->mnuOscil_Link_Click();
+    QTRY_COMPARE(w.scope.commands().size(), 1);
+    w.tickAfter(1000);
+    QCOMPARE(w.prompts.texts(), QStringList{TdsExchange::linkErrorText()});
+    QCOMPARE(w.prompts.messages[0].title, QString("ERROR!"));
+    QCOMPARE(w.prompts.messages[0].icon, MsgIcon::Critical);
+    QCOMPARE(w.prompts.messages[0].owner, static_cast<QWidget*>(&w.t()));
+    QVERIFY(!w.t().isVisible() && !w->tdsLink().isOpen() && !w->tds().TdsLinked);
+}
+
+void TestSerial::incompleteReadsChangeNothing() {
+    // A reply cut short, and a read cancelled half way: the store is left as it was.
+    for (const bool cancel : {false, true}) {
+        Win w;
+        w.link();
+        w->action("mnuStandardSin")->trigger();
+        const WaveStore before = w.store();
+        w.scope.script.cutCurveAt = 1200;
+        w->mnuOscil_ReadData_Click();
+        QTRY_COMPARE(w->tds().TdsByteCount, 1200);
+        if (cancel) {
+            w.t().Command_TDS->click();
+            QVERIFY(w.prompts.messages.empty());
+        } else {
+            w.tickAfter(7000);
+            QCOMPARE(w.prompts.texts(), QStringList{TdsExchange::readErrorText()});
+            QCOMPARE(w.prompts.messages[0].title, QString("ERROR1"));
+        }
+        QVERIFY(w.store().ArbData == before.ArbData && w.store().ArbLength == 201.0f);
+        QVERIFY(!w.t().isVisible() && !w->tdsLink().isOpen());
+    }
+}
+
+void TestSerial::dribbledCurveIsRead() {
+    // The curve comes a little at a time, the next part while the last is being handled;
+    // none of it may be thrown away.
+    VirtualOscilloscope scope;
+    PortMap ports;
+    ports.setDevice(1, scope.devicePath());
+    SerialSettings settings;
+    ManualClock clock;
+    SerialLink link(ports);
+    // Connected before the exchange, so the next part goes out just before it reads.
+    QObject::connect(&link, &SerialLink::opened, [&](QIODevice* d) {
+        QObject::connect(d, &QIODevice::readyRead, [&] { scope.release(300); });
+    });
+    TdsExchange tds(link, settings, clock);
+    tds.TdsLinked = true;
+    scope.script.hold = true;
+    tds.TDS_Readdata();
+    QTRY_COMPARE(scope.held().size(), 2507);
+    scope.release(300);
+    QTRY_VERIFY(tds.TdsDone);
+    QCOMPARE(tds.TdsByteCount, 2506);
+}
+
+void TestSerial::commandsFollowSourceAndTerminator() {
+    Win w;
+    w->action("mnuOscilEOLString_3")->trigger(); // "CR/LF": the carriage return alone
+    QCOMPARE(w->serialSettings().OscilEol, 13);
+    w->action("mnuOscil_SOURE_CH_4")->trigger();
+    w.scope.setCurve("REFA", QByteArray(2500, '\x7f'));
+    w.link();
+    w->mnuOscil_ReadData_Click();
+    QTRY_VERIFY(w->tds().TdsDone);
+    w.t().Command_TDS->click();
+    QCOMPARE(w.scope.terminator, '\r');
+    QCOMPARE(w.scope.commands().mid(1),
+             (QList<QByteArray>{"HEADer OFF", "DATa:SOUrce REFA", "DATa:ENCdg RPB", "DATa:WIDth 1",
+                                "DATa:STARt 1", "DATa:STOP 2500", "CURVe?"}));
+    QCOMPARE(w.store().ArbData[100], 0.0f);
+}
+
+void TestSerial::demoLoopCapturesUpload() {
+    Win w;
+    w.scope.curveProvider = [&] {
+        const auto wave = w.generator.waveforms().value(w.generator.lastNumber());
+        return VirtualOscilloscope::curveFromSamples(wave.samples());
+    };
+    w->mnu_ComNumberCOM_Click(1);
+    w->action("mnuStandardTri")->trigger();
+    const WaveStore sent = w.store();
+    w->mnuArbOutput_Click();
+    QTRY_VERIFY(!w->formTeskCom()->isVisible());
+    w->mnu_ComNumberCOM_Click(0);
+    w.link();
+    w->mnuOscil_ReadData_Click();
+    QTRY_VERIFY(w->tds().TdsDone);
+    w.t().Command_TDS->click();
+    QCOMPARE(w.store().ArbLength, 2500.0f);
+    for (int i = 0; i < 2500; i += 7)
+        QVERIFY(std::abs(w.store().ArbData[i] - sent.ArbData[i * 201 / 2500]) <=
+                1.0f / 128 + 1.0f / 2048);
+}
+
+QTEST_MAIN(TestSerial)
+#include "test_serial.moc"

@@ -1,0 +1,714 @@
+// The main window as a user drives it: start-up, messages, the entry fields and their focus,
+// the buttons, freehand drawing, files, the menus, the toolbar and the about box.
+// Mouse events go through the window system layer, as a user's do, so that the application
+// knows which buttons are held.
+#define QTEST_QPA_MOUSE_HANDLING
+#include "app/formmain.h"
+#include "app/formtds.h"
+#include "app/frmabout.h"
+#include "app/toolbar1.h"
+#include "editor/canvaswidget.h"
+#include "editor/entryfield.h"
+#include "testwindow.h"
+
+#include <QAction>
+#include <QGroupBox>
+#include <QLabel>
+#include <QMenu>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QMouseEvent>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QTimer>
+
+using namespace ww;
+
+namespace {
+struct Win : TestWindow {
+    explicit Win(bool realDialogs = false) {
+        Setup s = Setup::active();
+        s.realDialogs = realDialogs;
+        open(s);
+    }
+    CanvasWidget* canvas() { return form->Picture_Arb; }
+    // Widget position of a point in canvas user coordinates (index, value).
+    QPointF at(double index, double value) {
+        const CanvasMapping& m = form->editor().canvas().mapping();
+        return QPointF(m.pixelX(index), m.pixelY(value * 1000000.0)) +
+               QPointF(canvas()->contentsRect().topLeft());
+    }
+    void mouse(QEvent::Type type, double i, double v, Qt::MouseButton b, Qt::MouseButtons held) {
+        const QPointF pos = at(i, v);
+        QMouseEvent e(type, pos, canvas()->mapToGlobal(pos), b, held, Qt::NoModifier);
+        QApplication::sendEvent(canvas(), &e);
+    }
+    void press(double i, double v, Qt::MouseButton b = Qt::LeftButton) {
+        mouse(QEvent::MouseButtonPress, i, v, b, b);
+    }
+    void move(double i, double v, Qt::MouseButtons held = Qt::LeftButton) {
+        mouse(QEvent::MouseMove, i, v, Qt::NoButton, held);
+    }
+    void release(double i, double v, Qt::MouseButton b = Qt::LeftButton) {
+        mouse(QEvent::MouseButtonRelease, i, v, b, Qt::NoButton);
+    }
+    QString labels() {
+        return form->LblArbCurrentXPoint->text() + "|" + form->LblArbCurrentYPoint->text();
+    }
+};
+
+// Gives a field the focus, replaces its text by typing and presses Enter.
+void typeInto(EntryField* field, const QString& keys, bool enter = true) {
+    field->setFocus();
+    field->selectAll();
+    field->del();
+    QTest::keyClicks(field, keys);
+    if (enter)
+        QTest::keyClick(field, Qt::Key_Return);
+}
+
+// Clicks OK on the next real message box as a user would, and records its text.
+void answerNextBox(QString* text) {
+    auto* poll = new QTimer;
+    QObject::connect(poll, &QTimer::timeout, poll, [poll, text] {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        if (!box)
+            return;
+        *text = box->text();
+        poll->deleteLater();
+        QTest::mouseClick(box->button(QMessageBox::Ok), Qt::LeftButton);
+    });
+    poll->start(10);
+}
+
+const QString kLength = "Arbitrary length from 4 to 16000 ";
+const QString kYUpper = "Coordinate Y: From -1.000 to 1.000";
+} // namespace
+
+class TestWindowSuite : public QObject {
+    Q_OBJECT
+  private slots:
+    void startupAndLayout();
+    void messages();
+    void entryFields();
+    void focusComingBackIsNoEdit();
+    void setPointAndLine();
+    void buttonActsAfterCommitMessage();
+    void drawing();
+    void drawingEndsWithoutButton();
+    void stepRepaintsOnlyItsBand();
+    void filesThroughWindow();
+    void menuCommands();
+    void menuTree();
+    void toolbarAndAbout();
+};
+
+void TestWindowSuite::startupAndLayout() {
+    Win w;
+    QCOMPARE(w->windowTitle(), QString("Vorrel Series Arbitrary Waveform Creation Software"));
+    QCOMPARE(w.store().ArbLength, 201.0f);
+    QCOMPARE(w->Text_Arb_Length->text(), QString("201"));
+    QCOMPARE((QStringList{w->Text_ArbLineStartX->text(), w->Text_ArbLineStopX->text(),
+                          w->Text_ArbLineStartY->text(), w->Text_ArbLineStopY->text()}),
+             (QStringList{"0", "0", "0.000", "0.000"}));
+    for (EntryField* f : {w->Text_ArbLineStartX, w->Text_ArbLineStartY, w->Text_Arb_Length})
+        QVERIFY(!f->isEditingLook());
+    QCOMPARE(w.labels(), QString("0| 0.000"));
+    QCOMPARE(w->Label_X_coordinate[5]->text(), QString("100.5"));
+    QCOMPARE(w->Label_Y_coordinate[10]->text(), QString("-1.00"));
+    QCOMPARE(w->Picture_Arb->geometry(), QRect(48, 69, 563, 265));
+    QVERIFY(w.prompts.messages.empty());
+
+    // Larger screens scale twips and fonts alike.
+    TestWindow big;
+    TestWindow::Setup s;
+    s.screen = QSize(1024, 738);
+    big.open(s);
+    QCOMPARE(big->screenScale().x, 1.28f);
+    QVERIFY(std::abs(big->formTwips().height() - 8413.2) < 0.01);
+    QVERIFY(std::abs(big->layoutTable().twips(big->Text_ArbLineStartX).top() - 360 * 1.23) < 0.01);
+    QCOMPARE(big->Command_Exit->font().pointSizeF(), kDesignFontPoints * 1.28f);
+
+    // The canvas: black, the flat trace on the zero line, grey grid, +1.0 on the top row.
+    const QImage& img = w->editor().canvas().image();
+    const CanvasMapping& map = w->editor().canvas().mapping();
+    QCOMPARE(img.pixel(3, 40), kBackgroundColor);
+    QCOMPARE(img.pixel(30, map.rowOf(0.0)), kTraceColor);
+    QCOMPARE(img.pixel(map.columnOf(201 / 10.0 * 3), 20), kGridColor);
+    QCOMPARE(img.pixel(11, map.rowOf(600000.0)), kGridColor);
+    w.store().ArbData[100] = 1.0f;
+    w->editor().DrawWaveAll();
+    QCOMPARE(w->Picture_Arb->grab().toImage().pixel(w->Picture_Arb->toWidget(100, 1e6)),
+             kTraceColor);
+}
+
+void TestWindowSuite::messages() {
+    QTemporaryDir dir;
+    const QString txt = writeFile(dir, "w.Txt", "4\r\n");
+    const QString shortFile = writeFile(dir, "short.txt", "300\r\n0.5\r\n");
+    auto openWith = [](const QString& name, const char* action) {
+        return [name, action](Win& w) {
+            w.prompts.openNames.push_back(name);
+            w->action(action)->trigger();
+        };
+    };
+    auto answer = [](const char* text, const char* action) {
+        return [text, action](Win& w) {
+            if (text)
+                w.prompts.inputs.push_back(QString(text));
+            w->action(action)->trigger();
+        };
+    };
+    auto keysInY = [](QString text, int caret, Qt::Key key, Qt::KeyboardModifiers mods = {}) {
+        return [=](Win& w) {
+            w->Text_ArbLineStartY->setFocus();
+            w->Text_ArbLineStartY->setText(text);
+            w->Text_ArbLineStartY->setCursorPosition(caret);
+            QTest::keyClick(w->Text_ArbLineStartY, key, mods);
+        };
+    };
+    const struct {
+        const char* what;
+        std::function<void(Win&)> act;
+        QString text, title;
+        MsgIcon icon;
+    } rows[] = {
+        {"length 3", [](Win& w) { typeInto(w->Text_Arb_Length, "3"); }, kLength, "",
+         MsgIcon::Critical},
+        {"length 16001", [](Win& w) { typeInto(w->Text_Arb_Length, "16001"); }, kLength, "",
+         MsgIcon::Critical},
+        {"X 201", [](Win& w) { typeInto(w->Text_ArbLineStartX, "201"); },
+         "Coordinate X: From 0 to 200", "", MsgIcon::Critical},
+        {"Y 1.5", [](Win& w) { typeInto(w->Text_ArbLineStopY, "1.5"); }, kYUpper, "",
+         MsgIcon::Critical},
+        {"Y -1.5", keysInY("-1.5", 4, Qt::Key_Return), "Coordinate Y: From-1.000 to 1.000", "",
+         MsgIcon::Critical},
+        {"letter in X", [](Win& w) { typeInto(w->Text_ArbLineStartX, "a", false); },
+         "Positive Integer Only!", "", MsgIcon::None},
+        {"Ctrl+V in Y", keysInY("0.5", 3, Qt::Key_V, Qt::ControlModifier), "Number Only!", "",
+         MsgIcon::None},
+        {"digit before minus", keysInY("-0.5", 0, Qt::Key_3),
+         "Can not enter radix point at current position!", "", MsgIcon::None},
+        {"second point", keysInY("0.5", 3, Qt::Key_Period), "Can not enter radix point!", "",
+         MsgIcon::None},
+        {"Open .Txt", openWith(txt, "mnuFileOpen"), "No data file.\nPlease open.", "ERROR!",
+         MsgIcon::Exclamation},
+        {"Add .Txt", openWith(txt, "mnuWaveAdd"), "No file!\nPlease open", "ERROR!",
+         MsgIcon::Exclamation},
+        {"Subtract .Txt", openWith(txt, "mnuWaveDec"), "No file!\nPlese open", "ERROR!",
+         MsgIcon::Exclamation},
+        {"Add a short file", openWith(shortFile, "mnuWaveAdd"),
+         "Cannot open " + shortFile +
+             "\nThe file ends before line 3; line 1 announces 300 samples.",
+         "ERROR!", MsgIcon::Exclamation},
+        {"divide 0.5", answer("0.5", "mnuWaveAmplDiv"), "ERROR! divisor<1", "Amplitude divide",
+         MsgIcon::Critical},
+        {"multiply 0", answer("0", "mnuWaveAmplMul"), "ERROR！multiplier<1", "Amplitude multiply",
+         MsgIcon::Critical},
+        {"coefficient 0", answer("0", "mnuWaveFreqMul"), "ERROR！coefficient<1",
+         "Frequency multiply", MsgIcon::Critical},
+        {"formula cancelled", answer(nullptr, "mnuWaveSinAddFormula"), "Wrong Formula！",
+         "Formula of Sine Add", MsgIcon::Critical},
+        {"formula of blanks", answer("   ", "mnuWaveSinAddFormula"), "Wrong Formula！",
+         "Enter Formula", MsgIcon::Critical},
+        {"formula dividing by 0", answer("sinx+-1sin2x", "mnuWaveSinAddFormula"), "Wrong Formula！",
+         "Enter Formula", MsgIcon::Critical},
+        {"read before link", answer(nullptr, "mnuOscil_ReadData"), "Please link with instrument!",
+         "ERROR!", MsgIcon::None},
+    };
+    for (const auto& row : rows) {
+        Win w;
+        w->action("mnuStandardTri")->trigger();
+        const WaveStore before = w.store();
+        row.act(w);
+        QVERIFY2(w.prompts.messages.size() == 1, row.what);
+        QCOMPARE(w.prompts.messages[0].text, row.text);
+        QCOMPARE(w.prompts.messages[0].title, row.title);
+        QCOMPARE(w.prompts.messages[0].icon, row.icon);
+        if (!QString(row.what).startsWith("length"))
+            QVERIFY2(w.store().ArbData == before.ArbData && w.store().ArbLength == 201.0f,
+                     row.what);
+    }
+}
+
+void TestWindowSuite::entryFields() {
+    Win w;
+    EntryField* len = w->Text_Arb_Length;
+    typeInto(len, "");
+    QCOMPARE(len->text(), QString("2001"));
+    QCOMPARE(w.store().ArbLength, 2001.0f);
+    QCOMPARE(w->editor().view().ViewSpan, 2001);
+    typeInto(len, "1a2b-.", false); // letters never show and say nothing
+    QCOMPARE(len->text(), QString("12"));
+    QVERIFY(len->isEditingLook());
+    typeInto(w->Text_ArbLineStartX, "0007"); // leaving the length field commits it
+    QCOMPARE(w.store().ArbLength, 12.0f);
+    QCOMPARE(w->entry().ArbLineStartX, 7);
+
+    EntryField* y = w->Text_ArbLineStartY;
+    typeInto(y, "0.12345");
+    QCOMPARE(y->text(), QString("0.123"));
+    QCOMPARE(w->entry().ArbLineStartY, 0.123f);
+    y->setCursorPosition(3); // "-" toggles the sign wherever the caret is
+    QTest::keyClick(y, Qt::Key_Minus);
+    QCOMPARE(y->text(), QString("-0.123"));
+    QCOMPARE(y->cursorPosition(), 1);
+    QTest::keyClick(y, Qt::Key_Minus);
+    QCOMPARE(y->text(), QString("0.123"));
+    QCOMPARE(y->cursorPosition(), 0);
+    y->selectAll(); // a digit replaces a selection; Enter on a selection commits 0
+    QTest::keyClick(y, Qt::Key_5);
+    QCOMPARE(y->text(), QString("5"));
+    y->selectAll();
+    QTest::keyClick(y, Qt::Key_Return);
+    QCOMPARE(y->text(), QString("0.000"));
+    QCOMPARE(y->cursorPosition(), 5);
+
+    // Text that does not convert is not committed: the last committed value comes back.
+    typeInto(y, "0.25");
+    typeInto(y, "-");
+    QCOMPARE(y->text(), QString("0.250"));
+    w->Text_ArbLineStartX->setText("99999999999999");
+    QTest::keyClick(w->Text_ArbLineStartX, Qt::Key_Return);
+    QCOMPARE(w->Text_ArbLineStartX->text(), QString("7"));
+    len->setText("12x");
+    QTest::keyClick(len, Qt::Key_Return);
+    QCOMPARE(len->text(), QString("12"));
+    QVERIFY(w.prompts.messages.empty());
+
+    // Leaving a field commits it; the press that brings the focus in selects the whole text.
+    typeInto(len, "1000", false);
+    w->Text_ArbLineStopY->setFocus();
+    QCOMPARE(w.store().ArbLength, 1000.0f);
+    QVERIFY(!len->isEditingLook() && !len->hasFocusFlag());
+    QTest::mouseClick(w->Text_ArbLineStopX, Qt::LeftButton, {}, QPoint(3, 3));
+    QCOMPARE(w->Text_ArbLineStopX->selectedText(), w->Text_ArbLineStopX->text());
+}
+
+void TestWindowSuite::focusComingBackIsNoEdit() {
+    Win w;
+    EntryField* len = w->Text_Arb_Length;
+    auto focus = [&](QEvent::Type type, Qt::FocusReason reason) {
+        QFocusEvent e(type, reason);
+        QApplication::sendEvent(len, &e);
+    };
+    typeInto(len, "300");
+    QVERIFY(!len->isEditingLook());
+    // A message box, another window or a menu takes the focus and gives it back: the
+    // committed field keeps its normal look.
+    for (const Qt::FocusReason r :
+         {Qt::ActiveWindowFocusReason, Qt::PopupFocusReason, Qt::MenuBarFocusReason}) {
+        focus(QEvent::FocusOut, r);
+        focus(QEvent::FocusIn, r);
+        QVERIFY(!len->isEditingLook());
+    }
+    // A lone Alt (the menu bar taking the focus) does not commit a pending edit.
+    typeInto(len, "400", false);
+    focus(QEvent::FocusOut, Qt::MenuBarFocusReason);
+    QCOMPARE(w.store().ArbLength, 300.0f);
+    QVERIFY(len->isEditingLook());
+    focus(QEvent::FocusIn, Qt::MenuBarFocusReason);
+    QTest::keyClick(len, Qt::Key_Return);
+    QCOMPARE(w.store().ArbLength, 400.0f);
+}
+
+void TestWindowSuite::setPointAndLine() {
+    Win w;
+    typeInto(w->Text_ArbLineStopX, "9");
+    typeInto(w->Text_ArbLineStartX, "5");
+    typeInto(w->Text_ArbLineStartY, "0.25");
+    w->Command_ArbPoint->click();
+    QCOMPARE(w.store().ArbData[5], 0.25f);
+    QCOMPARE(w->Text_ArbLineStopX->text(), QString("5"));
+    QCOMPARE(w->Text_ArbLineStopY->text(), QString("0.250"));
+    QVERIFY(w->Text_ArbLineStopX->isEditingLook());
+    QCOMPARE(w->entry().ArbLineStopY, 0.25f);
+
+    // A line from (10, 0) to (20, 1): 0.0, 0.1, ..., 1.0.
+    typeInto(w->Text_ArbLineStartX, "10");
+    typeInto(w->Text_ArbLineStartY, "0");
+    typeInto(w->Text_ArbLineStopX, "20");
+    typeInto(w->Text_ArbLineStopY, "1");
+    w->Command_ArbLine->click();
+    for (int i = 10; i <= 21; ++i)
+        QCOMPARE(w.store().ArbData[i], i > 20 ? 0.0f : static_cast<float>((i - 10) / 10.0));
+    // Start after end: only the start index changes.
+    w.store().ArbData.fill(0.5f);
+    typeInto(w->Text_ArbLineStartX, "20");
+    typeInto(w->Text_ArbLineStopX, "10");
+    w->Command_ArbLine->click();
+    QCOMPARE(w.store().ArbData[20], 0.0f);
+    QCOMPARE(w.store().ArbData[15], 0.5f);
+    // An X committed before the length shrank stays.
+    typeInto(w->Text_ArbLineStartX, "150");
+    typeInto(w->Text_Arb_Length, "100");
+    w->Command_ArbPoint->click();
+    QCOMPARE(w.store().ArbData[150], 0.0f);
+    QCOMPARE(w->entry().ArbLineStartX, 150);
+}
+
+void TestWindowSuite::buttonActsAfterCommitMessage() {
+    // A real message box takes the release of the press on the button; the button still acts,
+    // after the commit, and is not left pressed.
+    for (const char* name : {"Command_ArbPoint", "Command_ArbWaveCls"}) {
+        Win w(true);
+        w->action("mnuStandardSqu")->trigger();
+        typeInto(w->Text_ArbLineStartX, "150");
+        typeInto(w->Text_ArbLineStartY, "1.5", false);
+        auto* button = w->findChild<QPushButton*>(name);
+        QString shown;
+        answerNextBox(&shown);
+        QTest::mousePress(button, Qt::LeftButton);
+        QCOMPARE(shown, kYUpper);
+        QCOMPARE(w->Text_ArbLineStartY->text(), QString("1.000"));
+        QVERIFY(!button->isDown());
+        const bool point = QLatin1String(name) == "Command_ArbPoint";
+        QCOMPARE(w.store().ArbData[150], point ? 1.0f : 0.0f); // the square held -1.0 there
+        QCOMPARE(w.store().ArbData[50], point ? 1.0f : 0.0f);
+        QTest::mouseRelease(button, Qt::LeftButton);
+    }
+}
+
+void TestWindowSuite::drawing() {
+    // A click writes one sample: 5.3 -> 5, 5.7 -> 6, 6.5 -> 6 (ties to even).
+    for (const auto& [x, written] : {std::pair{5.3, 5}, {5.7, 6}, {6.5, 6}}) {
+        Win w;
+        w.press(x, 0.5004);
+        w.release(x, 0.5004);
+        for (int i = 0; i <= 201; ++i)
+            QCOMPARE(w.store().ArbData[i], i == written ? 0.5f : 0.0f);
+        QCOMPARE(w.labels(), QString::number(written) + "| 0.500");
+    }
+    Win w;
+    // A jump from column 10 to 14 at 0.8 fills the gap; values round down to 0.001.
+    w.press(10, 0.0);
+    w.move(14, 0.8);
+    w.release(14, 0.8);
+    for (int i = 10; i <= 15; ++i)
+        QCOMPARE(w.store().ArbData[i], i == 15 ? 0.0f : static_cast<float>((i - 10) * 0.2));
+    w.press(20, -0.5231);
+    QCOMPARE(w.store().ArbData[20], -0.524f);
+    // Past the edges: the first or last index, at +1 or -1.
+    w.move(-30, 3.0);
+    QCOMPARE(w.labels(), QString("0| 1.000"));
+    w.move(400, -3.0);
+    QCOMPARE(w.store().ArbData[201], -1.0f);
+    // Any button's release ends the drag; a right press starts none.
+    w.release(400, 0, Qt::RightButton);
+    const float at60 = w.store().ArbData[60];
+    w.move(60, 0.9);
+    QCOMPARE(w.store().ArbData[60], at60);
+    QCOMPARE(w.labels(), QString("60| 0.900"));
+    w.press(70, 0.5, Qt::RightButton);
+    QVERIFY(!w->editor().ArbDrawing);
+    w.move(5.7, -1.0075, Qt::NoButton); // over the bottom margin the readout reads below -1
+    QCOMPARE(w.labels(), QString("5|-1.008"));
+
+    // Zoomed, a drag writes only inside the view (50..149).
+    w.store().ArbData.fill(0.25f);
+    w->action("mnuArbZoomin")->trigger();
+    w.press(60, 0.5);
+    w.move(-100, 0.5);
+    w.move(1000, -0.5);
+    w.release(1000, -0.5);
+    QCOMPARE(w.store().ArbData[49], 0.25f);
+    QCOMPARE(w.store().ArbData[50], 0.5f);
+    QCOMPARE(w.store().ArbData[149], -0.5f);
+    QCOMPARE(w.store().ArbData[150], 0.25f);
+    QCOMPARE(w->editor().view().ViewSpan, 100); // steps repaint, they do not redraw
+
+    // A press in the right margin at 16000 points anchors inside the store.
+    typeInto(w->Text_Arb_Length, "16000");
+    w.press(16025, 0.5);
+    QCOMPARE(w->editor().DrawAnchorX, 16000);
+    w.move(15990, -0.5);
+    w.release(15990, -0.5);
+    QCOMPARE(w.store().ArbData[15990], -0.5f);
+
+    // A press that commits a pending length keeps its anchor: no segment from index 0.
+    Win v;
+    typeInto(v->Text_Arb_Length, "300", false);
+    v.canvas()->setFocus(Qt::MouseFocusReason);
+    QCOMPARE(v.store().ArbLength, 300.0f);
+    v.press(120, 0.3);
+    v.move(124, 0.7);
+    QCOMPARE(v.store().ArbData[119], 0.0f);
+    QCOMPARE(v.store().ArbData[124], 0.7f);
+}
+
+void TestWindowSuite::drawingEndsWithoutButton() {
+    // A press that commits a wrong length shows a real box; the box takes the release. The
+    // moves after it, with no button held, must not draw.
+    Win w(true);
+    typeInto(w->Text_Arb_Length, "3", false);
+    QString shown;
+    answerNextBox(&shown);
+    const QPoint p = w.at(100, 0.5).toPoint();
+    QTest::mousePress(w.canvas(), Qt::LeftButton, {}, p);
+    QCOMPARE(shown, kLength);
+    QCOMPARE(w.store().ArbLength, 4.0f);
+    const WaveStore after = w.store();
+    w.move(2, -0.5, Qt::NoButton);
+    w.move(3, 0.9, Qt::NoButton);
+    QVERIFY(w.store().ArbData == after.ArbData);
+    QVERIFY(!w->editor().ArbDrawing);
+    QCOMPARE(w.labels(), QString("3| 0.900"));
+    QTest::mouseRelease(w.canvas(), Qt::LeftButton, {}, p);
+}
+
+void TestWindowSuite::stepRepaintsOnlyItsBand() {
+    for (const int length : {201, 16000}) {
+        Win w;
+        typeInto(w->Text_Arb_Length, QString::number(length));
+        const int k = w->editor().neighbourCount();
+        const int c0 = length / 2;
+        w.press(c0, 0.0);
+        const QImage before = w->editor().canvas().image().copy();
+        w.move(c0 + 3, 0.9);
+        const QImage after = w->editor().canvas().image();
+        const CanvasMapping& m = w->editor().canvas().mapping();
+        const int left = m.columnOf(c0 - 2 - k - 1) - 1;
+        const int right = m.columnOf(c0 + 3 + 2 + k + 1) + 1;
+        for (int y = 0; y < after.height(); y += 3)
+            for (int x = 0; x < after.width(); ++x)
+                if (x < left || x > right)
+                    QCOMPARE(after.pixel(x, y), before.pixel(x, y));
+        QCOMPARE(after.pixel(m.columnOf(c0 + 3), m.rowOf(900000.0)), kTraceColor);
+        // The new segment leaves no gap: every column from the anchor to the step has trace.
+        for (int x = m.columnOf(c0); x <= m.columnOf(c0 + 3); ++x) {
+            bool red = false;
+            for (int y = 0; y < after.height(); ++y)
+                red = red || after.pixel(x, y) == kTraceColor;
+            QVERIFY(red);
+        }
+        w.release(c0 + 3, 0.9);
+    }
+}
+
+void TestWindowSuite::filesThroughWindow() {
+    QTemporaryDir dir;
+    const QString path = dir.filePath("sine.txt");
+    Win w;
+    typeInto(w->Text_Arb_Length, "1000");
+    w->action("mnuStandardSin")->trigger();
+    // An edit of the length left open when Ctrl+S is pressed is committed first.
+    typeInto(w->Text_Arb_Length, "500", false);
+    w.prompts.saveNames.push_back(path);
+    QTest::keyClick(w.form.get(), Qt::Key_S, Qt::ControlModifier);
+    QFile f(path);
+    QVERIFY(f.open(QIODevice::ReadOnly));
+    const QByteArray saved = f.readAll();
+    QVERIFY(saved.startsWith("500\r\n 0.000\r\n 0.006\r\n"));
+    QCOMPARE(saved.count('\n'), 501);
+
+    // Open from a field with Ctrl+O; index ArbLength is left alone.
+    Win v;
+    v.store().ArbData[500] = 0.3f;
+    v.prompts.openNames.push_back(path);
+    v->Text_ArbLineStartY->setFocus();
+    QTest::keyClick(v->Text_ArbLineStartY, Qt::Key_O, Qt::ControlModifier);
+    QCOMPARE(v->Text_Arb_Length->text(), QString("500"));
+    QCOMPARE(v->editor().view().ViewSpan, 500);
+    QCOMPARE(v.store().ArbData[250], 1.0f);
+    QCOMPARE(v.store().ArbData[500], 0.3f);
+    // A save changes nothing in the window: the zoomed view stays.
+    v->action("mnuArbZoomin")->trigger();
+    v.prompts.saveNames.push_back(dir.filePath("again.txt"));
+    QTest::keyClick(v->Text_ArbLineStartY, Qt::Key_S, Qt::ControlModifier);
+    QCOMPARE(v->editor().view().ViewSpan, 250);
+    QVERIFY(QFile::exists(dir.filePath("again.txt")));
+    // A broken file changes nothing; one with too long a length loads with the message.
+    v.prompts.openNames.push_back(writeFile(dir, "bad.txt", "300\r\n0.5\r\nzero\r\n"));
+    v->mnuFileOpen_Click();
+    QVERIFY(v.prompts.texts().last().endsWith("Line 3 does not hold a sample value."));
+    QCOMPARE(v.store().ArbLength, 500.0f);
+    v.prompts.openNames.push_back(writeFile(dir, "long.txt", "20000\r\n0.5\r\n"));
+    v->mnuFileOpen_Click();
+    QCOMPARE(v.prompts.texts().last(), kLength);
+    QCOMPARE(v.store().ArbLength, 16000.0f);
+    QCOMPARE(v.prompts.messages.size(), std::size_t(2));
+}
+
+void TestWindowSuite::menuCommands() {
+    QTemporaryDir dir;
+    Win w;
+    FakePrompts& p = w.prompts;
+    // Add a longer file: the length and its field follow.
+    p.openNames.push_back(
+        writeFile(dir, "long.txt", "400\r\n" + QByteArray("1\r\n").repeated(400)));
+    w->action("mnuWaveAdd")->trigger();
+    QCOMPARE(w->Text_Arb_Length->text(), QString("400"));
+    QCOMPARE(w.store().ArbData[0], 0.5f);
+    QCOMPARE(w->editor().view().ViewSpan, 400);
+    // Zoom through the menu moves the scroll bar; Actul returns to the full view.
+    w->action("mnuArbZoomin")->trigger();
+    QCOMPARE(w->HScroll_XZoom->maximum(), 200);
+    QCOMPARE(w->HScroll_XZoom->value(), 100);
+    w->action("mnuArbZoomNo")->trigger();
+    QCOMPARE(w->HScroll_XZoom->maximum(), 0);
+    // Factor boxes: the prompt, title and default; the answer acts.
+    p.inputs.push_back(QString("2"));
+    w->action("mnuWaveAmplDiv")->trigger();
+    QCOMPARE(p.inputPrompts.last(),
+             QString("Please enter divisor,\n(divisor>=1)|Amplitude divide|2"));
+    QCOMPARE(w.store().ArbData[0], 0.25f);
+    // The formula commits its length through the field.
+    p.inputs.push_back(QString("SINX+0.5SIN3X"));
+    w->action("mnuWaveSinAddFormula")->trigger();
+    QCOMPARE(p.inputPrompts.last(),
+             QString("Formula of Sine Add,\nThe amplitude of first Sine waveform is 1, "
+                     "independent variable is x,ω = 1|Formula of Sine Add|sinx+0.5sin2x"));
+    QCOMPARE(w->Text_Arb_Length->text(), QString("399"));
+    QVERIFY(!w->Text_Arb_Length->isEditingLook());
+    p.inputs.push_back(QString("sinx+sin500x")); // cut below 4: raised by the commit
+    w->action("mnuWaveSinAddFormula")->trigger();
+    QCOMPARE(w.store().ArbLength, 4.0f);
+    QCOMPARE(p.texts(), QStringList{kLength});
+    // The waveform number bar: 8 at the top, 1 at the bottom.
+    for (int i = 0; i < 9; ++i)
+        w->VScroll_ArbNumber->triggerAction(QAbstractSlider::SliderSingleStepSub);
+    QCOMPARE(w.store().ArbNumber, 8.0f);
+    QCOMPARE(w->Label_ArbNumber->text(), QString("8"));
+    w->close();
+    QCOMPARE(w.exits, 1);
+}
+
+void TestWindowSuite::menuTree() {
+    Win w;
+    QStringList tree;
+    std::function<void(const QList<QAction*>&, int)> describe = [&](const QList<QAction*>& as,
+                                                                    int depth) {
+        for (QAction* a : as) {
+            QString line = QString(depth * 2, ' ') + (a->isSeparator() ? "-" : a->text());
+            line += a->isChecked() ? " [x]" : "";
+            line += !a->isVisible() ? " [hidden]" : !a->isEnabled() ? " [-]" : "";
+            if (!a->shortcut().isEmpty())
+                line += " {" + a->shortcut().toString() + "}";
+            tree << line;
+            if (a->menu())
+                describe(a->menu()->actions(), depth + 1);
+        }
+    };
+    describe(w->menuBar()->actions(), 0);
+    QCOMPARE(tree.join('\n'), QStringList({
+                                              "&File",
+                                              "  &Open {Ctrl+O}",
+                                              "  &Save {Ctrl+S}",
+                                              "  -",
+                                              "  E&xit",
+                                              "&Oscilloscope",
+                                              "  &EOL String",
+                                              "    LF [x]",
+                                              "    CR",
+                                              "    LF/CR",
+                                              "    CR/LF",
+                                              "  Set &Link",
+                                              "  &Source",
+                                              "    CH1 [x]",
+                                              "    CH2",
+                                              "    CH3 [-]",
+                                              "    CH4 [-]",
+                                              "    REFA",
+                                              "    REFB",
+                                              "  &Read Data",
+                                              "&Rs232 Set",
+                                              "  &COM",
+                                              "    COM1 [x]",
+                                              "    COM2",
+                                              "    COM3",
+                                              "    COM4",
+                                              "  &Baud",
+                                              "    300 [-]",
+                                              "    600",
+                                              "    1200",
+                                              "    2400",
+                                              "    4800",
+                                              "    9600 [x]",
+                                              "    19200 [-]",
+                                              "    38400 [-]",
+                                              "    57600 [-]",
+                                              "  &Parity",
+                                              "    None 8BITS [x]",
+                                              "    Odd  7BITS",
+                                              "    Even 7BITS",
+                                              "  &Flow Control",
+                                              "    &Hard Flagging [x]",
+                                              "    &Soft Flagging [hidden]",
+                                              "    &None",
+                                              "&Standard Waveform",
+                                              "  S&quare",
+                                              "  &Sine",
+                                              "  &Cosine",
+                                              "  &Triangle",
+                                              "  &Ladder Waveform [-]",
+                                              "  &Positive Ramp",
+                                              "  &Negative Ramp",
+                                              "&Math Waveform",
+                                              "  &Add",
+                                              "  &Subtract",
+                                              "  Symmetry of &X-axis",
+                                              "  Symmetry of &Y-axis",
+                                              "  Amplitude &Divide",
+                                              "  Amplitude &Muitiply",
+                                              "  Amplitude &Normalize",
+                                              "  &Frequency Multiply",
+                                              "  F&ormula of Sine Add",
+                                              "&View",
+                                              "  Zoom &In",
+                                              "  Zoom &Out",
+                                              "  &Actul",
+                                              "O&ther",
+                                              "  &Clear",
+                                              "  &Send Data",
+                                              "&About",
+                                          })
+                                  .join('\n'));
+    // Check marks move with the choice and the value is stored.
+    w->action("mnuComBaudNumber_3")->trigger();
+    w->action("mnuComParityBits_2")->trigger();
+    w->action("mnuComFlowHardSoft_2")->trigger();
+    QVERIFY(w->action("mnuComBaudNumber_3")->isChecked());
+    QVERIFY(!w->action("mnuComBaudNumber_5")->isChecked());
+    QCOMPARE(w->serialSettings().generatorSettings(), QString("2400,E,7,1"));
+    QCOMPARE(w->serialSettings().ComFlowControl, 0);
+}
+
+void TestWindowSuite::toolbarAndAbout() {
+    Win w;
+    QCOMPARE(w->Toolbar1->actions().size(), 11);
+    for (int i = 0; i < 11; ++i)
+        QCOMPARE(toolbarIcon(toolbarImages()[i]).availableSizes().value(0), QSize(18, 18));
+    auto cursor = [&] { return w->Picture_Arb->cursor().shape(); };
+    w->Toolbar1->button("Draw")->trigger();
+    QCOMPARE(cursor(), Qt::CrossCursor);
+    w->Toolbar1->button("Zoomin")->trigger(); // any key but Draw puts the arrow back
+    QCOMPARE(cursor(), Qt::ArrowCursor);
+    QCOMPARE(w->editor().view().ViewSpan, 100);
+    w->Toolbar1->button("Zoomout")->trigger();
+    QCOMPARE(w->editor().view().ViewSpan, 200);
+    for (const char* key : {"FileOpen", "FileSave", "WaveAdd", "WaveDec", "Help", "Exit"})
+        w->Toolbar1->button(key)->trigger();
+    QCOMPARE(w.prompts.openCalls, 3);
+    QCOMPARE(w.prompts.saveCalls, 1);
+    QCOMPARE(w.exits, 1);
+    // A press on the bar outside the buttons gives the canvas the focus.
+    w->Text_ArbLineStartX->setFocus();
+    QTest::mouseClick(w->Toolbar1, Qt::LeftButton, {},
+                      QPoint(w->Toolbar1->width() - 3, w->Toolbar1->height() / 2));
+    QCOMPARE(QApplication::focusWidget(), static_cast<QWidget*>(w->Picture_Arb));
+
+    QCOMPARE(versionLine({2, 3, 17}), QString(27, ' ') + "Version 2.3.17");
+    w->action("about")->trigger();
+    frmAbout* box = w->aboutBox();
+    QVERIFY(box && box->isVisible() && !box->isModal() && w->isEnabled());
+    QCOMPARE(box->lblVersion->text(), QString(27, ' ') + "Version 1.0.6");
+    QCOMPARE(box->windowTitle(),
+             QString("About Vorrel Series Arbitrary Waveform Creation Software"));
+    w->about_Click(); // one about box
+    QCOMPARE(w->aboutBox(), box);
+    QTest::mouseClick(box->cmdOK, Qt::LeftButton);
+    QTRY_VERIFY(!w->aboutBox());
+}
+
+QTEST_MAIN(TestWindowSuite)
+#include "test_window.moc"
