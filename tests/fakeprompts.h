@@ -4,7 +4,6 @@
 
 #include <QStringList>
 #include <deque>
-#include <functional>
 
 // Answers dialogs from queues and records every message shown.
 class FakePrompts : public ww::Prompts {
@@ -16,39 +15,28 @@ class FakePrompts : public ww::Prompts {
         QWidget* owner;
     };
     std::vector<Shown> messages;
-    // Runs while a box would be open (a real box runs an event loop there).
-    std::function<void()> whileShown;
-    std::deque<std::optional<QString>> inputs;
-    std::deque<QString> openNames;
-    std::deque<QString> saveNames;
+    std::deque<std::optional<QString>> inputs; // an empty queue answers Cancel
+    std::deque<QString> openNames, saveNames;
     QStringList inputPrompts;
+    int openCalls = 0, saveCalls = 0;
 
     void message(const QString& text, ww::MsgIcon icon, const QString& title,
                  QWidget* owner) override {
         messages.push_back({text, icon, title, owner});
-        if (whileShown)
-            whileShown();
     }
     std::optional<QString> input(const QString& prompt, const QString& title,
                                  const QString& def) override {
         inputPrompts << prompt + QLatin1Char('|') + title + QLatin1Char('|') + def;
-        std::optional<QString> answer;
-        if (!inputs.empty()) {
-            answer.swap(inputs.front());
-            inputs.pop_front();
-        }
-        return answer;
+        return take(inputs).value_or(std::nullopt);
     }
-    int openCalls = 0, saveCalls = 0;
     QString openFileName(const QString&) override {
         ++openCalls;
-        return take(openNames);
+        return take(openNames).value_or(QString());
     }
     QString saveFileName(const QString&) override {
         ++saveCalls;
-        return take(saveNames);
+        return take(saveNames).value_or(QString());
     }
-
     QStringList texts() const {
         QStringList l;
         for (const auto& m : messages)
@@ -57,11 +45,11 @@ class FakePrompts : public ww::Prompts {
     }
 
   private:
-    static QString take(std::deque<QString>& q) {
+    template <typename T> static std::optional<T> take(std::deque<T>& q) {
         if (q.empty())
-            return QString();
-        QString s = q.front();
+            return std::nullopt;
+        T front = q.front();
         q.pop_front();
-        return s;
+        return front;
     }
 };

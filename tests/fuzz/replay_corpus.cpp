@@ -12,7 +12,7 @@ class ReplayCorpus : public QObject {
         QTest::addColumn<QString>("target");
         QTest::addColumn<QString>("file");
         for (const char* target : {"wavefile", "formula"}) {
-            const QDir dir(QStringLiteral(WAVEWRIGHT_CORPUS "/") + QLatin1String(target));
+            const QDir dir(QStringLiteral(WAVEWRIGHT_FIXTURES "/fuzz/") + QLatin1String(target));
             const QStringList files = dir.entryList(QDir::Files);
             QVERIFY2(files.size() >= 5, target);
             for (const QString& f : files)
