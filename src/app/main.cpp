@@ -1,3 +1,4 @@
+#include "cli/commandline.h"
 #include "formmain.h"
 #include "instrumentwindow.h"
 #include "virtualgenerator.h"
@@ -22,6 +23,12 @@ class FirstPaintExit : public QObject {
 } // namespace ww
 
 int main(int argc, char* argv[]) {
+    // "wavewright send ..." and the other commands run without a window system.
+    if (argc > 1 && ww::cli::isCommand(QString::fromLocal8Bit(argv[1]))) {
+        QCoreApplication app(argc, argv);
+        QCoreApplication::setApplicationName(QStringLiteral("wavewright"));
+        return ww::cli::run(QCoreApplication::arguments());
+    }
     // The command line is read before the window system is needed, so --help works anywhere.
     QStringList arguments;
     for (int i = 0; i < argc; ++i)
@@ -29,7 +36,9 @@ int main(int argc, char* argv[]) {
     QCommandLineParser parser;
     parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
     parser.setApplicationDescription(
-        QStringLiteral("Creates arbitrary waveforms and loads them into a Vorrel generator."));
+        QStringLiteral("Creates arbitrary waveforms and loads them into a Vorrel generator.\n"
+                       "Without a window: wavewright send|capture|convert|ports "
+                       "(--help on each)."));
     const QCommandLineOption help = parser.addHelpOption();
     const QCommandLineOption version = parser.addVersionOption();
     const QCommandLineOption port(

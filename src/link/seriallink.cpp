@@ -24,7 +24,7 @@ QSerialPort::Parity parityOf(const QString& p) {
 }
 } // namespace
 
-QString openFailureText(int comNumber, const QString& device, QSerialPort::SerialPortError error,
+QString openFailureText(const QString& port, QSerialPort::SerialPortError error,
                         const QString& detail) {
     QString why;
     switch (error) {
@@ -43,7 +43,7 @@ QString openFailureText(int comNumber, const QString& device, QSerialPort::Seria
         why = detail.isEmpty() ? QStringLiteral("the port could not be opened.") : detail + '.';
         break;
     }
-    return QStringLiteral("Cannot open COM%1 (%2): %3").arg(comNumber).arg(device, why);
+    return QStringLiteral("Cannot open %1: %2").arg(port, why);
 }
 
 SerialLink::SerialLink(const PortMap& ports, QObject* parent) : QObject(parent), m_ports(ports) {
@@ -82,7 +82,7 @@ QString SerialLink::open(int comNumber, const QString& settings, const Options& 
                                                           : QSerialPort::NoFlowControl);
     if (!m_port->open(QIODevice::ReadWrite)) {
         const QString text =
-            openFailureText(comNumber, m_portName, m_port->error(), m_port->errorString());
+            openFailureText(m_ports.describe(comNumber), m_port->error(), m_port->errorString());
         m_port.reset();
         return text;
     }
@@ -100,9 +100,8 @@ QString SerialLink::open(int comNumber, const QString& settings, const Options& 
         if (m_lostReported)
             return;
         m_lostReported = true;
-        const QString reason = QStringLiteral("The connection on COM%1 (%2) was lost: %3")
-                                   .arg(m_comNumber)
-                                   .arg(m_portName, port->errorString());
+        const QString reason = QStringLiteral("The connection on %1 was lost: %2")
+                                   .arg(m_ports.describe(m_comNumber), port->errorString());
         // Closing inside the port's own error signal is not safe: do it from the event loop.
         QTimer::singleShot(0, this, [this, reason, port] {
             if (m_port.get() == port && m_port->isOpen())

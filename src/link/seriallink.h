@@ -51,8 +51,9 @@ class SerialLink : public QObject {
     bool m_lostReported = false;
 };
 
-// "Cannot open COM1 (/dev/ttyS0): ..." for an error of QSerialPort.
-QString openFailureText(int comNumber, const QString& device, QSerialPort::SerialPortError error,
+// "Cannot open COM1 (/dev/ttyS0): ..." for an error of QSerialPort; `port` as PortMap
+// describes it.
+QString openFailureText(const QString& port, QSerialPort::SerialPortError error,
                         const QString& detail);
 
 } // namespace ww

@@ -107,4 +107,15 @@ bool PortMap::parseAssignment(const QString& text) {
     return true;
 }
 
+QString PortMap::describe(int comNumber) const {
+    const QString name = m_names.value(comNumber);
+    if (!name.isEmpty())
+        return name;
+    return QStringLiteral("COM%1 (%2)").arg(comNumber).arg(device(comNumber));
+}
+
+void PortMap::setName(int comNumber, const QString& name) {
+    m_names[comNumber] = name;
+}
+
 } // namespace ww

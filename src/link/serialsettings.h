@@ -50,9 +50,13 @@ class PortMap {
     void setDevice(int comNumber, const QString& path);
     // "COM1=/dev/ttyUSB0"; false when the text is not of that form.
     bool parseAssignment(const QString& text);
+    // How messages name the port: "COM1 (/dev/ttyS0)", or the name given here.
+    QString describe(int comNumber) const;
+    void setName(int comNumber, const QString& name);
 
   private:
     QMap<int, QString> m_devices;
+    QMap<int, QString> m_names;
 };
 
 } // namespace ww

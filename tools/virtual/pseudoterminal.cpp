@@ -22,6 +22,9 @@ PseudoTerminal::PseudoTerminal() {
     }
     const int flags = fcntl(m_master, F_GETFL);
     fcntl(m_master, F_SETFL, flags | O_NONBLOCK);
+    // A program started from here must not keep our ends open, or a hang-up would not reach it.
+    fcntl(m_master, F_SETFD, FD_CLOEXEC);
+    fcntl(m_slave, F_SETFD, FD_CLOEXEC);
     m_path = QString::fromLocal8Bit(name);
 }
 

@@ -1,0 +1,303 @@
+#include "commandline.h"
+
+#include "exchanges.h"
+#include "files/wavefile.h"
+#include "link/generatorlines.h"
+
+#include <QCommandLineParser>
+#include <QDir>
+#include <QFileInfo>
+#include <QSerialPortInfo>
+#include <cstdio>
+#include <functional>
+#include <optional>
+
+namespace ww::cli {
+
+namespace {
+void say(const QString& text) {
+    std::fprintf(stderr, "wavewright: %s\n", qPrintable(text));
+}
+
+// One subcommand's options, its --help and its usage errors.
+struct Command {
+    QString name, arguments, summary;
+    QCommandLineParser parser;
+    QList<QCommandLineOption> options;
+
+    Command(QString n, QString args, QString text)
+        : name(std::move(n)), arguments(std::move(args)), summary(std::move(text)) {
+        parser.setApplicationDescription(summary);
+        parser.addHelpOption();
+        parser.addPositionalArgument(arguments, QString());
+    }
+    QCommandLineOption add(const QString& option, const QString& help, const QString& value = {},
+                           bool hidden = false) {
+        QCommandLineOption o(option, help, value);
+        if (hidden)
+            o.setFlags(QCommandLineOption::HiddenFromHelp);
+        parser.addOption(o);
+        return o;
+    }
+    int usage(const QString& why) const {
+        std::fprintf(stderr, "wavewright %s: %s\nTry 'wavewright %s --help'.\n", qPrintable(name),
+                     qPrintable(why), qPrintable(name));
+        return kUsage;
+    }
+    // Parses; nullopt to go on, else the exit status (help shown, or a usage error).
+    std::optional<int> parse(const QStringList& args, int positional) {
+        if (!parser.parse(args))
+            return usage(parser.errorText());
+        if (parser.isSet(QStringLiteral("help"))) {
+            QString help = parser.helpText();
+            // Qt names the program by the path it was started with.
+            help.replace(help.indexOf(QLatin1Char(' ')) + 1,
+                         help.indexOf(QStringLiteral(" [")) - help.indexOf(QLatin1Char(' ')) - 1,
+                         QStringLiteral("wavewright ") + name);
+            std::printf("%s", qPrintable(help));
+            return kOk;
+        }
+        if (parser.positionalArguments().size() != positional)
+            return usage(QStringLiteral("wants %1").arg(arguments));
+        return std::nullopt;
+    }
+};
+
+// The line settings all exchanges share: --port, --baud, --parity, --time-scale.
+struct LineOptions {
+    QCommandLineOption port, baud, parity, timeScale;
+    explicit LineOptions(Command& c)
+        : port(c.add("port", "COM1..COM4 or a device path such as /dev/ttyUSB0 (default COM1).",
+                     "P")),
+          baud(c.add("baud", "600, 1200, 2400, 4800 or 9600 (default 9600).", "rate")),
+          parity(c.add("parity",
+                       "n, N (8 data bits), O or E (7 data bits for the generator) (default n).",
+                       "letter")),
+          timeScale(c.add("time-scale", "The clock runs this many times faster.", "factor", true)) {
+    }
+
+    // Fills `line`; an empty string, or what is wrong.
+    QString read(const Command& c, Line& line) const {
+        const QString p = c.parser.isSet(port) ? c.parser.value(port) : QStringLiteral("COM1");
+        if (!resolvePort(p, line.ports, line.comNumber))
+            return QStringLiteral("--port wants COM1..COM4 or a device path, not '%1'").arg(p);
+        if (c.parser.isSet(baud)) {
+            const int i = baudCaptions().indexOf(c.parser.value(baud));
+            if (i < 0 || !baudAvailable(i))
+                return QStringLiteral("--baud wants 600, 1200, 2400, 4800 or 9600");
+            chooseBaud(line.settings, i);
+        }
+        if (c.parser.isSet(parity)) {
+            const QString v = c.parser.value(parity);
+            if (v == QLatin1String("n")) {
+                line.settings.ComParity = v; // the start value: "n", 8 bits
+            } else {
+                const int i = QStringList{"N", "O", "E"}.indexOf(v);
+                if (i < 0)
+                    return QStringLiteral("--parity wants n, N, O or E");
+                chooseParity(line.settings, i);
+            }
+        }
+        if (c.parser.isSet(timeScale)) {
+            bool ok = false;
+            line.timeScale = c.parser.value(timeScale).toDouble(&ok);
+            if (!ok || line.timeScale <= 0)
+                return QStringLiteral("--time-scale wants a positive number");
+        }
+        return QString();
+    }
+};
+
+// Reads a waveform file the program can read, checked whole; nullopt after saying why.
+std::optional<WaveStore> readWaveform(const QString& path) {
+    const WaveFileContent c = readWaveFile(path, WaveFileUse::Open);
+    if (!c.error.isEmpty()) {
+        say(QStringLiteral("%1: %2").arg(path, c.error));
+        return std::nullopt;
+    }
+    if (c.lengthLimited) {
+        say(QStringLiteral("%1: line 1: the length %2 is outside 4..16000")
+                .arg(path)
+                .arg(c.lengthValue));
+        return std::nullopt;
+    }
+    WaveStore store;
+    std::copy(c.samples.begin(), c.samples.end(), store.ArbData.begin());
+    store.ArbLength = static_cast<float>(c.length);
+    return store;
+}
+
+bool knownFormat(const QString& path) {
+    return QFileInfo(path).suffix().compare(QLatin1String("txt"), Qt::CaseInsensitive) == 0;
+}
+
+int send(const QStringList& args) {
+    Command c("send", "FILE", "Uploads a waveform file to the Vorrel generator.");
+    LineOptions lineOptions(c);
+    const auto number =
+        c.add("number", "The generator's waveform number, 1 to 8 (default 1).", "1..8");
+    const auto dryRun =
+        c.add("dry-run", "Writes the lines that would be sent to standard output instead.");
+    const auto quiet = c.add("quiet", "No progress on standard error.");
+    if (const auto done = c.parse(args, 1))
+        return *done;
+    Line line;
+    line.quiet = c.parser.isSet(quiet);
+    if (const QString why = lineOptions.read(c, line); !why.isEmpty())
+        return c.usage(why);
+    int slot = 1;
+    if (c.parser.isSet(number)) {
+        bool ok = false;
+        slot = c.parser.value(number).toInt(&ok);
+        if (!ok || slot < 1 || slot > 8)
+            return c.usage(QStringLiteral("--number wants 1 to 8"));
+    }
+    std::optional<WaveStore> store = readWaveform(c.parser.positionalArguments().at(0));
+    if (!store)
+        return kFailed;
+    store->ArbNumber = static_cast<float>(slot);
+    if (c.parser.isSet(dryRun)) {
+        QByteArray out = headerLine(store->ArbNumber, store->ArbLength);
+        for (int b = 0; b < blockCount(store->ArbLength); ++b)
+            out += dataLine(*store, b);
+        std::fwrite(out.constData(), 1, static_cast<std::size_t>(out.size()), stdout);
+        return std::fflush(stdout) == 0 ? kOk : kFailed;
+    }
+    return sendWaveform(line, *store);
+}
+
+int capture(const QStringList& args) {
+    Command c("capture", "FILE",
+              "Reads the curve shown on a TDS oscilloscope into a waveform file of 2500 points.");
+    LineOptions lineOptions(c);
+    const auto source = c.add("source", "CH1, CH2, REFA or REFB (default CH1).", "name");
+    const auto eol = c.add("eol", "The command terminator, lf or cr (default lf).", "lf|cr");
+    const auto flow = c.add("flow", "Handshaking, none or rtscts (default rtscts).", "kind");
+    const auto quiet = c.add("quiet", "No progress or identification on standard error.");
+    if (const auto done = c.parse(args, 1))
+        return *done;
+    Line line;
+    line.quiet = c.parser.isSet(quiet);
+    if (const QString why = lineOptions.read(c, line); !why.isEmpty())
+        return c.usage(why);
+    if (c.parser.isSet(source)) {
+        const int i =
+            QStringList{"CH1", "CH2", "CH3", "CH4", "REFA", "REFB"}.indexOf(c.parser.value(source));
+        if (i < 0 || i == 2 || i == 3)
+            return c.usage(QStringLiteral("--source wants CH1, CH2, REFA or REFB"));
+        chooseOscilSource(line.settings, i);
+    }
+    if (c.parser.isSet(eol)) {
+        const int i = QStringList{"lf", "cr"}.indexOf(c.parser.value(eol));
+        if (i < 0)
+            return c.usage(QStringLiteral("--eol wants lf or cr"));
+        chooseOscilEol(line.settings, i);
+    }
+    if (c.parser.isSet(flow)) {
+        const int i = QStringList{"rtscts", "", "none"}.indexOf(c.parser.value(flow));
+        if (i != 0 && i != 2)
+            return c.usage(QStringLiteral("--flow wants none or rtscts"));
+        chooseFlowControl(line.settings, i);
+    }
+    const QString file = c.parser.positionalArguments().at(0);
+    if (!knownFormat(file))
+        return c.usage(QStringLiteral("%1: the file name must end in .txt").arg(file));
+    return captureCurve(line, file);
+}
+
+int convert(const QStringList& args) {
+    Command c("convert", "IN OUT",
+              "Reads any waveform file the program reads and writes it in the format that "
+              "OUT's extension names (.txt: the program's own).");
+    if (const auto done = c.parse(args, 2))
+        return *done;
+    const QString in = c.parser.positionalArguments().at(0);
+    const QString out = c.parser.positionalArguments().at(1);
+    for (const QString& path : {in, out})
+        if (!knownFormat(path))
+            return c.usage(QStringLiteral("%1: unknown format (known: .txt)").arg(path));
+    const std::optional<WaveStore> store = readWaveform(in);
+    if (!store)
+        return kFailed;
+    const QString why = writeWaveFile(out, QString::number(store->length()), *store);
+    if (!why.isEmpty()) {
+        say(QStringLiteral("%1: %2").arg(out, why));
+        return kFailed;
+    }
+    return kOk;
+}
+
+int ports(const QStringList& args) {
+    Command c("ports", QString(), "Lists the serial ports and the devices COM1..COM4 stand for.");
+    if (const auto done = c.parse(args, 0))
+        return *done;
+    std::printf("%s", qPrintable(portListing(PortMap())));
+    return kOk;
+}
+} // namespace
+
+bool isCommand(const QString& word) {
+    return word == QLatin1String("send") || word == QLatin1String("capture") ||
+           word == QLatin1String("convert") || word == QLatin1String("ports");
+}
+
+bool resolvePort(const QString& text, PortMap& ports, int& comNumber) {
+    static const QStringList names = {"COM1", "COM2", "COM3", "COM4"};
+    const int i = names.indexOf(text.toUpper());
+    if (i >= 0) {
+        comNumber = i + 1;
+        return true;
+    }
+    if (!text.contains(QLatin1Char('/')))
+        return false;
+    comNumber = 1;
+    ports.setDevice(1, text);
+    ports.setName(1, text);
+    return true;
+}
+
+QString portListing(const PortMap& ports) {
+    // The stable names udev gives adapters, by the device they point at.
+    QMap<QString, QString> byId;
+    const QDir dir(QStringLiteral("/dev/serial/by-id"));
+    for (const QFileInfo& link : dir.entryInfoList(QDir::System | QDir::Files))
+        byId[link.canonicalFilePath()] = link.absoluteFilePath();
+    auto or_ = [](const QString& s) { return s.isEmpty() ? QStringLiteral("-") : s; };
+    QString out;
+    for (const QSerialPortInfo& p : QSerialPortInfo::availablePorts()) {
+        const QString path = p.systemLocation();
+        const QString ids = p.hasVendorIdentifier()
+                                ? QStringLiteral("%1:%2")
+                                      .arg(p.vendorIdentifier(), 4, 16, QLatin1Char('0'))
+                                      .arg(p.productIdentifier(), 4, 16, QLatin1Char('0'))
+                                : QString();
+        out += QStringList{path,
+                           or_(byId.value(QFileInfo(path).canonicalFilePath())),
+                           or_(p.description()),
+                           or_(p.manufacturer()),
+                           or_(p.serialNumber()),
+                           or_(ids)}
+                   .join(QLatin1Char('\t')) +
+               QLatin1Char('\n');
+    }
+    for (int n = 1; n <= 4; ++n)
+        out += QStringLiteral("COM%1 = %2\n").arg(n).arg(ports.device(n));
+    return out;
+}
+
+int run(const QStringList& arguments) {
+    const QString word = arguments.value(1);
+    const QStringList args = QStringList{arguments.value(0)} + arguments.mid(2);
+    if (word == QLatin1String("send"))
+        return send(args);
+    if (word == QLatin1String("capture"))
+        return capture(args);
+    if (word == QLatin1String("convert"))
+        return convert(args);
+    if (word == QLatin1String("ports"))
+        return ports(args);
+    say(QStringLiteral("unknown command '%1'").arg(word));
+    return kUsage;
+}
+
+} // namespace ww::cli

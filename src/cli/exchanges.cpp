@@ -1,0 +1,157 @@
+#include "exchanges.h"
+
+#include "commandline.h"
+#include "files/wavefile.h"
+#include "interrupts.h"
+#include "link/clock.h"
+#include "link/generatorlines.h"
+#include "link/generatorupload.h"
+#include "link/seriallink.h"
+#include "link/tdsexchange.h"
+#include "progress.h"
+
+#include <QEventLoop>
+#include <QTimer>
+#include <cstdio>
+#include <memory>
+
+namespace ww::cli {
+
+namespace {
+std::unique_ptr<Clock> clockFor(double timeScale) {
+    if (timeScale == 1.0)
+        return std::make_unique<SystemClock>();
+    return std::make_unique<ScaledClock>(timeScale);
+}
+
+void say(const QString& text) {
+    std::fprintf(stderr, "wavewright: %s\n", qPrintable(text));
+}
+
+// The engines' messages are the window's boxes; on the command line one line says what went
+// wrong and on which port.
+QString oneLine(const QString& boxText, const QString& port, const QString& baud) {
+    if (boxText == GeneratorUpload::communicationErrorText())
+        return port + QStringLiteral(": the generator did not answer in time (13 s for a "
+                                     "reply, the write time-out for a line)");
+    if (boxText == TdsExchange::linkErrorText())
+        return port + QStringLiteral(": no identification from the oscilloscope within %1 s")
+                          .arg(tdsLinkSeconds(baud));
+    if (boxText == TdsExchange::readErrorText())
+        return port + QStringLiteral(": the curve did not arrive complete within %1 s")
+                          .arg(tdsReadSeconds(baud));
+    return QString(boxText).replace(QStringLiteral("\r\n"), QStringLiteral(" "));
+}
+} // namespace
+
+int sendWaveform(const Line& line, const WaveStore& store) {
+    Interrupts interrupts;
+    const std::unique_ptr<Clock> clock = clockFor(line.timeScale);
+    SerialSettings settings = line.settings;
+    settings.ComPortNumber = line.comNumber;
+    SerialLink link(line.ports);
+    GeneratorUpload upload(link, settings, *clock);
+    upload.completionPauseMs = 0;
+    QString failure;
+    bool complete = false;
+    upload.showError = [&](const QString& text, const QString&) { failure = text; };
+    QObject::connect(&upload, &GeneratorUpload::statusChanged, [&](const QString& s) {
+        complete = complete || s == QStringLiteral("Send complete！");
+    });
+    const qint64 lines = blockCount(store.ArbLength) + 1;
+    Progress progress(line.quiet, QStringLiteral("lines"));
+    QObject::connect(&upload, &GeneratorUpload::progressChanged, [&](double, int acknowledged) {
+        progress.update(acknowledged, lines, acknowledged > 0 ? 15 + 527 * (acknowledged - 1) : 0);
+    });
+    QEventLoop loop;
+    QObject::connect(&upload, &GeneratorUpload::finished, &loop, &QEventLoop::quit);
+    QObject::connect(&interrupts, &Interrupts::interrupted, &upload,
+                     &GeneratorUpload::CloseTeskCom);
+    upload.start(store);
+    if (upload.running())
+        loop.exec();
+    progress.finish();
+    if (interrupts.received())
+        return 128 + interrupts.received();
+    if (!complete) {
+        say(oneLine(failure.isEmpty() ? GeneratorUpload::communicationErrorText() : failure,
+                    line.ports.describe(line.comNumber), settings.ComBaud));
+        return kFailed;
+    }
+    return kOk;
+}
+
+int captureCurve(const Line& line, const QString& file) {
+    Interrupts interrupts;
+    const std::unique_ptr<Clock> clock = clockFor(line.timeScale);
+    SerialSettings settings = line.settings;
+    settings.ComPortNumber = line.comNumber;
+    SerialLink link(line.ports);
+    TdsExchange tds(link, settings, *clock);
+    QString failure, identification;
+    std::vector<float> curve;
+    bool linked = false;
+    tds.showMessage = [&](const QString& text, const QString&, bool) { failure = text; };
+    QObject::connect(&tds, &TdsExchange::statusAppended,
+                     [&](const QString& text) { identification += text; });
+    QObject::connect(&tds, &TdsExchange::dataTaken, [&](const std::vector<float>& samples) {
+        if (!interrupts.received())
+            curve = samples;
+    });
+    Progress progress(line.quiet, QStringLiteral("bytes"));
+    QObject::connect(&tds, &TdsExchange::progressChanged, [&](int, int value) {
+        if (settings.OscilMode == 1)
+            progress.update(value, kTdsPoints, value);
+    });
+    // "OK" on the window's button: the link or the read has what it waited for. The command
+    // presses it at once instead of waiting for the deadline.
+    QObject::connect(&tds, &TdsExchange::buttonChanged, [&](const QString& caption) {
+        if (caption != QLatin1String("OK"))
+            return;
+        QTimer::singleShot(0, &tds, [&] {
+            if (!tds.running())
+                return;
+            linked = linked || settings.OscilMode == 0;
+            tds.Command_TDS_Click();
+        });
+    });
+    QEventLoop loop;
+    QObject::connect(&tds, &TdsExchange::finished, &loop, [&] {
+        QTimer::singleShot(0, &loop, [&] {
+            if (linked && settings.OscilMode == 0 && !interrupts.received()) {
+                if (!line.quiet)
+                    say(QStringLiteral("%1: %2").arg(line.ports.describe(line.comNumber),
+                                                     identification.trimmed()));
+                tds.TDS_Readdata();
+                if (tds.running())
+                    return;
+            }
+            loop.quit();
+        });
+    });
+    QObject::connect(&interrupts, &Interrupts::interrupted, &tds, [&] {
+        if (tds.running())
+            tds.Command_TDS_Click();
+    });
+    tds.TDS_Link();
+    loop.exec();
+    progress.finish();
+    if (interrupts.received())
+        return 128 + interrupts.received();
+    if (curve.size() != static_cast<std::size_t>(kTdsPoints)) {
+        say(oneLine(failure.isEmpty() ? TdsExchange::readErrorText() : failure,
+                    line.ports.describe(line.comNumber), settings.ComBaud));
+        return kFailed;
+    }
+    WaveStore store;
+    std::copy(curve.begin(), curve.end(), store.ArbData.begin());
+    store.ArbLength = static_cast<float>(kTdsPoints);
+    const QString why = writeWaveFile(file, QString::number(kTdsPoints), store);
+    if (!why.isEmpty()) {
+        say(QStringLiteral("%1: %2").arg(file, why));
+        return kFailed;
+    }
+    return kOk;
+}
+
+} // namespace ww::cli

@@ -1,0 +1,26 @@
+#pragma once
+
+#include "editor/store.h"
+#include "link/serialsettings.h"
+
+#include <QString>
+
+namespace ww::cli {
+
+// What an exchange of the command line works with: the port as --port chose it, the line
+// settings, and how fast the clock runs (1 but for tests of the watchdog).
+struct Line {
+    PortMap ports;
+    int comNumber = 1;
+    SerialSettings settings;
+    double timeScale = 1.0;
+    bool quiet = false;
+};
+
+// Uploads the store as the window does; the exit status.
+int sendWaveform(const Line& line, const WaveStore& store);
+// Links, reads the curve and saves it to `file` only when the whole curve came; the exit
+// status.
+int captureCurve(const Line& line, const QString& file);
+
+} // namespace ww::cli

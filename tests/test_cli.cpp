@@ -1,0 +1,228 @@
+// The command line as a bench script runs it: the real program as a child process, with no
+// display, against the virtual instruments on pseudo-terminals.
+#include "files/wavefile.h"
+#include "virtualgenerator.h"
+#include "virtualoscilloscope.h"
+
+#include <QElapsedTimer>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTest>
+#include <csignal>
+
+using namespace ww;
+using ww::virt::VirtualGenerator;
+using ww::virt::VirtualOscilloscope;
+
+namespace {
+struct Run {
+    int code = -1;
+    QByteArray out, err;
+};
+
+// Runs wavewright with no window system in reach; `during` runs once it has started.
+Run wavewright(const QStringList& args, const std::function<void(QProcess&)>& during = {}) {
+    QProcess p;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
+        env.remove(name);
+    p.setProcessEnvironment(env);
+    p.start(QStringLiteral(WAVEWRIGHT_EXE), args);
+    Run r;
+    if (!p.waitForStarted())
+        return r;
+    if (during)
+        during(p);
+    QElapsedTimer t;
+    t.start();
+    // The instruments live in this process: keep its event loop going.
+    while (p.state() != QProcess::NotRunning && t.elapsed() < 60'000)
+        QTest::qWait(2);
+    r.code = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
+    r.out = p.readAllStandardOutput();
+    r.err = p.readAllStandardError();
+    return r;
+}
+
+// A waveform file of the five sample values whose codes on the line are documented.
+QString documentedFile(const QTemporaryDir& dir, int length) {
+    WaveStore s;
+    s.ArbLength = static_cast<float>(length);
+    const float values[] = {-1.0f, 1.0f, 0.0f, 0.5f, -0.5f};
+    for (int i = 0; i < length; ++i)
+        s.ArbData[i] = values[i % 5];
+    const QString path = dir.filePath(QStringLiteral("wave%1.txt").arg(length));
+    writeWaveFile(path, QString::number(length), s);
+    return path;
+}
+QByteArray documentedFields(int first, int count) {
+    const QByteArray fields[] = {"0000", "FFF0", "0080", "FFB0", "0040"};
+    QByteArray out;
+    for (int i = first; i < first + count; ++i)
+        out += fields[i % 5];
+    return out;
+}
+QByteArray fileBytes(const QString& path) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+} // namespace
+
+class TestCli : public QObject {
+    Q_OBJECT
+  private slots:
+    void sendOnTheWire();
+    void captureWritesTheCurve();
+    void failures();
+    void interruptsLeaveNothingBehind();
+    void convertAndPorts();
+};
+
+void TestCli::sendOnTheWire() {
+    QTemporaryDir dir;
+    for (const int length : {4, 16000}) {
+        VirtualGenerator g;
+        const QString file = documentedFile(dir, length);
+        const Run r = wavewright({"send", file, "--port", g.devicePath(), "--number", "3"});
+        QCOMPARE(r.code, 0);
+        QVERIFY(r.out.isEmpty());
+        const QList<QByteArray>& lines = g.lines();
+        QCOMPARE(lines.first(),
+                 length == 4 ? QByteArray("ARB:P_P 304000") : QByteArray("ARB:P_P 3008E3"));
+        QCOMPARE(lines.size(), length == 4 ? 2 : 126);
+        QCOMPARE(lines.last(),
+                 length == 4 ? "ARB:DATA 1000 " + documentedFields(0, 4) + QByteArray(124 * 4, '0')
+                             : "ARB:DATA D700 " + documentedFields(15872, 128));
+        QVERIFY(g.formatErrors().isEmpty());
+        // The dry run prints exactly what the generator received.
+        const Run dry = wavewright({"send", file, "--number", "3", "--dry-run"});
+        QCOMPARE(dry.code, 0);
+        QCOMPARE(dry.out, lines.join('\n') + '\n');
+        QVERIFY(dry.err.isEmpty());
+    }
+}
+
+void TestCli::captureWritesTheCurve() {
+    QTemporaryDir dir;
+    VirtualOscilloscope scope;
+    QByteArray curve(2500, '\x40');
+    curve[0] = 0;
+    curve[1] = 127;
+    curve[2] = static_cast<char>(255);
+    scope.setCurve("REFB", curve);
+    const QString file = dir.filePath("curve.txt");
+    const Run r = wavewright(
+        {"capture", file, "--port", scope.devicePath(), "--source", "REFB", "--eol", "cr"});
+    QCOMPARE(r.code, 0);
+    QVERIFY(r.err.contains(scope.identification));
+    QCOMPARE(scope.commands().value(2), QByteArray("DATa:SOUrce REFB"));
+    QCOMPARE(scope.terminator, '\r');
+    const QByteArray saved = fileBytes(file);
+    QVERIFY(saved.startsWith("2500\r\n-0.992\r\n 0.000\r\n 1.000\r\n-0.492\r\n"));
+    QCOMPARE(saved.count('\n'), 2501);
+}
+
+void TestCli::failures() {
+    QTemporaryDir dir;
+    const QString good = documentedFile(dir, 1000);
+    const QString bad = dir.filePath("bad.txt");
+    {
+        QFile f(bad);
+        f.open(QIODevice::WriteOnly);
+        f.write("4\r\n0.5\r\nhalf\r\n");
+    }
+    VirtualGenerator silent, hangUp;
+    silent.script.silentFromLine = 0;
+    hangUp.script.hangUpAtLine = 2;
+    VirtualOscilloscope mute;
+    mute.script.silent = true;
+    const struct {
+        QStringList args;
+        int code;
+        QString says;
+    } cases[] = {
+        {{"send", good, "--port", "/dev/wavewright-none"},
+         1,
+         "wavewright: Cannot open /dev/wavewright-none: there is no such device.\n"},
+        {{"send", good, "--port", silent.devicePath(), "--time-scale", "100"},
+         1,
+         "wavewright: " + silent.devicePath() + ": the generator did not answer in time"},
+        {{"send", good, "--port", hangUp.devicePath()},
+         1,
+         "wavewright: The connection on " + hangUp.devicePath() + " was lost"},
+        {{"capture", dir.filePath("c.txt"), "--port", mute.devicePath(), "--time-scale", "10"},
+         1,
+         "wavewright: " + mute.devicePath() +
+             ": no identification from the oscilloscope within 1 s\n"},
+        {{"send", bad}, 1, "wavewright: " + bad + ": Line 3 does not hold a sample value.\n"},
+        {{"convert", bad, dir.filePath("out.txt")}, 1, "Line 3 does not hold a sample value."},
+        {{"send", good, "--bogus"}, 2, "Unknown option 'bogus'"},
+        {{"send"}, 2, "wavewright send: wants FILE"},
+        {{"send", good, "--number", "9"}, 2, "--number wants 1 to 8"},
+        {{"send", good, "--baud", "300"}, 2, "--baud wants"},
+        {{"capture", dir.filePath("c.txt"), "--source", "CH3"}, 2, "--source wants"},
+        {{"convert", good, dir.filePath("out.xyz")}, 2, "unknown format"},
+    };
+    for (const auto& c : cases) {
+        const Run r = wavewright(c.args);
+        QVERIFY2(r.code == c.code, qPrintable(c.args.join(' ') + ": " + QString::number(r.code)));
+        QVERIFY2(QString(r.err).contains(c.says), qPrintable(r.err));
+        QVERIFY(r.out.isEmpty());
+    }
+    QVERIFY(!QFile::exists(dir.filePath("c.txt")) && !QFile::exists(dir.filePath("out.txt")));
+    QCOMPARE(silent.lines().size(), 1);
+}
+
+void TestCli::interruptsLeaveNothingBehind() {
+    QTemporaryDir dir;
+    // Ctrl+C in the middle of an upload: the port is closed and the status says so.
+    VirtualGenerator g;
+    g.script.silentFromLine = 3;
+    const Run sent =
+        wavewright({"send", documentedFile(dir, 1000), "--port", g.devicePath()}, [&](QProcess& p) {
+            QTRY_COMPARE(g.lines().size(), 4);
+            ::kill(static_cast<pid_t>(p.processId()), SIGINT);
+        });
+    QCOMPARE(sent.code, 130);
+    // SIGTERM half way through a curve: the file there before is left as it was.
+    VirtualOscilloscope scope;
+    scope.script.cutCurveAt = 1000;
+    const QString file = dir.filePath("kept.txt");
+    {
+        QFile f(file);
+        f.open(QIODevice::WriteOnly);
+        f.write("4\r\n1\r\n1\r\n1\r\n1\r\n");
+    }
+    const Run read =
+        wavewright({"capture", file, "--port", scope.devicePath(), "--quiet"}, [&](QProcess& p) {
+            QTRY_VERIFY(scope.commands().contains("CURVe?"));
+            QTest::qWait(100);
+            ::kill(static_cast<pid_t>(p.processId()), SIGTERM);
+        });
+    QCOMPARE(read.code, 143);
+    QCOMPARE(fileBytes(file), QByteArray("4\r\n1\r\n1\r\n1\r\n1\r\n"));
+    QCOMPARE(QDir(dir.path()).entryList(QDir::Files).size(), 2);
+}
+
+void TestCli::convertAndPorts() {
+    QTemporaryDir dir;
+    const QString in = dir.filePath("hand.txt");
+    {
+        QFile f(in);
+        f.open(QIODevice::WriteOnly);
+        f.write("5\n0,5\n-1\n1e-1\n\n");
+    }
+    const Run r = wavewright({"convert", in, dir.filePath("out.TXT")});
+    QCOMPARE(r.code, 0);
+    QCOMPARE(fileBytes(dir.filePath("out.TXT")),
+             QByteArray("5\r\n 0.500\r\n-1.000\r\n 0.100\r\n 0.000\r\n 0.000\r\n"));
+    const Run ports = wavewright({"ports"});
+    QCOMPARE(ports.code, 0);
+    QVERIFY(ports.out.contains("COM1 = /dev/ttyS0\nCOM2 = /dev/ttyS1\n"));
+    const Run help = wavewright({"capture", "--help"});
+    QCOMPARE(help.code, 0);
+    QVERIFY(help.out.startsWith("Usage: wavewright capture [options] FILE"));
+}
+
+QTEST_GUILESS_MAIN(TestCli)
+#include "test_cli.moc"
