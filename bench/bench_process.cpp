@@ -4,6 +4,7 @@
 #include <QTemporaryDir>
 #include <benchmark/benchmark.h>
 #include <cstdio>
+#include <fcntl.h>
 #include <fstream>
 #include <spawn.h>
 #include <sstream>
@@ -13,7 +14,8 @@
 extern char** environ;
 
 namespace {
-// Runs a program to its end; returns its peak resident memory in kB, or -1.
+// Runs a program to its end, its standard output thrown away; returns its peak resident
+// memory in kB, or -1.
 long runProcess(const std::string& path, std::vector<std::string> args) {
     args.insert(args.begin(), path);
     std::vector<char*> argv;
@@ -21,8 +23,13 @@ long runProcess(const std::string& path, std::vector<std::string> args) {
         argv.push_back(a.data());
     argv.push_back(nullptr);
     setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
     pid_t pid = 0;
-    if (posix_spawn(&pid, path.c_str(), nullptr, nullptr, argv.data(), environ) != 0)
+    const int spawned = posix_spawn(&pid, path.c_str(), &actions, nullptr, argv.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    if (spawned != 0)
         return -1;
     int status = 0;
     rusage usage{};
@@ -93,7 +100,25 @@ void StdStreams16000(benchmark::State& state) {
     }
 }
 
+// The command line's dry run of a 16000-sample file against a minimal console program that
+// reads the same file and prints the same lines.
+std::string dryRunFile() {
+    static QTemporaryDir dir;
+    const QString path = dir.filePath("wave16000.txt");
+    if (!QFile::exists(path))
+        ww::writeWaveFile(path, "16000", fullStore());
+    return path.toStdString();
+}
+void DryRunWavewright(benchmark::State& state) {
+    startup(state, WAVEWRIGHT_EXE, {"send", dryRunFile(), "--dry-run"});
+}
+void DryRunMinimalQt(benchmark::State& state) {
+    startup(state, MINIMAL_DRYRUN_EXE, {dryRunFile()});
+}
+
 const bool registered = [] {
+    registerRatio("send --dry-run 16000 / minimal console program", "DryRunWavewright",
+                  "DryRunMinimalQt", 1.5);
     registerRatio("start-up to first paint / minimal Qt window", "StartupWavewright",
                   "StartupMinimalQt", 1.5);
     registerRatio("peak memory at start-up / minimal Qt window", "StartupWavewright",
@@ -115,3 +140,13 @@ BENCHMARK(StartupMinimalQt)
     ->UseRealTime();
 BENCHMARK(SaveAndOpen16000)->Unit(benchmark::kMicrosecond)->Repetitions(5);
 BENCHMARK(StdStreams16000)->Unit(benchmark::kMicrosecond)->Repetitions(5);
+BENCHMARK(DryRunWavewright)
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(10)
+    ->Repetitions(5)
+    ->UseRealTime();
+BENCHMARK(DryRunMinimalQt)
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(10)
+    ->Repetitions(5)
+    ->UseRealTime();

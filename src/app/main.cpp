@@ -1,26 +1,10 @@
 #include "cli/commandline.h"
-#include "formmain.h"
-#include "instrumentwindow.h"
-#include "virtualgenerator.h"
-#include "virtualoscilloscope.h"
 
-#include <QApplication>
-#include <QCommandLineParser>
-#include <QTimer>
+#include <QCoreApplication>
 #include <cstdio>
-#include <memory>
-
-namespace ww {
-// Ends the program once the window it watches has been painted.
-class FirstPaintExit : public QObject {
-  public:
-    bool eventFilter(QObject* watched, QEvent* event) override {
-        if (event->type() == QEvent::Paint)
-            QTimer::singleShot(0, qApp, &QCoreApplication::quit);
-        return QObject::eventFilter(watched, event);
-    }
-};
-} // namespace ww
+#include <dlfcn.h>
+#include <string>
+#include <unistd.h>
 
 int main(int argc, char* argv[]) {
     // "wavewright send ..." and the other commands run without a window system.
@@ -29,99 +13,23 @@ int main(int argc, char* argv[]) {
         QCoreApplication::setApplicationName(QStringLiteral("wavewright"));
         return ww::cli::run(QCoreApplication::arguments());
     }
-    // The command line is read before the window system is needed, so --help works anywhere.
-    QStringList arguments;
-    for (int i = 0; i < argc; ++i)
-        arguments << QString::fromLocal8Bit(argv[i]);
-    QCommandLineParser parser;
-    parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
-    parser.setApplicationDescription(
-        QStringLiteral("Creates arbitrary waveforms and loads them into a Vorrel generator.\n"
-                       "Without a window: wavewright send|capture|convert|ports "
-                       "(--help on each)."));
-    const QCommandLineOption help = parser.addHelpOption();
-    const QCommandLineOption version = parser.addVersionOption();
-    const QCommandLineOption port(
-        QStringLiteral("port"),
-        QStringLiteral("Points COMn (1 to 4) at a serial device, for example "
-                       "COM1=/dev/ttyUSB0. Repeatable. Without it COM1..COM4 are "
-                       "/dev/ttyS0../dev/ttyS3."),
-        QStringLiteral("COMn=device"));
-    const QCommandLineOption demo(
-        QStringLiteral("demo"),
-        QStringLiteral("Connects COM1 to a built-in virtual generator, shown in a window of its "
-                       "own, and COM2 to a virtual oscilloscope whose CH1 shows what the "
-                       "generator last received: try the program without instruments."));
-    QCommandLineOption exitAfterPaint(QStringLiteral("exit-after-first-paint"),
-                                      QStringLiteral("Ends once the main window has painted "
-                                                     "(start-up measurements)."));
-    exitAfterPaint.setFlags(QCommandLineOption::HiddenFromHelp);
-    parser.addOption(port);
-    parser.addOption(demo);
-    parser.addOption(exitAfterPaint);
-    if (!parser.parse(arguments)) {
-        // Qt's own options (-platform, -style, ...) are QApplication's to take.
-        static const QStringList qtOptions = {
-            "platform", "platformtheme", "plugin",          "style",   "stylesheet",
-            "display",  "geometry",      "qwindowgeometry", "reverse", "widgetcount"};
-        for (const QString& name : parser.unknownOptionNames()) {
-            if (!qtOptions.contains(name)) {
-                std::fprintf(stderr, "wavewright: %s\n", qPrintable(parser.errorText()));
-                return 2;
-            }
+    // The window lives in a module of its own, so the commands above never load the window
+    // libraries. It sits beside the program in the build and in the library folder when
+    // installed.
+    char self[4096] = {};
+    const ssize_t n = readlink("/proc/self/exe", self, sizeof self - 1);
+    std::string dir = n > 0 ? std::string(self, static_cast<std::size_t>(n)) : std::string(argv[0]);
+    dir.erase(dir.find_last_of('/') + 1);
+    std::string why;
+    for (const std::string& path : {dir + "wavewright-window.so",
+                                    dir + "../" WAVEWRIGHT_MODULE_DIR "/wavewright-window.so"}) {
+        if (void* module = dlopen(path.c_str(), RTLD_LAZY | RTLD_LOCAL)) {
+            using WindowMain = int (*)(int, char**);
+            if (auto run = reinterpret_cast<WindowMain>(dlsym(module, "wavewright_window_main")))
+                return run(argc, argv);
         }
+        why += std::string("\n  ") + dlerror();
     }
-    if (parser.isSet(help)) {
-        std::printf("%s", qPrintable(parser.helpText().replace(QStringLiteral("<executable_name>"),
-                                                               QStringLiteral("wavewright"))));
-        return 0;
-    }
-    if (parser.isSet(version)) {
-        std::printf("wavewright %s\n", WAVEWRIGHT_VERSION);
-        return 0;
-    }
-
-    ww::FormMainOptions options;
-    for (const QString& assignment : parser.values(port)) {
-        if (!options.ports.parseAssignment(assignment)) {
-            std::fprintf(stderr, "wavewright: --port wants COMn=device, not '%s'\n",
-                         qPrintable(assignment));
-            return 2;
-        }
-    }
-    QApplication app(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("wavewright"));
-    QApplication::setApplicationVersion(QStringLiteral(WAVEWRIGHT_VERSION));
-    std::unique_ptr<ww::virt::VirtualGenerator> generator;
-    std::unique_ptr<ww::virt::GeneratorWindow> generatorWindow;
-    std::unique_ptr<ww::virt::VirtualOscilloscope> oscilloscope;
-    if (parser.isSet(demo)) {
-        generator = std::make_unique<ww::virt::VirtualGenerator>();
-        if (!generator->isOpen()) {
-            std::fprintf(stderr, "wavewright: cannot open a pseudo-terminal for the demo\n");
-            return 1;
-        }
-        options.ports.setDevice(1, generator->devicePath());
-        oscilloscope = std::make_unique<ww::virt::VirtualOscilloscope>();
-        if (oscilloscope->isOpen()) {
-            options.ports.setDevice(2, oscilloscope->devicePath());
-            oscilloscope->curveProvider = [g = generator.get()]() {
-                const auto waves = g->waveforms();
-                const auto wave = waves.value(g->lastNumber());
-                return ww::virt::VirtualOscilloscope::curveFromSamples(wave.samples());
-            };
-        }
-        generatorWindow = std::make_unique<ww::virt::GeneratorWindow>(*generator);
-    }
-
-    ww::FormMain window(options);
-    ww::FirstPaintExit firstPaint;
-    if (parser.isSet(exitAfterPaint))
-        window.installEventFilter(&firstPaint);
-    window.show();
-    if (generatorWindow) {
-        generatorWindow->move(window.frameGeometry().bottomLeft() + QPoint(0, 8));
-        generatorWindow->show();
-    }
-    return QApplication::exec();
+    std::fprintf(stderr, "wavewright: cannot load the window:%s\n", why.c_str());
+    return 1;
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "numbertext.h"
 #include "store.h"
 
 #include <QString>
@@ -30,18 +31,9 @@ class TextBox {
 // Shows one message box with the program's title; critical icon or none.
 using Say = std::function<void(const QString& text, bool critical)>;
 
-// "0.000" pattern: "-0.500", "1.000".
-QString formatThreeDecimals(double v);
-
 // Range rules. They return the value to use and tell the user when it had to change.
 std::int32_t LimitArbLength(std::int32_t n, const Say& say);
 QString lengthMessage();
-
-// Conversions of a field's text; nullopt when the text is not a number the field can hold.
-std::optional<std::int32_t> parseWholeNumber(const QString& text);
-std::optional<float> parseSingle(const QString& text);
-// A finite number in double precision: a point or a comma, an exponent if any.
-std::optional<double> parseNumber(const QString& text);
 
 // Sign and point rules of the Y fields.
 QString ToggleMinusSign(const QString& text);

@@ -1,6 +1,6 @@
 #include "arith.h"
 
-#include "editor/entryrules.h"
+#include "editor/numbertext.h"
 #include "editor/numbers.h"
 
 #include <algorithm>
