@@ -1,5 +1,6 @@
 // The command line as a bench script runs it: the real program as a child process, with no
 // display, against the virtual instruments on pseudo-terminals.
+#include "cli/progress.h"
 #include "files/wavefile.h"
 #include "virtualgenerator.h"
 #include "virtualoscilloscope.h"
@@ -219,6 +220,11 @@ void TestCli::convertAndPorts() {
     const Run ports = wavewright({"ports"});
     QCOMPARE(ports.code, 0);
     QVERIFY(ports.out.contains("COM1 = /dev/ttyS0\nCOM2 = /dev/ttyS1\n"));
+    // The live bar: share, count, rate and time left, in the width of a terminal.
+    const QString bar = cli::Progress::barLine(63, 126, "lines", 33000, 2000, 79);
+    QVERIFY2(bar.endsWith("]  50.0% 63/126 lines, 16.5 kB/s, 0:02 left"), qPrintable(bar));
+    QCOMPARE(bar.size(), 79);
+    QCOMPARE(bar.count('#'), (bar.indexOf(']') - 1) / 2);
     const Run help = wavewright({"capture", "--help"});
     QCOMPARE(help.code, 0);
     QVERIFY(help.out.startsWith("Usage: wavewright capture [options] FILE"));

@@ -10,7 +10,8 @@ Progress::Progress(bool quiet, QString unit)
     m_clock.start();
 }
 
-QString Progress::barLine(qint64 done, qint64 total, qint64 bytes, qint64 elapsedMs, int width) {
+QString Progress::barLine(qint64 done, qint64 total, const QString& unit, qint64 bytes,
+                          qint64 elapsedMs, int width) {
     const double part = total > 0 ? static_cast<double>(done) / total : 0.0;
     const double seconds = elapsedMs / 1000.0;
     const double rate = seconds > 0 ? bytes / seconds : 0.0;
@@ -21,14 +22,15 @@ QString Progress::barLine(qint64 done, qint64 total, qint64 bytes, qint64 elapse
     } else if (done >= total) {
         left = QStringLiteral("0:00");
     }
-    const QString tail = QStringLiteral(" %1% %2/%3 %4/s %5 left")
+    const QString tail = QStringLiteral(" %1% %2/%3 %4, %5/s, %6 left")
                              .arg(part * 100.0, 5, 'f', 1)
                              .arg(done)
                              .arg(total)
+                             .arg(unit)
                              .arg(rate >= 1000 ? QString::number(rate / 1000.0, 'f', 1) + " kB"
                                                : QString::number(rate, 'f', 0) + " B")
                              .arg(left);
-    const int barWidth = std::max(10, width - static_cast<int>(tail.size()) - 3);
+    const int barWidth = std::max(10, width - static_cast<int>(tail.size()) - 2);
     const int filled = static_cast<int>(part * barWidth + 1e-9);
     return QLatin1Char('[') + QString(filled, QLatin1Char('#')) +
            QString(barWidth - filled, QLatin1Char('-')) + QLatin1Char(']') + tail;
@@ -43,8 +45,7 @@ void Progress::update(qint64 done, qint64 total, qint64 bytes) {
         if (now - m_lastDrawMs < 100 && done < total)
             return;
         m_lastDrawMs = now;
-        std::fprintf(stderr, "\r%s %s", qPrintable(barLine(done, total, bytes, now, 70)),
-                     qPrintable(m_unit));
+        std::fprintf(stderr, "\r%s", qPrintable(barLine(done, total, m_unit, bytes, now, 79)));
         std::fflush(stderr);
         m_drawn = true;
         return;

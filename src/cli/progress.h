@@ -16,7 +16,8 @@ class Progress {
     void finish();
 
     // The bar as it is drawn, for a terminal `width` characters wide.
-    static QString barLine(qint64 done, qint64 total, qint64 bytes, qint64 elapsedMs, int width);
+    static QString barLine(qint64 done, qint64 total, const QString& unit, qint64 bytes,
+                           qint64 elapsedMs, int width);
 
   private:
     bool m_quiet;
