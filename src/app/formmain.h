@@ -1,7 +1,7 @@
 #pragma once
 
 #include "editor/entryrules.h"
-#include "editor/store.h"
+#include "model/store.h"
 #include "editor/waveeditor.h"
 #include "files/wavefile.h"
 #include "link/clock.h"

@@ -1,6 +1,6 @@
 #include "entryrules.h"
 
-#include "numbers.h"
+#include "model/numbers.h"
 #include "waveeditor.h"
 
 #include <cmath>

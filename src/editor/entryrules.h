@@ -1,7 +1,7 @@
 #pragma once
 
-#include "numbertext.h"
-#include "store.h"
+#include "model/numbertext.h"
+#include "model/store.h"
 
 #include <QString>
 #include <cstdint>

@@ -1,6 +1,6 @@
 #include "view.h"
 
-#include "numbers.h"
+#include "model/numbers.h"
 
 #include <cmath>
 

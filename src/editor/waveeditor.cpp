@@ -1,6 +1,6 @@
 #include "waveeditor.h"
 
-#include "numbers.h"
+#include "model/numbers.h"
 
 #include <algorithm>
 #include <cmath>

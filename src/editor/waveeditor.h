@@ -1,7 +1,7 @@
 #pragma once
 
 #include "canvasimage.h"
-#include "store.h"
+#include "model/store.h"
 #include "view.h"
 
 #include <QObject>

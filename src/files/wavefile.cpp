@@ -1,6 +1,6 @@
 #include "wavefile.h"
 
-#include "editor/numbers.h"
+#include "model/numbers.h"
 
 #include <QFile>
 #include <QSaveFile>

@@ -1,6 +1,6 @@
 #include "generatorlines.h"
 
-#include "editor/numbers.h"
+#include "model/numbers.h"
 
 #include <cmath>
 

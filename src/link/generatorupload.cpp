@@ -1,6 +1,6 @@
 #include "generatorupload.h"
 
-#include "editor/numbers.h"
+#include "model/numbers.h"
 #include "generatorlines.h"
 
 namespace ww {

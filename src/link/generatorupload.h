@@ -1,7 +1,7 @@
 #pragma once
 
 #include "clock.h"
-#include "editor/store.h"
+#include "model/store.h"
 #include "seriallink.h"
 
 #include <QObject>

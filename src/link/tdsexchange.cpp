@@ -1,6 +1,6 @@
 #include "tdsexchange.h"
 
-#include "editor/numbers.h"
+#include "model/numbers.h"
 
 namespace ww {
 

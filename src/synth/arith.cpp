@@ -1,7 +1,7 @@
 #include "arith.h"
 
-#include "editor/numbertext.h"
-#include "editor/numbers.h"
+#include "model/numbertext.h"
+#include "model/numbers.h"
 
 #include <algorithm>
 #include <cmath>

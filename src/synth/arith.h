@@ -1,6 +1,6 @@
 #pragma once
 
-#include "editor/store.h"
+#include "model/store.h"
 
 #include <QString>
 #include <optional>

@@ -1,6 +1,6 @@
 #include "formula.h"
 
-#include "editor/numbers.h"
+#include "model/numbers.h"
 #include "shapes.h"
 
 #include <charconv>
