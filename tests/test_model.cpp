@@ -6,6 +6,7 @@
 #include "editor/gridlabels.h"
 #include "editor/view.h"
 #include "files/wavefile.h"
+#include "model/document.h"
 #include "synth/arith.h"
 #include "synth/formula.h"
 #include "synth/shapes.h"
@@ -40,6 +41,7 @@ class TestModel : public QObject {
     void formatSample_data();
     void formatSample();
     void storeWrites();
+    void documentAnnouncesEachChangeOnce();
     void viewAndCanvas();
     void shapes();
     void arithmetic();
@@ -97,6 +99,20 @@ void TestModel::storeWrites() {
     WaveStore c = storeOf(201, 0.5f);
     clearSamples(c);
     QCOMPARE(samples(c, 200, 202), (std::vector<float>{0.0f, 0.0f, 0.5f}));
+}
+
+void TestModel::documentAnnouncesEachChangeOnce() {
+    WaveDocument doc;
+    std::vector<WaveChange> seen;
+    QObject::connect(&doc, &WaveDocument::changed, [&](const WaveChange& c) { seen.push_back(c); });
+    doc.change("Open", [](WaveStore& s) { s.ArbLength = 300; });
+    QVERIFY(!doc.tryChange(WaveChange{"Amplitude divide"}, [](WaveStore&) { return false; }));
+    doc.stroke(20, 10, 0.5f);
+    QCOMPARE(seen.size(), std::size_t(2)); // the refused change is not announced
+    QVERIFY(seen[0].name == "Open" && seen[0].lengthChanged && !seen[0].numberChanged);
+    QVERIFY(seen[1].redraw == WaveChange::Redraw::Band && !seen[1].lengthChanged);
+    QCOMPARE((std::vector<int>{seen[1].first, seen[1].last}), (std::vector<int>{10, 20}));
+    QCOMPARE(doc.store().ArbData[10], 0.5f);
 }
 
 void TestModel::viewAndCanvas() {

@@ -312,7 +312,8 @@ void TestSerial::cancelAndPortFailures() {
     QCOMPARE(c.errors, QStringList{"ERROR!: Cannot open COM1 (/dev/does-not-exist): there is no "
                                    "such device."});
     QCOMPARE(c.finished, 1);
-    QVERIFY(openFailureText("COM1 (/dev/ttyS0)", QSerialPort::PermissionError, {}).contains("dialout"));
+    QVERIFY(
+        openFailureText("COM1 (/dev/ttyS0)", QSerialPort::PermissionError, {}).contains("dialout"));
 }
 
 void TestSerial::uploadThroughWindow() {
@@ -375,7 +376,7 @@ void TestSerial::linkAndRead() {
     curve[1] = 127;
     curve[2] = static_cast<char>(255);
     w.scope.setCurve("CH1", curve);
-    w.store().ArbData[2500] = 0.25f;
+    w.edit([](WaveStore& s) { s.ArbData[2500] = 0.25f; });
     w->action("mnuOscil_ReadData")->trigger();
     QCOMPARE(w.t().Label_TDS->text(), QString("Being Read Data From Oscilloscope......"));
     QTRY_COMPARE(w.t().Label_TDS->text(), QString("Complete！"));

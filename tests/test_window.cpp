@@ -136,8 +136,7 @@ void TestWindowSuite::startupAndLayout() {
     QCOMPARE(img.pixel(30, map.rowOf(0.0)), kTraceColor);
     QCOMPARE(img.pixel(map.columnOf(201 / 10.0 * 3), 20), kGridColor);
     QCOMPARE(img.pixel(11, map.rowOf(600000.0)), kGridColor);
-    w.store().ArbData[100] = 1.0f;
-    w->editor().DrawWaveAll();
+    w.edit([](WaveStore& s) { s.ArbData[100] = 1.0f; });
     QCOMPARE(w->Picture_Arb->grab().toImage().pixel(w->Picture_Arb->toWidget(100, 1e6)),
              kTraceColor);
 }
@@ -333,7 +332,7 @@ void TestWindowSuite::setPointAndLine() {
     for (int i = 10; i <= 21; ++i)
         QCOMPARE(w.store().ArbData[i], i > 20 ? 0.0f : static_cast<float>((i - 10) / 10.0));
     // Start after end: only the start index changes.
-    w.store().ArbData.fill(0.5f);
+    w.edit([](WaveStore& s) { s.ArbData.fill(0.5f); });
     typeInto(w->Text_ArbLineStartX, "20");
     typeInto(w->Text_ArbLineStopX, "10");
     w->Command_ArbLine->click();
@@ -405,7 +404,7 @@ void TestWindowSuite::drawing() {
     QCOMPARE(w.labels(), QString("5|-1.008"));
 
     // Zoomed, a drag writes only inside the view (50..149).
-    w.store().ArbData.fill(0.25f);
+    w.edit([](WaveStore& s) { s.ArbData.fill(0.25f); });
     w->action("mnuArbZoomin")->trigger();
     w.press(60, 0.5);
     w.move(-100, 0.5);
@@ -503,7 +502,7 @@ void TestWindowSuite::filesThroughWindow() {
 
     // Open from a field with Ctrl+O; index ArbLength is left alone.
     Win v;
-    v.store().ArbData[500] = 0.3f;
+    v.edit([](WaveStore& s) { s.ArbData[500] = 0.3f; });
     v.prompts.openNames.push_back(path);
     v->Text_ArbLineStartY->setFocus();
     QTest::keyClick(v->Text_ArbLineStartY, Qt::Key_O, Qt::ControlModifier);

@@ -62,5 +62,9 @@ struct TestWindow {
 
     ww::FormMain* operator->() { return form.get(); }
     ww::FormMain& f() { return *form; }
-    ww::WaveStore& store() { return form->store(); }
+    const ww::WaveStore& store() { return form->store(); }
+    // A change made behind the user's back, through the document like any other.
+    void edit(const std::function<void(ww::WaveStore&)>& change) {
+        form->document().change(QStringLiteral("test"), change);
+    }
 };

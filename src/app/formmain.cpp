@@ -82,9 +82,14 @@ FormMain::FormMain(FormMainOptions options, QWidget* parent)
         m_prompts->message(text, stop ? MsgIcon::Critical : MsgIcon::None, title, m_formTDS.get());
     };
     connect(m_tds.get(), &TdsExchange::dataTaken, this, &FormMain::takeOscilloscopeData);
-    m_editor = std::make_unique<WaveEditor>(m_store);
+    m_editor = std::make_unique<WaveEditor>(m_doc);
     m_entry = std::make_unique<EntryRules>(
-        m_store, *m_editor, [this](const QString& text, bool critical) { say(text, critical); });
+        m_doc, [this](const QString& text, bool critical) { say(text, critical); });
+    // A change of the length (a file, a curve, the formula) shows in the length field.
+    connect(&m_doc, &WaveDocument::changed, this, [this](const WaveChange& change) {
+        if (change.lengthChanged)
+            Text_Arb_Length->setText(QString::number(m_doc.store().length()));
+    });
     setWindowTitle(kMainTitle);
     setWindowIcon(programIcon());
     // A fixed single border: no maximise button, the size is set by the layout.
@@ -360,7 +365,7 @@ QAction* FormMain::action(const QString& objectName) const {
 void FormMain::Form_Load() {
     FitFormToScreen();
     Text_Arb_Length->setText(QStringLiteral("201"));
-    m_store.ArbLength = Text_Arb_Length->text().toFloat();
+    const float length = Text_Arb_Length->text().toFloat();
     // Commit the empty coordinate fields: "0", "0", "0.000", "0.000".
     Text_ArbLineStartX->LostFocus();
     Text_ArbLineStopX->LostFocus();
@@ -369,7 +374,11 @@ void FormMain::Form_Load() {
     Picture_Arb->setVisible(true);
     // The canvas holds the focus at start, so no field shows the editing look before use.
     Picture_Arb->setFocus(Qt::OtherFocusReason);
-    m_store.ArbNumber = 1.0f;
+    m_doc.change(WaveChange{QStringLiteral("Start"), WaveChange::Redraw::None},
+                 [length](WaveStore& s) {
+                     s.ArbLength = length;
+                     s.ArbNumber = 1.0f;
+                 });
     Label_ArbNumber->setAlignment(Qt::AlignCenter);
     // The number bar runs from 8 at the top to 1 at the bottom: the value is held negated.
     {
@@ -461,10 +470,6 @@ void FormMain::applyScrollRange(const ScrollRange& range) {
     m_settingScroll = false;
 }
 
-void FormMain::afterStoreChange() {
-    m_editor->DrawWaveAll();
-}
-
 void FormMain::mnuFileExit_Click() {
     if (m_exiting)
         return;
@@ -488,33 +493,26 @@ void FormMain::mousePressEvent(QMouseEvent* event) {
 }
 
 void FormMain::mnuArbClear_Click() {
-    clearSamples(m_store);
-    afterStoreChange();
+    m_doc.change(QStringLiteral("Clear"), clearSamples);
 }
 
 void FormMain::mnuStandardSqu_Click() {
-    makeSquare(m_store);
-    afterStoreChange();
+    m_doc.change(QStringLiteral("Square"), makeSquare);
 }
 void FormMain::mnuStandardSin_Click() {
-    makeSine(m_store);
-    afterStoreChange();
+    m_doc.change(QStringLiteral("Sine"), makeSine);
 }
 void FormMain::mnuStandardCos_Click() {
-    makeCosine(m_store);
-    afterStoreChange();
+    m_doc.change(QStringLiteral("Cosine"), makeCosine);
 }
 void FormMain::mnuStandardTri_Click() {
-    makeTriangle(m_store);
-    afterStoreChange();
+    m_doc.change(QStringLiteral("Triangle"), makeTriangle);
 }
 void FormMain::mnuStandardUpRamp_Click() {
-    makePositiveRamp(m_store);
-    afterStoreChange();
+    m_doc.change(QStringLiteral("Positive Ramp"), makePositiveRamp);
 }
 void FormMain::mnuStandardDownRamp_Click() {
-    makeNegativeRamp(m_store);
-    afterStoreChange();
+    m_doc.change(QStringLiteral("Negative Ramp"), makeNegativeRamp);
 }
 
 void FormMain::say(const QString& text, bool critical) {
@@ -533,7 +531,7 @@ void FormMain::Command_ArbLine_Click() {
 void FormMain::commitPendingLength() {
     // A shortcut does not move the focus, so an edit in the length field may still be open.
     // Only a text that differs from the length is one: Save must not reset the view.
-    if (Text_Arb_Length->text() != QString::number(m_store.length())) {
+    if (Text_Arb_Length->text() != QString::number(m_doc.store().length())) {
         int key = kKeyEnter;
         m_entry->lengthKeyPress(*Text_Arb_Length, key);
     }
@@ -544,7 +542,7 @@ void FormMain::mnuFileSave_Click() {
     const QString name = m_prompts->saveFileName(QStringLiteral("Waveform data file(*.txt)"));
     if (name.isEmpty())
         return;
-    const QString why = writeWaveFile(name, Text_Arb_Length->text(), m_store);
+    const QString why = writeWaveFile(name, Text_Arb_Length->text(), m_doc.store());
     if (!why.isEmpty())
         m_prompts->message(QStringLiteral("Save failure!\nPlease Retry.\n\n") + why,
                            MsgIcon::Exclamation, QStringLiteral("ERROR!"));
@@ -576,10 +574,10 @@ void FormMain::mnuFileOpen_Click() {
                        QStringLiteral("No data file.\nPlease open."));
     if (!content)
         return;
-    m_store.ArbLength = static_cast<float>(content->length);
-    Text_Arb_Length->setText(QString::number(content->length));
-    std::copy(content->samples.begin(), content->samples.end(), m_store.ArbData.begin());
-    afterStoreChange();
+    m_doc.change(QStringLiteral("Open"), [&content](WaveStore& s) {
+        s.ArbLength = static_cast<float>(content->length);
+        std::copy(content->samples.begin(), content->samples.end(), s.ArbData.begin());
+    });
 }
 
 void FormMain::mixWithFileCommand(bool subtract) {
@@ -589,60 +587,57 @@ void FormMain::mixWithFileCommand(bool subtract) {
                                 : QStringLiteral("No file!\nPlease open"));
     if (!content)
         return;
-    mixWithFile(m_store, content->samples, content->length, subtract);
-    Text_Arb_Length->setText(QString::number(m_store.length()));
-    afterStoreChange();
+    m_doc.change(subtract ? QStringLiteral("Subtract") : QStringLiteral("Add"),
+                 [&content, subtract](WaveStore& s) {
+                     mixWithFile(s, content->samples, content->length, subtract);
+                 });
 }
 
 void FormMain::mnuWaveXSymm_Click() {
-    symmetryX(m_store);
-    afterStoreChange();
+    m_doc.change(QStringLiteral("Symmetry of X-axis"), symmetryX);
 }
 
 void FormMain::mnuWaveYSymm_Click() {
-    symmetryY(m_store);
-    afterStoreChange();
+    m_doc.change(QStringLiteral("Symmetry of Y-axis"), symmetryY);
 }
 
-bool FormMain::factorCommand(const QString& title, const QString& line1, const QString& line2,
-                             const QString& refusal,
-                             const std::function<bool(const std::optional<QString>&)>& apply) {
+bool FormMain::factorCommand(
+    const QString& title, const QString& line1, const QString& line2, const QString& refusal,
+    const std::function<bool(WaveStore&, const std::optional<QString>&)>& apply) {
     const std::optional<QString> answer =
         m_prompts->input(line1 + QLatin1Char('\n') + line2, title, QStringLiteral("2"));
-    if (!apply(answer)) {
+    if (!m_doc.tryChange(WaveChange{title}, [&](WaveStore& s) { return apply(s, answer); })) {
         m_prompts->message(refusal, MsgIcon::Critical, title);
         return false;
     }
-    afterStoreChange();
     return true;
 }
 
 void FormMain::mnuWaveAmplDiv_Click() {
     factorCommand(QStringLiteral("Amplitude divide"), QStringLiteral("Please enter divisor,"),
                   QStringLiteral("(divisor>=1)"), QStringLiteral("ERROR! divisor<1"),
-                  [this](const std::optional<QString>& a) {
-                      return amplitudeDivide(m_store, factorFromAnswer(a));
+                  [](WaveStore& s, const std::optional<QString>& a) {
+                      return amplitudeDivide(s, factorFromAnswer(a));
                   });
 }
 
 void FormMain::mnuWaveAmplMul_Click() {
     factorCommand(QStringLiteral("Amplitude multiply"), QStringLiteral("Please enter multiplier,"),
                   QStringLiteral("(multiplier>=1)"), QStringLiteral("ERROR！multiplier<1"),
-                  [this](const std::optional<QString>& a) {
-                      return amplitudeMultiply(m_store, factorFromAnswer(a));
+                  [](WaveStore& s, const std::optional<QString>& a) {
+                      return amplitudeMultiply(s, factorFromAnswer(a));
                   });
 }
 
 void FormMain::mnuWaveAmplZoomIn_Click() {
-    if (amplitudeNormalize(m_store))
-        afterStoreChange();
+    m_doc.tryChange(WaveChange{QStringLiteral("Amplitude Normalize")}, amplitudeNormalize);
 }
 
 void FormMain::mnuWaveFreqMul_Click() {
     factorCommand(QStringLiteral("Frequency multiply"), QStringLiteral("Please enter coefficient,"),
                   QStringLiteral("(coefficient>=1)"), QStringLiteral("ERROR！coefficient<1"),
-                  [this](const std::optional<QString>& a) {
-                      return frequencyMultiply(m_store, coefficientFromAnswer(a));
+                  [](WaveStore& s, const std::optional<QString>& a) {
+                      return frequencyMultiply(s, coefficientFromAnswer(a));
                   });
 }
 
@@ -658,18 +653,22 @@ void FormMain::mnuWaveSinAddFormula_Click() {
         return;
     }
     if (parsed.error != FormulaError::None ||
-        applySineSum(m_store, parsed.terms) != FormulaError::None) {
+        !m_doc.tryChange(
+            WaveChange{QStringLiteral("Formula of Sine Add"), WaveChange::Redraw::None},
+            [&parsed](WaveStore& s) {
+                return applySineSum(s, parsed.terms) == FormulaError::None;
+            })) {
         m_prompts->message(QStringLiteral("Wrong Formula！"), MsgIcon::Critical,
                            QStringLiteral("Enter Formula"));
         return;
     }
     // The length field commits the new length, which redraws.
-    Text_Arb_Length->setText(QString::number(m_store.length()));
+    Text_Arb_Length->setText(QString::number(m_doc.store().length()));
     Text_Arb_Length->LostFocus();
 }
 
 void FormMain::mnuArbOutput_Click() {
-    m_upload->start(m_store);
+    m_upload->start(m_doc.store());
 }
 
 void FormMain::Toolbar1_ButtonClick(const QString& key) {
@@ -727,10 +726,10 @@ void FormMain::mnuOscil_ReadData_Click() {
 }
 
 void FormMain::takeOscilloscopeData(const std::vector<float>& samples) {
-    std::copy(samples.begin(), samples.end(), m_store.ArbData.begin());
-    m_store.ArbLength = static_cast<float>(samples.size());
-    Text_Arb_Length->setText(QString::number(samples.size()));
-    afterStoreChange();
+    m_doc.change(QStringLiteral("Read Data"), [&samples](WaveStore& s) {
+        std::copy(samples.begin(), samples.end(), s.ArbData.begin());
+        s.ArbLength = static_cast<float>(samples.size());
+    });
 }
 
 void FormMain::mnu_ComNumberCOM_Click(int index) {
@@ -765,7 +764,8 @@ void FormMain::mnuComFlowHardSoft_Click(int index) {
 
 void FormMain::VScroll_ArbNumber_Change(int value) {
     const int number = -value;
-    m_store.ArbNumber = static_cast<float>(number);
+    m_doc.change(WaveChange{QStringLiteral("Waveform number"), WaveChange::Redraw::None},
+                 [number](WaveStore& s) { s.ArbNumber = static_cast<float>(number); });
     Label_ArbNumber->setText(QString::number(number));
     Label_ArbNumber->setAlignment(Qt::AlignCenter);
 }

@@ -1,7 +1,6 @@
 #pragma once
 
 #include "editor/entryrules.h"
-#include "model/store.h"
 #include "editor/waveeditor.h"
 #include "files/wavefile.h"
 #include "link/clock.h"
@@ -9,6 +8,7 @@
 #include "link/seriallink.h"
 #include "link/serialsettings.h"
 #include "link/tdsexchange.h"
+#include "model/store.h"
 #include "prompts.h"
 #include "twipslayout.h"
 
@@ -52,7 +52,8 @@ class FormMain : public QMainWindow {
     explicit FormMain(FormMainOptions options = {}, QWidget* parent = nullptr);
     ~FormMain() override;
 
-    WaveStore& store() { return m_store; }
+    const WaveStore& store() const { return m_doc.store(); }
+    WaveDocument& document() { return m_doc; }
     WaveEditor& editor() { return *m_editor; }
     const TwipsLayout& layoutTable() const { return m_layout; }
     ScreenScale screenScale() const { return m_scale; }
@@ -144,7 +145,6 @@ class FormMain : public QMainWindow {
     void FitFormToScreen();
     void placeAxisLabels(const ViewState& view);
     void applyScrollRange(const ScrollRange& range);
-    void afterStoreChange(); // every change of the store ends with a full redraw
     void commitPendingLength();
     void mixWithFileCommand(bool subtract);
     // Asks for a waveform file and reads it, telling the user what is wrong with it.
@@ -160,12 +160,12 @@ class FormMain : public QMainWindow {
     // Asks for a factor (default "2"); apply answers false to refuse it, with the refusal text.
     bool factorCommand(const QString& title, const QString& line1, const QString& line2,
                        const QString& refusal,
-                       const std::function<bool(const std::optional<QString>&)>& apply);
+                       const std::function<bool(WaveStore&, const std::optional<QString>&)>& apply);
 
     FormMainOptions m_options;
     std::unique_ptr<QtPrompts> m_ownPrompts;
     Prompts* m_prompts = nullptr;
-    WaveStore m_store;
+    WaveDocument m_doc; // the waveform; every change goes through it
     std::unique_ptr<WaveEditor> m_editor;
     std::unique_ptr<EntryRules> m_entry;
     SerialSettings m_settings;

@@ -1,7 +1,6 @@
 #include "entryrules.h"
 
 #include "model/numbers.h"
-#include "waveeditor.h"
 
 #include <cmath>
 
@@ -57,11 +56,10 @@ bool CheckRadixPoint(const QString& text, int caret, const Say& say) {
     return r;
 }
 
-EntryRules::EntryRules(WaveStore& store, WaveEditor& editor, Say say)
-    : m_store(store), m_editor(editor), m_say(std::move(say)) {}
+EntryRules::EntryRules(WaveDocument& document, Say say) : m_doc(document), m_say(std::move(say)) {}
 
 std::int32_t EntryRules::LimitCoordinateX(std::int32_t x) {
-    const std::int32_t m = toInt32(m_store.ArbLength) - 1;
+    const std::int32_t m = toInt32(m_doc.store().ArbLength) - 1;
     if (x > m || x < 0) {
         m_say(QStringLiteral("Coordinate X: From ") + QStringLiteral("0") + QStringLiteral(" to ") +
                   QString::number(m),
@@ -91,16 +89,17 @@ void EntryRules::commitLength(TextBox& box) {
     const std::optional<std::int32_t> n = parseWholeNumber(box.text());
     if (!n) {
         // Not a number (pasted text, too many digits): keep the committed length.
-        box.setText(lengthText(toInt32(m_store.ArbLength)));
+        box.setText(lengthText(toInt32(m_doc.store().ArbLength)));
         box.markNormal();
         return;
     }
     box.setText(lengthText(LimitArbLength(*n, m_say)));
-    m_store.ArbLength = box.text().toFloat();
+    const float length = box.text().toFloat();
     box.markNormal();
-    const int anchor = m_editor.DrawAnchorX;
-    m_editor.DrawWaveAll();
-    m_editor.DrawAnchorX = anchor;
+    // The whole canvas is redrawn at the new length; the drawing anchor survives it.
+    WaveChange how{QStringLiteral("Length")};
+    how.keepAnchor = true;
+    m_doc.change(how, [length](WaveStore& s) { s.ArbLength = length; });
 }
 
 void EntryRules::lengthKeyPress(TextBox& box, int& key) {
@@ -177,25 +176,28 @@ void EntryRules::yKeyPress(TextBox& box, int& key, float& committed) {
 }
 
 void EntryRules::setPoint(TextBox& startX, TextBox& startY, TextBox& stopX, TextBox& stopY) {
-    m_store.ArbData[static_cast<std::size_t>(WaveStore::clampIndex(ArbLineStartX))] = ArbLineStartY;
+    const int x = WaveStore::clampIndex(ArbLineStartX);
+    const float y = ArbLineStartY;
     stopY.setText(startY.text());
     stopX.setText(startX.text());
     ArbLineStopY = parseSingle(startY.text()).value_or(ArbLineStartY);
     ArbLineStopX = parseWholeNumber(stopX.text()).value_or(ArbLineStartX);
-    m_editor.DrawWaveAll();
+    m_doc.change(QStringLiteral("Set Point"), [x, y](WaveStore& s) { s.ArbData[x] = y; });
 }
 
 void EntryRules::setLine() {
     const int sx = WaveStore::clampIndex(ArbLineStartX);
     const int ex = WaveStore::clampIndex(ArbLineStopX);
-    m_store.ArbData[sx] = ArbLineStartY;
-    if (sx < ex) {
-        const double dy = static_cast<double>(ArbLineStopY) - ArbLineStartY;
-        for (int i = sx; i <= ex; ++i)
-            m_store.ArbData[i] =
-                static_cast<float>(dy * (i - sx) / (ex - sx) + static_cast<double>(ArbLineStartY));
-    }
-    m_editor.DrawWaveAll();
+    const float y0 = ArbLineStartY, y1 = ArbLineStopY;
+    m_doc.change(QStringLiteral("Set Line"), [=](WaveStore& s) {
+        s.ArbData[sx] = y0;
+        if (sx < ex) {
+            const double dy = static_cast<double>(y1) - y0;
+            for (int i = sx; i <= ex; ++i)
+                s.ArbData[i] =
+                    static_cast<float>(dy * (i - sx) / (ex - sx) + static_cast<double>(y0));
+        }
+    });
 }
 
 } // namespace ww

@@ -1,7 +1,7 @@
 #pragma once
 
+#include "model/document.h"
 #include "model/numbertext.h"
-#include "model/store.h"
 
 #include <QString>
 #include <cstdint>
@@ -9,8 +9,6 @@
 #include <optional>
 
 namespace ww {
-
-class WaveEditor;
 
 // Character codes the field handlers deal in.
 enum KeyCode : int { kKeyBackspace = 8, kKeyEnter = 13, kKeyMinus = 45, kKeyPoint = 46 };
@@ -44,7 +42,7 @@ bool CheckRadixPoint(const QString& text, int caret, const Say& say);
 // two buttons that use the committed coordinates.
 class EntryRules {
   public:
-    EntryRules(WaveStore& store, WaveEditor& editor, Say say);
+    EntryRules(WaveDocument& document, Say say);
 
     std::int32_t ArbLineStartX = 0;
     std::int32_t ArbLineStopX = 0;
@@ -65,8 +63,7 @@ class EntryRules {
   private:
     void commitLength(TextBox& box);
 
-    WaveStore& m_store;
-    WaveEditor& m_editor;
+    WaveDocument& m_doc;
     Say m_say;
 };
 

@@ -7,9 +7,18 @@
 
 namespace ww {
 
-WaveEditor::WaveEditor(WaveStore& store, QObject* parent) : QObject(parent), m_store(store) {
+WaveEditor::WaveEditor(WaveDocument& document, QObject* parent)
+    : QObject(parent), m_doc(document), m_store(document.store()) {
     m_view = fullView(m_store.ArbLength);
     SetCanvasScale();
+    connect(&m_doc, &WaveDocument::changed, this, [this](const WaveChange& change) {
+        if (change.redraw != WaveChange::Redraw::Full)
+            return;
+        const int anchor = DrawAnchorX;
+        DrawWaveAll();
+        if (change.keepAnchor)
+            DrawAnchorX = anchor;
+    });
 }
 
 void WaveEditor::DrawWaveAll() {
@@ -160,7 +169,7 @@ void WaveEditor::DrawWaveMouse(float x, float y) {
         yy = -1000000.0;
     const float v = static_cast<float>(std::floor(yy / 1000.0) / 1000.0);
 
-    FillToPoint(m_store, DrawAnchorX, c, v);
+    m_doc.stroke(DrawAnchorX, c, v);
 
     const int a = WaveStore::clampIndex(DrawAnchorX);
     if (a < c) {

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "canvasimage.h"
-#include "model/store.h"
+#include "model/document.h"
 #include "view.h"
 
 #include <QObject>
@@ -15,9 +15,11 @@ namespace ww {
 class WaveEditor : public QObject {
     Q_OBJECT
   public:
-    explicit WaveEditor(WaveStore& store, QObject* parent = nullptr);
+    // Follows the document: a change redraws the whole canvas in the full view, a drawing
+    // stroke has painted its band already.
+    explicit WaveEditor(WaveDocument& document, QObject* parent = nullptr);
 
-    WaveStore& store() { return m_store; }
+    const WaveStore& store() const { return m_doc.store(); }
     CanvasImage& canvas() { return m_canvas; }
     const ViewState& view() const { return m_view; }
     const CanvasScale& scale() const { return m_scale; }
@@ -60,7 +62,8 @@ class WaveEditor : public QObject {
   private:
     void eraseColumns(int a, int b);
 
-    WaveStore& m_store;
+    WaveDocument& m_doc;
+    const WaveStore& m_store; // read only: changes go through m_doc
     CanvasImage m_canvas;
     ViewState m_view;
     CanvasScale m_scale;
