@@ -20,7 +20,7 @@ using ww::virt::VirtualGenerator;
 using ww::virt::VirtualOscilloscope;
 
 namespace {
-enum class Exchange { Upload, Link, Read };
+enum class Drill { Upload, Link, Read };
 enum class Fault {
     None,
     Silence,
@@ -102,14 +102,14 @@ void TestFaultDrills::drill() {
     QFETCH(int, exchange);
     QFETCH(int, fault);
     QFETCH(bool, completes);
-    const auto ex = static_cast<Exchange>(exchange);
+    const auto ex = static_cast<Drill>(exchange);
     const auto fl = static_cast<Fault>(fault);
     Rig rig(fl == Fault::NoSuchPort);
     FormMain& f = rig.f();
     f.action("mnuStandardSin")->trigger();
-    if (ex != Exchange::Upload)
+    if (ex != Drill::Upload)
         f.mnu_ComNumberCOM_Click(1); // the oscilloscope
-    if (ex == Exchange::Read) {      // a read needs a link first, on a healthy line
+    if (ex == Drill::Read) {      // a read needs a link first, on a healthy line
         if (fl != Fault::NoSuchPort) {
             f.mnuOscil_Link_Click();
             QTRY_VERIFY(f.tds().TdsDone);
@@ -148,35 +148,35 @@ void TestFaultDrills::drill() {
         break;
     case Fault::HangUp:
         gs.hangUpAtLine = 2; // the second data line of the 201-point sine
-        ss.hangUpAtCommand = ex == Exchange::Read ? 4 : 0;
+        ss.hangUpAtCommand = ex == Drill::Read ? 4 : 0;
         break;
     default:
         break;
     }
 
     switch (ex) {
-    case Exchange::Upload:
+    case Drill::Upload:
         f.mnuArbOutput_Click();
         break;
-    case Exchange::Link:
+    case Drill::Link:
         f.mnuOscil_Link_Click();
         break;
-    case Exchange::Read:
+    case Drill::Read:
         f.mnuOscil_ReadData_Click();
         break;
     }
 
     // The whole-second deadline of each exchange, in ms from the line that was sent.
-    const qint64 deadline = ex == Exchange::Upload ? 14'000 : ex == Exchange::Link ? 1'000 : 7'000;
+    const qint64 deadline = ex == Drill::Upload ? 14'000 : ex == Drill::Link ? 1'000 : 7'000;
     // A reply this long after its line is still in time (whole seconds stay aligned).
-    const qint64 inside = ex == Exchange::Upload ? 13'000 : deadline - 1;
+    const qint64 inside = ex == Drill::Upload ? 13'000 : deadline - 1;
     auto held = [&] {
-        return ex == Exchange::Upload ? rig.generator.held().size() : rig.scope.held().size();
+        return ex == Drill::Upload ? rig.generator.held().size() : rig.scope.held().size();
     };
     auto release = [&](qsizetype n) {
-        return ex == Exchange::Upload ? rig.generator.release(n) : rig.scope.release(n);
+        return ex == Drill::Upload ? rig.generator.release(n) : rig.scope.release(n);
     };
-    auto done = [&] { return ex == Exchange::Upload ? !rig.busy() : f.tds().TdsDone; };
+    auto done = [&] { return ex == Drill::Upload ? !rig.busy() : f.tds().TdsDone; };
     switch (fl) {
     case Fault::LateInside:
         // Every reply comes a moment before its deadline and still counts.
@@ -202,7 +202,7 @@ void TestFaultDrills::drill() {
             QElapsedTimer t;
             t.start();
             while (!done() && t.elapsed() < 10'000) {
-                if (release(ex == Exchange::Read ? 61 : 1) == 0)
+                if (release(ex == Drill::Read ? 61 : 1) == 0)
                     QTest::qWait(2);
                 QTest::qWait(1);
             }
@@ -214,7 +214,7 @@ void TestFaultDrills::drill() {
     }
     if (completes) {
         QTRY_VERIFY_WITH_TIMEOUT(done(), 10'000);
-        if (ex != Exchange::Upload)
+        if (ex != Drill::Upload)
             f.formTDS()->Command_TDS->click(); // "OK"
     }
     for (int i = 0; i < 3 && rig.busy(); ++i)
@@ -231,13 +231,13 @@ void TestFaultDrills::drill() {
     QVERIFY(f.isEnabled());
     QVERIFY(!f.formTeskCom()->isVisible());
     QVERIFY(!f.formTDS()->isVisible());
-    if (ex == Exchange::Read && completes) {
+    if (ex == Drill::Read && completes) {
         QCOMPARE(f.store().ArbLength, 2500.0f);
     } else {
         QVERIFY(f.store().ArbData == before.ArbData);
         QCOMPARE(f.store().ArbLength, before.ArbLength);
     }
-    if (ex == Exchange::Upload && completes)
+    if (ex == Drill::Upload && completes)
         QVERIFY(rig.generator.waveforms().value(1).complete());
 
     // Idle afterwards: little CPU time over the next 200 ms, and no second message.

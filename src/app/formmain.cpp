@@ -73,14 +73,19 @@ FormMain::FormMain(FormMainOptions options, QWidget* parent)
     m_teskLink = std::make_unique<SerialLink>(m_options.ports);
     m_upload = std::make_unique<GeneratorUpload>(*m_teskLink, m_settings, *m_clock);
     m_upload->completionPauseMs = m_options.completionPauseMs;
-    m_upload->showError = [this](const QString& text, const QString& title) {
-        m_prompts->message(text, MsgIcon::Critical, title, m_formTeskCom.get());
-    };
+    // An exchange's message stays above its window, which stays on top while it works.
+    connect(m_upload.get(), &Exchange::failed, this,
+            [this](const QString& text, const QString& title, BoxIcon icon) {
+                m_prompts->message(text, icon == BoxIcon::Stop ? MsgIcon::Critical : MsgIcon::None,
+                                   title, m_formTeskCom.get());
+            });
     m_tdsLink = std::make_unique<SerialLink>(m_options.ports);
     m_tds = std::make_unique<TdsExchange>(*m_tdsLink, m_settings, *m_clock);
-    m_tds->showMessage = [this](const QString& text, const QString& title, bool stop) {
-        m_prompts->message(text, stop ? MsgIcon::Critical : MsgIcon::None, title, m_formTDS.get());
-    };
+    connect(m_tds.get(), &Exchange::failed, this,
+            [this](const QString& text, const QString& title, BoxIcon icon) {
+                m_prompts->message(text, icon == BoxIcon::Stop ? MsgIcon::Critical : MsgIcon::None,
+                                   title, m_formTDS.get());
+            });
     connect(m_tds.get(), &TdsExchange::dataTaken, this, &FormMain::takeOscilloscopeData);
     m_editor = std::make_unique<WaveEditor>(m_doc);
     m_entry = std::make_unique<EntryRules>(
@@ -429,7 +434,7 @@ void FormMain::FormTDS_Load() {
     m_settings.OscilSource = QStringLiteral("CH1");
     // Flow control starts as the Flow Control menu shows it: "Hard Flagging", RTS/CTS.
     m_settings.ComFlowControl = 2;
-    m_settings.OscilMode = 0;
+    m_tds->OscilMode = 0;
     m_settings.OscilEol = 10;
     m_tds->TdsLinked = false;
     m_formTDS->FitFormToScreen(m_scale);
@@ -734,17 +739,8 @@ void FormMain::takeOscilloscopeData(const std::vector<float>& samples) {
 
 void FormMain::mnu_ComNumberCOM_Click(int index) {
     markMenuArray(QStringLiteral("mnu_ComNumberCOM"), index);
-    if (!chooseComPort(m_settings, index))
-        return;
-    if (m_teskLink->isOpen()) {
-        // The generator's port follows the choice at once.
-        const QString error =
-            m_teskLink->open(m_settings.ComPortNumber, m_settings.generatorSettings());
-        if (!error.isEmpty()) {
-            m_upload->CloseTeskCom();
-            m_prompts->message(error, MsgIcon::Critical, QStringLiteral("ERROR!"));
-        }
-    }
+    if (chooseComPort(m_settings, index))
+        m_upload->changePort(m_settings.ComPortNumber); // an open port follows at once
 }
 
 void FormMain::mnuComBaudNumber_Click(int index) {

@@ -54,7 +54,8 @@ int sendWaveform(const Line& line, const WaveStore& store) {
     upload.completionPauseMs = 0;
     QString failure;
     bool complete = false;
-    upload.showError = [&](const QString& text, const QString&) { failure = text; };
+    QObject::connect(&upload, &Exchange::failed,
+                     [&](const QString& text, const QString&, BoxIcon) { failure = text; });
     QObject::connect(&upload, &GeneratorUpload::statusChanged, [&](const QString& s) {
         complete = complete || s == QStringLiteral("Send complete！");
     });
@@ -91,7 +92,8 @@ int captureCurve(const Line& line, const QString& file) {
     QString failure, identification;
     std::vector<float> curve;
     bool linked = false;
-    tds.showMessage = [&](const QString& text, const QString&, bool) { failure = text; };
+    QObject::connect(&tds, &Exchange::failed,
+                     [&](const QString& text, const QString&, BoxIcon) { failure = text; });
     QObject::connect(&tds, &TdsExchange::statusAppended,
                      [&](const QString& text) { identification += text; });
     QObject::connect(&tds, &TdsExchange::dataTaken, [&](const std::vector<float>& samples) {
@@ -100,7 +102,7 @@ int captureCurve(const Line& line, const QString& file) {
     });
     Progress progress(line.quiet, QStringLiteral("bytes"));
     QObject::connect(&tds, &TdsExchange::progressChanged, [&](int, int value) {
-        if (settings.OscilMode == 1)
+        if (tds.OscilMode == 1)
             progress.update(value, kTdsPoints, value);
     });
     // "OK" on the window's button: the link or the read has what it waited for. The command
@@ -111,14 +113,14 @@ int captureCurve(const Line& line, const QString& file) {
         QTimer::singleShot(0, &tds, [&] {
             if (!tds.running())
                 return;
-            linked = linked || settings.OscilMode == 0;
+            linked = linked || tds.OscilMode == 0;
             tds.Command_TDS_Click();
         });
     });
     QEventLoop loop;
     QObject::connect(&tds, &TdsExchange::finished, &loop, [&] {
         QTimer::singleShot(0, &loop, [&] {
-            if (linked && settings.OscilMode == 0 && !interrupts.received()) {
+            if (linked && tds.OscilMode == 0 && !interrupts.received()) {
                 if (!line.quiet)
                     say(QStringLiteral("%1: %2").arg(line.ports.describe(line.comNumber),
                                                      identification.trimmed()));

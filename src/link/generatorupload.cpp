@@ -1,26 +1,17 @@
 #include "generatorupload.h"
 
-#include "model/numbers.h"
 #include "generatorlines.h"
+#include "model/numbers.h"
 
 namespace ww {
 
-GeneratorUpload::GeneratorUpload(SerialLink& link, SerialSettings& settings, Clock& clock,
+GeneratorUpload::GeneratorUpload(Transport& line, SerialSettings& settings, Clock& clock,
                                  QObject* parent)
-    : QObject(parent), m_link(link), m_settings(settings), m_clock(clock) {
-    m_timer.setInterval(500);
-    connect(&m_timer, &QTimer::timeout, this, &GeneratorUpload::Timer_TeskCom_Timer);
+    : Exchange(line, settings, clock, parent) {
     m_pause.setSingleShot(true);
     connect(&m_pause, &QTimer::timeout, this, [this] {
         if (m_running)
             CloseTeskCom();
-    });
-    connect(&m_link, &SerialLink::opened, this, [this](QIODevice* device) {
-        connect(device, &QIODevice::readyRead, this, &GeneratorUpload::onReadyRead);
-    });
-    connect(&m_link, &SerialLink::lost, this, [this](const QString& reason) {
-        if (m_running)
-            fail(reason);
     });
 }
 
@@ -43,50 +34,47 @@ void GeneratorUpload::start(const WaveStore& store) {
     emit progressChanged(m_progressMax, m_progressValue);
     BlocksSent = 0;
     LastBlockSent = false;
-
     const QString settings = m_settings.generatorSettings();
-    const QString error = m_link.open(m_settings.ComPortNumber, settings);
-    if (!error.isEmpty()) {
-        m_running = false;
-        emit percentChanged(QString());
-        if (showError)
-            showError(error, QStringLiteral("ERROR!"));
-        emit finished();
+    if (!openLine(settings, {}))
         return;
-    }
     m_writeTimeoutMs = writeTimeoutMs(settings);
     SendArbHeader();
 }
 
-void GeneratorUpload::armWatchdog() {
+void GeneratorUpload::changePort(int comNumber) {
+    m_settings.ComPortNumber = comNumber;
+    if (!m_running || !m_line.isOpen())
+        return;
+    const QString error = m_line.open(comNumber, m_settings.generatorSettings(), {});
+    if (!error.isEmpty())
+        fail(error);
+}
+
+void GeneratorUpload::armDeadline() {
     ReplyDeadline = m_clock.seconds() + 13;
-    m_timer.start();
+    armWatchdog();
 }
 
 void GeneratorUpload::writeLine(const QByteArray& line) {
-    QIODevice* d = m_link.device();
-    if (!d)
+    if (!m_line.isOpen())
         return;
     // Each line must leave the port within the write time-out: the constant plus 1 ms a byte.
     m_writeDeadlineMs = m_clock.msecs() + m_writeTimeoutMs + line.size();
-    d->write(line);
-    // Hand the line to the driver now rather than on the next turn of the event loop.
-    if (auto* port = qobject_cast<QSerialPort*>(d))
-        port->flush();
+    m_line.write(line);
     ReplyEvents = 0;
 }
 
 void GeneratorUpload::SendArbHeader() {
-    armWatchdog();
-    m_link.discardBuffers();
+    armDeadline();
+    m_line.discardBuffers();
     emit percentChanged(QStringLiteral("0.00%"));
     writeLine(headerLine(m_store.ArbNumber, m_store.ArbLength));
 }
 
 void GeneratorUpload::SendArbBlock() {
     const int b = BlocksSent;
-    armWatchdog();
-    m_link.discardBuffers();
+    armDeadline();
+    m_line.discardBuffers();
     emit percentChanged(QString());
     const QByteArray line = dataLine(m_store, b);
     double sent = 128.0 * (b + 1);
@@ -100,20 +88,13 @@ void GeneratorUpload::SendArbBlock() {
     writeLine(line);
 }
 
-void GeneratorUpload::onReadyRead() {
-    QIODevice* d = m_link.device();
-    if (!d)
-        return;
-    if (!m_running || m_pause.isActive()) {
-        d->readAll(); // bytes after the last reply are of no use
-        return;
-    }
-    ++ReplyEvents;
-    if (ReplyEvents == 1) {
-        char dropped;
-        d->getChar(&dropped);
-    }
-    const QByteArray bytes = d->readAll();
+void GeneratorUpload::bytesArrived() {
+    QByteArray bytes = m_line.readAll();
+    if (!m_running || m_pause.isActive())
+        return; // bytes after the last reply are of no use
+    // The first byte after a line was sent is dropped unseen.
+    if (++ReplyEvents == 1)
+        bytes.remove(0, 1);
     if (bytes.indexOf(kGeneratorEol) < 0)
         return;
     m_progressValue = BlocksSent + 1;
@@ -135,8 +116,8 @@ void GeneratorUpload::complete() {
 void GeneratorUpload::Timer_TeskCom_Timer() {
     if (!m_running)
         return;
-    if (m_writeDeadlineMs >= 0 && m_link.device()) {
-        if (m_link.pendingOutput() == 0) {
+    if (m_writeDeadlineMs >= 0 && m_line.isOpen()) {
+        if (m_line.pendingOutput() == 0) {
             m_writeDeadlineMs = -1;
         } else if (m_clock.msecs() > m_writeDeadlineMs) {
             fail(communicationErrorText());
@@ -147,31 +128,16 @@ void GeneratorUpload::Timer_TeskCom_Timer() {
         fail(communicationErrorText());
 }
 
-void GeneratorUpload::fail(const QString& text) {
-    // The port is closed before the box shows, so nothing arrives while it waits.
-    m_timer.stop();
-    m_pause.stop();
-    m_link.close();
-    if (showError)
-        showError(text, QStringLiteral("ERROR!"));
-    CloseTeskCom();
-}
-
 void GeneratorUpload::closeRequested() {
     if (m_running && LastBlockSent)
         CloseTeskCom();
 }
 
 void GeneratorUpload::CloseTeskCom() {
-    m_timer.stop();
     m_pause.stop();
     emit percentChanged(QString());
-    m_link.close();
     m_writeDeadlineMs = -1;
-    const bool wasRunning = m_running;
-    m_running = false;
-    if (wasRunning)
-        emit finished();
+    finish();
 }
 
 } // namespace ww

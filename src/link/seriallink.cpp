@@ -46,7 +46,7 @@ QString openFailureText(const QString& port, QSerialPort::SerialPortError error,
     return QStringLiteral("Cannot open %1: %2").arg(port, why);
 }
 
-SerialLink::SerialLink(const PortMap& ports, QObject* parent) : QObject(parent), m_ports(ports) {
+SerialLink::SerialLink(const PortMap& ports, QObject* parent) : Transport(parent), m_ports(ports) {
     driverOutputQueue = [](QSerialPort& port) -> qint64 {
 #ifdef Q_OS_UNIX
         int queued = 0;
@@ -108,7 +108,7 @@ QString SerialLink::open(int comNumber, const QString& settings, const Options& 
                 emit lost(reason);
         });
     });
-    emit opened(port);
+    connect(port, &QIODevice::readyRead, this, &Transport::bytesArrived);
     return QString();
 }
 
@@ -141,6 +141,23 @@ void SerialLink::discardBuffers() {
         return;
     m_port->clear(QSerialPort::AllDirections);
     m_port->readAll();
+}
+
+void SerialLink::discardInput() {
+    if (isOpen())
+        m_port->clear(QSerialPort::Input);
+}
+
+void SerialLink::write(const QByteArray& bytes) {
+    if (!isOpen())
+        return;
+    m_port->write(bytes);
+    // Handed to the driver now rather than on the next turn of the event loop.
+    m_port->flush();
+}
+
+QByteArray SerialLink::readAll() {
+    return isOpen() ? m_port->readAll() : QByteArray();
 }
 
 } // namespace ww

@@ -18,7 +18,6 @@ struct SerialSettings {
     QString TdsDataBits = QStringLiteral("8");
     int OscilEol = 10;
     QString OscilSource = QStringLiteral("CH1");
-    int OscilMode = 0; // 0 link, 1 read data
 
     // "9600,n,8,1": baud, parity, data bits, stop bits.
     QString generatorSettings() const;

@@ -47,47 +47,24 @@ QString TdsExchange::readErrorText() {
                           "the RS232 setup for both the oscilloscope and this software");
 }
 
-TdsExchange::TdsExchange(SerialLink& link, SerialSettings& settings, Clock& clock, QObject* parent)
-    : QObject(parent), m_link(link), m_settings(settings), m_clock(clock) {
-    m_timer.setInterval(500);
-    connect(&m_timer, &QTimer::timeout, this, &TdsExchange::Timer_TDS_Timer);
-    connect(&m_link, &SerialLink::opened, this, [this](QIODevice* device) {
-        connect(device, &QIODevice::readyRead, this, &TdsExchange::onReadyRead);
-    });
-    connect(&m_link, &SerialLink::lost, this, [this](const QString& reason) {
-        if (m_running)
-            fail(reason);
-    });
-}
+TdsExchange::TdsExchange(Transport& line, SerialSettings& settings, Clock& clock,
+                         QObject* parent)
+    : Exchange(line, settings, clock, parent) {}
 
 bool TdsExchange::OpenTdsPort() {
     m_running = true;
     emit started();
     emit progressChanged(m_progressMax, 0);
-    SerialLink::Options options;
+    Transport::Options options;
     options.flowControl = m_settings.ComFlowControl;
     options.dtrRts = true;
-    const QString error =
-        m_link.open(m_settings.ComPortNumber, m_settings.oscilloscopeSettings(), options);
-    if (!error.isEmpty()) {
-        fail(error);
-        return false;
-    }
-    return true;
-}
-
-void TdsExchange::send(const QByteArray& bytes) {
-    if (QIODevice* d = m_link.device()) {
-        d->write(bytes);
-        if (auto* port = qobject_cast<QSerialPort*>(d))
-            port->flush();
-    }
+    return openLine(m_settings.oscilloscopeSettings(), options);
 }
 
 void TdsExchange::TDS_Link() {
     if (m_running)
         return;
-    m_settings.OscilMode = 0;
+    OscilMode = 0;
     if (!OpenTdsPort())
         return;
     emit percentChanged(QString(), false);
@@ -96,21 +73,20 @@ void TdsExchange::TDS_Link() {
     m_curve.clear();
     emit buttonChanged(QStringLiteral("Cancle"));
     TdsDeadline = m_clock.seconds() + tdsLinkSeconds(m_settings.ComBaud);
-    m_timer.start();
+    armWatchdog();
     TdsByteCount = 0;
-    send(QByteArray("*IDN?") + static_cast<char>(m_settings.OscilEol));
+    m_line.write(QByteArray("*IDN?") + static_cast<char>(m_settings.OscilEol));
 }
 
 void TdsExchange::TDS_Readdata() {
     if (m_running)
         return;
-    m_settings.OscilMode = 1;
+    OscilMode = 1;
     if (!TdsLinked) {
         m_running = true;
         emit started();
-        if (showMessage)
-            showMessage(QStringLiteral("Please link with instrument!"), QStringLiteral("ERROR!"),
-                        false);
+        emit failed(QStringLiteral("Please link with instrument!"), QStringLiteral("ERROR!"),
+                    BoxIcon::None);
         CloseTdsCom();
         return;
     }
@@ -123,23 +99,18 @@ void TdsExchange::TDS_Readdata() {
     emit statusChanged(QStringLiteral("Being Read Data From Oscilloscope......"), false);
     emit percentChanged(QStringLiteral("Data has received：0;0.00%"), false);
     TdsDeadline = m_clock.seconds() + tdsReadSeconds(m_settings.ComBaud);
-    m_timer.start();
-    send(tdsReadCommands(m_settings.OscilSource, static_cast<char>(m_settings.OscilEol)));
+    armWatchdog();
+    m_line.write(tdsReadCommands(m_settings.OscilSource, static_cast<char>(m_settings.OscilEol)));
     emit percentChanged(QStringLiteral("Data has received：0;0.00%"), true);
     m_progressMax = kTdsPoints;
     emit progressChanged(m_progressMax, 0);
 }
 
-void TdsExchange::onReadyRead() {
-    QIODevice* d = m_link.device();
-    if (!d)
+void TdsExchange::bytesArrived() {
+    const QByteArray bytes = m_line.readAll();
+    if (!m_running)
         return;
-    if (!m_running) {
-        d->readAll();
-        return;
-    }
-    const QByteArray bytes = d->readAll();
-    if (m_settings.OscilMode == 0) {
+    if (OscilMode == 0) {
         emit statusChanged(QString(), true);
         m_progressMax = bytes.isEmpty() ? 1 : static_cast<int>(bytes.size());
         QString text;
@@ -157,60 +128,57 @@ void TdsExchange::onReadyRead() {
         }
         emit progressChanged(m_progressMax, value);
         emit statusAppended(text);
-    } else {
-        if (TdsByteCount - kTdsHeaderBytes > 0)
-            emit percentChanged(QStringLiteral("Data Has Received ：%1;%2%")
-                                    .arg(TdsByteCount - kTdsHeaderBytes)
-                                    .arg(QString::number(TdsByteCount / 2506.0 * 100.0, 'f', 2)),
-                                true);
-        for (const char c : bytes) {
-            if (TdsByteCount >= kTdsHeaderBytes + kTdsPoints) {
-                TdsDone = true;
-                emit buttonChanged(QStringLiteral("OK"));
-                emit statusChanged(QStringLiteral("Complete！"), false);
-                break;
-            }
-            if (TdsByteCount >= kTdsHeaderBytes)
-                m_curve[static_cast<std::size_t>(TdsByteCount - kTdsHeaderBytes)] =
-                    tdsSample(static_cast<unsigned char>(c));
-            ++TdsByteCount;
-        }
-        if (TdsByteCount - kTdsHeaderBytes >= 1)
-            emit progressChanged(m_progressMax, TdsByteCount - kTdsHeaderBytes);
+        // After the identification, whatever else waits is of no use. A curve is never cut
+        // this way: its bytes keep coming while it is read, and dropping them would lose it.
+        m_line.discardInput();
+        return;
     }
-    // After the identification, whatever else waits is of no use. A curve is never cut this
-    // way: its bytes keep coming while it is read, and dropping them would lose the curve.
-    if (m_settings.OscilMode == 0)
-        if (auto* port = qobject_cast<QSerialPort*>(d))
-            port->clear(QSerialPort::Input);
+    if (TdsByteCount - kTdsHeaderBytes > 0)
+        emit percentChanged(QStringLiteral("Data Has Received ：%1;%2%")
+                                .arg(TdsByteCount - kTdsHeaderBytes)
+                                .arg(QString::number(TdsByteCount / 2506.0 * 100.0, 'f', 2)),
+                            true);
+    for (const char c : bytes) {
+        if (TdsByteCount >= kTdsHeaderBytes + kTdsPoints) {
+            TdsDone = true;
+            emit buttonChanged(QStringLiteral("OK"));
+            emit statusChanged(QStringLiteral("Complete！"), false);
+            break;
+        }
+        if (TdsByteCount >= kTdsHeaderBytes)
+            m_curve[static_cast<std::size_t>(TdsByteCount - kTdsHeaderBytes)] =
+                tdsSample(static_cast<unsigned char>(c));
+        ++TdsByteCount;
+    }
+    if (TdsByteCount - kTdsHeaderBytes >= 1)
+        emit progressChanged(m_progressMax, TdsByteCount - kTdsHeaderBytes);
 }
 
 void TdsExchange::Timer_TDS_Timer() {
     if (!m_running || m_clock.seconds() < TdsDeadline)
         return;
-    m_timer.stop();
-    if (m_settings.OscilMode == 0) {
+    stopWatchdog();
+    if (OscilMode == 0) {
         if (TdsDone)
             emit statusChanged(QStringLiteral("Link with oscilloscope success！"), true);
         else
             fail(linkErrorText());
         return;
     }
-    if (TdsDone) {
+    if (TdsDone)
         takeData();
-    } else {
-        m_link.close();
-        if (showMessage)
-            showMessage(readErrorText(), QStringLiteral("ERROR1"), true);
+    else
+        fail(readErrorText(), QStringLiteral("ERROR1"));
+    if (m_running) {
+        emit percentChanged(QString(), false);
+        CloseTdsCom();
     }
-    emit percentChanged(QString(), false);
-    CloseTdsCom();
 }
 
 void TdsExchange::Command_TDS_Click() {
     if (!m_running)
         return;
-    if (m_settings.OscilMode == 1 && TdsDone)
+    if (OscilMode == 1 && TdsDone)
         takeData();
     emit percentChanged(QString(), false);
     CloseTdsCom();
@@ -225,23 +193,13 @@ void TdsExchange::takeData() {
         emit dataTaken(m_curve);
 }
 
-void TdsExchange::fail(const QString& text) {
-    // The port is closed first, so nothing arrives while the box waits.
-    m_timer.stop();
-    m_link.close();
-    if (showMessage)
-        showMessage(text, QStringLiteral("ERROR!"), true);
+void TdsExchange::end() {
     emit percentChanged(QString(), false);
     CloseTdsCom();
 }
 
 void TdsExchange::CloseTdsCom() {
-    m_timer.stop();
-    m_link.close();
-    const bool wasRunning = m_running;
-    m_running = false;
-    if (wasRunning)
-        emit finished();
+    finish();
 }
 
 } // namespace ww

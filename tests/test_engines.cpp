@@ -1,0 +1,277 @@
+// The two exchange engines on an in-memory line, line by line and reply by reply, with a clock
+// the test moves: what they send, how they take replies, and how each way of ending goes.
+#include "link/generatorupload.h"
+#include "link/tdsexchange.h"
+
+#include <QTest>
+
+using namespace ww;
+
+namespace {
+// A line in memory: records what is written, delivers what the test says the instrument sent.
+class FakeLine : public Transport {
+  public:
+    QString refusal; // open fails with this text
+    QString settings;
+    Options options;
+    QList<QByteArray> written;
+    qint64 pending = 0;
+    int inputDiscards = 0;
+
+    QString open(int, const QString& s, const Options& o) override {
+        settings = s;
+        options = o;
+        m_open = refusal.isEmpty();
+        return refusal;
+    }
+    void close() override { m_open = false; }
+    bool isOpen() const override { return m_open; }
+    void write(const QByteArray& bytes) override { written << bytes; }
+    QByteArray readAll() override { return std::exchange(m_input, {}); }
+    void discardInput() override {
+        ++inputDiscards;
+        m_input.clear();
+    }
+    void discardBuffers() override { m_input.clear(); }
+    qint64 pendingOutput() const override { return pending; }
+    // Bytes from the instrument, in one receive event.
+    void deliver(const QByteArray& bytes) {
+        m_input += bytes;
+        emit bytesArrived();
+    }
+    void hangUp() { emit lost("The connection on COM1 (fake) was lost: gone"); }
+
+  private:
+    bool m_open = false;
+    QByteArray m_input;
+};
+
+// An engine with its line, settings and clock, and what it said.
+template <typename Engine> struct Rig {
+    FakeLine line;
+    SerialSettings settings;
+    ManualClock clock;
+    Engine engine{line, settings, clock};
+    QStringList said, statuses;
+    int finished = 0;
+    bool openWhenSaid = true;
+    Rig() {
+        QObject::connect(&engine, &Exchange::failed,
+                         [this](const QString& text, const QString& title, BoxIcon icon) {
+                             openWhenSaid = line.isOpen();
+                             said << title + (icon == BoxIcon::Stop ? " (stop): " : ": ") + text;
+                         });
+        QObject::connect(&engine, &Exchange::finished, [this] { ++finished; });
+        QObject::connect(&engine, &Engine::statusChanged,
+                         [this](const QString& s) { statuses << s; });
+    }
+    void tick(qint64 ms) {
+        clock.advance(ms);
+        if constexpr (std::is_same_v<Engine, GeneratorUpload>)
+            engine.Timer_TeskCom_Timer();
+        else
+            engine.Timer_TDS_Timer();
+    }
+};
+using Upload = Rig<GeneratorUpload>;
+using Scope = Rig<TdsExchange>;
+
+WaveStore ramp(int length) {
+    WaveStore s;
+    s.ArbLength = static_cast<float>(length);
+    for (int i = 0; i < length; ++i)
+        s.ArbData[i] = -1.0f; // code 0: fields "0000"
+    s.ArbData[0] = 1.0f;      // FFF0
+    return s;
+}
+const QString kStop = "ERROR! (stop): ";
+} // namespace
+
+class TestEngines : public QObject {
+    Q_OBJECT
+  private slots:
+    void uploadReplyByReply();
+    void uploadEnds();
+    void linkAndRead();
+    void readEnds();
+};
+
+void TestEngines::uploadReplyByReply() {
+    Upload r;
+    r.engine.completionPauseMs = 0;
+    QStringList percents;
+    QObject::connect(&r.engine, &GeneratorUpload::percentChanged, [&](const QString& p) {
+        if (!p.isEmpty())
+            percents << p;
+    });
+    r.engine.start(ramp(300));
+    QCOMPARE(r.line.settings, QString("9600,n,8,1"));
+    QCOMPARE(r.line.written, QList<QByteArray>{"ARB:P_P 10C210\n"});
+    // The first byte after a line is dropped: a lone line feed does not count as a reply.
+    r.line.deliver("\n");
+    QCOMPARE(r.line.written.size(), 1);
+    r.line.deliver("\n");
+    QCOMPARE(r.line.written.size(), 2);
+    QCOMPARE(r.line.written[1], "ARB:DATA 1000 FFF0" + QByteArray(127 * 4, '0') + '\n');
+    // A reply in pieces counts when its line feed comes; what follows it is of no use.
+    r.line.deliver("O");
+    r.line.deliver("K");
+    QCOMPARE(r.line.written.size(), 2);
+    r.line.deliver("\nrest");
+    QCOMPARE(r.line.written.size(), 3);
+    QCOMPARE(r.line.written[2].left(14), QByteArray("ARB:DATA 2000 "));
+    QCOMPARE(r.engine.progressValue(), 2);
+    r.line.deliver("OK\n");
+    QCOMPARE(r.line.written.last().left(14), QByteArray("ARB:DATA 3000 "));
+    QVERIFY(!r.statuses.contains("Send complete！"));
+    r.line.deliver("OK\n");
+    QCOMPARE(r.statuses.last(), QString("Send complete！"));
+    QCOMPARE(percents, QStringList({"0.00%", "42.67%", "85.33%", "100.00%"}));
+    QCOMPARE(r.engine.progressMaximum(), (300 + 127) / 128.0 + 1);
+    QTRY_COMPARE(r.finished, 1);
+    QVERIFY(!r.line.isOpen() && !r.engine.watchdogEnabled() && r.said.isEmpty());
+}
+
+void TestEngines::uploadEnds() {
+    // No reply: the message 13 whole seconds after the line, the port closed before it.
+    Upload a;
+    a.engine.start(ramp(300));
+    a.tick(13'999);
+    QCOMPARE(a.finished, 0);
+    a.tick(1);
+    QCOMPARE(a.said, QStringList{kStop + GeneratorUpload::communicationErrorText()});
+    QVERIFY(!a.openWhenSaid);
+    QCOMPARE(a.finished, 1);
+    a.line.deliver("OK\n"); // too late: nothing more goes out
+    QCOMPARE(a.line.written.size(), 1);
+
+    // A line held back by flow control must leave within 1000 ms + 1 ms a byte at 9600.
+    Upload b;
+    b.engine.start(ramp(300));
+    b.line.deliver("OK\n");
+    b.line.pending = 527;
+    b.tick(1527);
+    QCOMPARE(b.finished, 0);
+    b.tick(1);
+    QCOMPARE(b.said.size(), 1);
+    QCOMPARE(b.finished, 1);
+
+    // Cancel ends without a word; closing the window is refused until the last block is out.
+    Upload c;
+    c.engine.start(ramp(300));
+    c.engine.closeRequested();
+    QVERIFY(c.engine.running());
+    c.engine.CloseTeskCom();
+    QVERIFY(!c.engine.running() && !c.line.isOpen() && c.said.isEmpty());
+    c.tick(20'000);
+    QCOMPARE(c.finished, 1);
+
+    // A port that cannot be opened, and one that goes away: one message naming the port.
+    Upload d;
+    d.line.refusal = "Cannot open COM1 (/dev/ttyS0): there is no such device.";
+    d.engine.start(ramp(300));
+    QCOMPARE(d.said, QStringList{kStop + d.line.refusal});
+    QVERIFY(d.line.written.isEmpty());
+    QCOMPARE(d.finished, 1);
+    Upload e;
+    e.engine.start(ramp(300));
+    e.line.hangUp();
+    QCOMPARE(e.said.size(), 1);
+    QVERIFY(e.said[0].contains("COM1 (fake) was lost"));
+    QCOMPARE(e.finished, 1);
+}
+
+void TestEngines::linkAndRead() {
+    Scope r;
+    QList<int> maxima;
+    QObject::connect(&r.engine, &TdsExchange::progressChanged,
+                     [&](int maximum, int) { maxima << maximum; });
+    QString shown;
+    QObject::connect(&r.engine, &TdsExchange::statusAppended, [&](const QString& t) { shown = t; });
+    r.engine.TDS_Link();
+    QCOMPARE(r.line.settings, QString("9600,n,8,1"));
+    QCOMPARE(r.line.options.flowControl, 2);
+    QVERIFY(r.line.options.dtrRts);
+    QCOMPARE(r.line.written, QList<QByteArray>{"*IDN?\n"});
+    QCOMPARE(maxima.value(0), 100); // a bar, not the busy animation of an empty range
+    // The identification in two receive events: the label keeps the second part.
+    r.line.deliver("TEKTRONIX,");
+    r.line.deliver("TDS 210\nrest");
+    QCOMPARE(shown, QString("TDS 210"));
+    QVERIFY(r.engine.TdsDone && r.engine.TdsLinked);
+    QCOMPARE(r.line.inputDiscards, 2); // after each event of the link
+    r.tick(1000);
+    QCOMPARE(r.statuses.last(), QString("Link with oscilloscope success！"));
+    QVERIFY(r.engine.running());
+    r.engine.Command_TDS_Click();
+    QCOMPARE(r.finished, 1);
+
+    // The read: seven commands, then a curve that comes a little at a time.
+    std::vector<float> taken;
+    QObject::connect(&r.engine, &TdsExchange::dataTaken,
+                     [&](const std::vector<float>& s) { taken = s; });
+    chooseOscilSource(r.settings, 4);
+    chooseOscilEol(r.settings, 3);
+    r.engine.TDS_Readdata();
+    QCOMPARE(r.line.written.last(),
+             QByteArray("HEADer OFF\rDATa:SOUrce REFA\rDATa:ENCdg RPB\rDATa:WIDth 1\r"
+                        "DATa:STARt 1\rDATa:STOP 2500\rCURVe?\r"));
+    QByteArray curve = "#42500" + QByteArray(2500, '\x40') + '\r';
+    curve[6] = 0;
+    curve[7] = 127;
+    curve[8] = static_cast<char>(255);
+    for (int at = 0; at < curve.size(); at += 300)
+        r.line.deliver(curve.mid(at, 300));
+    QCOMPARE(r.line.inputDiscards, 2); // none while a curve comes in
+    QVERIFY(r.engine.TdsDone);
+    QCOMPARE(r.statuses.last(), QString("Complete！"));
+    QVERIFY(taken.empty()); // taken only on OK or at the deadline
+    r.engine.Command_TDS_Click();
+    QCOMPARE(taken.size(), std::size_t(2500));
+    QCOMPARE((std::vector<float>(taken.begin(), taken.begin() + 4)),
+             (std::vector<float>{-0.9921875f, 0.0f, 1.0f, -0.4921875f}));
+    QVERIFY(r.said.isEmpty());
+}
+
+void TestEngines::readEnds() {
+    // Before any link: refused, with no icon, and the port is never opened.
+    Scope a;
+    a.engine.TDS_Readdata();
+    QCOMPARE(a.said, QStringList{"ERROR!: Please link with instrument!"});
+    QVERIFY(a.line.settings.isEmpty());
+    QCOMPARE(a.finished, 1);
+
+    // 6 + 2500 bytes and no further one never complete: "ERROR1" at the deadline (7 s), and
+    // nothing is taken.
+    Scope b;
+    bool taken = false;
+    QObject::connect(&b.engine, &TdsExchange::dataTaken, [&] { taken = true; });
+    b.engine.TdsLinked = true;
+    b.engine.TDS_Readdata();
+    b.line.deliver("#42500" + QByteArray(2500, '\x7f'));
+    b.tick(6'000);
+    QVERIFY(b.said.isEmpty());
+    b.tick(1'000);
+    QCOMPARE(b.said, QStringList{"ERROR1 (stop): " + TdsExchange::readErrorText()});
+    QVERIFY(!b.openWhenSaid && !taken);
+    QCOMPARE(b.finished, 1);
+
+    // A complete curve left alone is taken at the deadline.
+    Scope c;
+    QObject::connect(&c.engine, &TdsExchange::dataTaken, [&] { taken = true; });
+    c.engine.TdsLinked = true;
+    c.engine.TDS_Readdata();
+    c.line.deliver("#42500" + QByteArray(2501, '\x7f'));
+    c.tick(7'000);
+    QVERIFY(taken && c.said.isEmpty());
+
+    // No identification within the second: the link's message.
+    Scope d;
+    d.engine.TDS_Link();
+    d.tick(1'000);
+    QCOMPARE(d.said, QStringList{kStop + TdsExchange::linkErrorText()});
+    QVERIFY(!d.engine.TdsLinked);
+}
+
+QTEST_GUILESS_MAIN(TestEngines)
+#include "test_engines.moc"
