@@ -109,7 +109,7 @@ void TestFaultDrills::drill() {
     f.action("mnuStandardSin")->trigger();
     if (ex != Drill::Upload)
         f.mnu_ComNumberCOM_Click(1); // the oscilloscope
-    if (ex == Drill::Read) {      // a read needs a link first, on a healthy line
+    if (ex == Drill::Read) {         // a read needs a link first, on a healthy line
         if (fl != Fault::NoSuchPort) {
             f.mnuOscil_Link_Click();
             QTRY_VERIFY(f.tds().TdsDone);

@@ -239,8 +239,8 @@ void TestSerial::cancelAndPortFailures() {
     QCOMPARE(c.errors, QStringList{"ERROR!: Cannot open COM1 (/dev/does-not-exist): there is no "
                                    "such device."});
     QCOMPARE(c.finished, 1);
-    QVERIFY(openFailureText("COM1 (/dev/ttyS0)", QSerialPort::PermissionError, {})
-                .contains("dialout"));
+    QVERIFY(
+        openFailureText("COM1 (/dev/ttyS0)", QSerialPort::PermissionError, {}).contains("dialout"));
 }
 
 void TestSerial::uploadThroughWindow() {

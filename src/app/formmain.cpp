@@ -14,13 +14,11 @@
 #include "toolbar1.h"
 
 #include <QAction>
-#include <QActionGroup>
 #include <QApplication>
 #include <QCloseEvent>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
-#include <QMenuBar>
 #include <QPushButton>
 #include <QScrollBar>
 
@@ -242,131 +240,6 @@ void FormMain::buildControls() {
     });
 }
 
-void FormMain::buildMenus() {
-    QMenuBar* bar = menuBar();
-    auto menu = [&](QMenu* parentMenu, const QString& caption, const char* name) {
-        QMenu* m = parentMenu ? parentMenu->addMenu(caption) : bar->addMenu(caption);
-        m->setObjectName(QString::fromLatin1(name));
-        m->menuAction()->setObjectName(QString::fromLatin1(name));
-        return m;
-    };
-    auto item = [&](QMenu* m, const QString& caption, const QString& name,
-                    std::function<void()> handler) {
-        QAction* a = m->addAction(caption);
-        a->setObjectName(name);
-        if (handler)
-            connect(a, &QAction::triggered, this, [handler] { handler(); });
-        else
-            a->setEnabled(false);
-        return a;
-    };
-    auto n = [](const char* s) { return QString::fromLatin1(s); };
-
-    QMenu* file = menu(nullptr, QStringLiteral("&File"), "mnuFile");
-    item(file, QStringLiteral("&Open"), n("mnuFileOpen"), [this] {
-        mnuFileOpen_Click();
-    })->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_O));
-    item(file, QStringLiteral("&Save"), n("mnuFileSave"), [this] {
-        mnuFileSave_Click();
-    })->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_S));
-    file->addSeparator()->setObjectName(n("mnu_bar1"));
-    item(file, QStringLiteral("E&xit"), n("mnuFileExit"), [this] { mnuFileExit_Click(); });
-
-    QMenu* osc = menu(nullptr, QStringLiteral("&Oscilloscope"), "mnuOscilloscopes");
-    addMenuArray(menu(osc, QStringLiteral("&EOL String"), "mnuOscilEOL"), n("mnuOscilEOLString"),
-                 {"LF", "CR", "LF/CR", "CR/LF"}, 0, [this](int i) { mnuOscilEOLString_Click(i); });
-    item(osc, QStringLiteral("Set &Link"), n("mnuOscil_Link"), [this] { mnuOscil_Link_Click(); });
-    addMenuArray(menu(osc, QStringLiteral("&Source"), "mnuOscil_Source"), n("mnuOscil_SOURE_CH"),
-                 {"CH1", "CH2", "CH3", "CH4", "REFA", "REFB"}, 0,
-                 [this](int i) { mnuOscil_SOURE_CH_Click(i); });
-    action(n("mnuOscil_SOURE_CH_2"))->setEnabled(false);
-    action(n("mnuOscil_SOURE_CH_3"))->setEnabled(false);
-    item(osc, QStringLiteral("&Read Data"), n("mnuOscil_ReadData"),
-         [this] { mnuOscil_ReadData_Click(); });
-
-    QMenu* com = menu(nullptr, QStringLiteral("&Rs232 Set"), "mnuComSet");
-    addMenuArray(menu(com, QStringLiteral("&COM"), "mnuComNumber"), n("mnu_ComNumberCOM"),
-                 {"COM1", "COM2", "COM3", "COM4"}, 0, [this](int i) { mnu_ComNumberCOM_Click(i); });
-    addMenuArray(menu(com, QStringLiteral("&Baud"), "mnuComBaud"), n("mnuComBaudNumber"),
-                 baudCaptions(), 5, [this](int i) { mnuComBaudNumber_Click(i); });
-    for (int i = 0; i < baudCaptions().size(); ++i)
-        action(QStringLiteral("mnuComBaudNumber_%1").arg(i))->setEnabled(baudAvailable(i));
-    addMenuArray(menu(com, QStringLiteral("&Parity"), "mnuComParity"), n("mnuComParityBits"),
-                 {"None 8BITS", "Odd  7BITS", "Even 7BITS"}, 0,
-                 [this](int i) { mnuComParityBits_Click(i); });
-    addMenuArray(menu(com, QStringLiteral("&Flow Control"), "mnuComFlowcontrol"),
-                 n("mnuComFlowHardSoft"), {"&Hard Flagging", "&Soft Flagging", "&None"}, 0,
-                 [this](int i) { mnuComFlowHardSoft_Click(i); });
-    // Soft flagging is not offered: not shown (the other unavailable entries are greyed).
-    action(n("mnuComFlowHardSoft_1"))->setVisible(false);
-
-    QMenu* std = menu(nullptr, QStringLiteral("&Standard Waveform"), "mnuStandard");
-    item(std, QStringLiteral("S&quare"), n("mnuStandardSqu"), [this] { mnuStandardSqu_Click(); });
-    item(std, QStringLiteral("&Sine"), n("mnuStandardSin"), [this] { mnuStandardSin_Click(); });
-    item(std, QStringLiteral("&Cosine"), n("mnuStandardCos"), [this] { mnuStandardCos_Click(); });
-    item(std, QStringLiteral("&Triangle"), n("mnuStandardTri"), [this] { mnuStandardTri_Click(); });
-    item(std, QStringLiteral("&Ladder Waveform"), n("mnuStandardStair"), nullptr);
-    item(std, QStringLiteral("&Positive Ramp"), n("mnuStandardUpRamp"),
-         [this] { mnuStandardUpRamp_Click(); });
-    item(std, QStringLiteral("&Negative Ramp"), n("mnuStandardDownRamp"),
-         [this] { mnuStandardDownRamp_Click(); });
-
-    QMenu* math = menu(nullptr, QStringLiteral("&Math Waveform"), "mnuWave");
-    item(math, QStringLiteral("&Add"), n("mnuWaveAdd"), [this] { mnuWaveAdd_Click(); });
-    item(math, QStringLiteral("&Subtract"), n("mnuWaveDec"), [this] { mnuWaveDec_Click(); });
-    item(math, QStringLiteral("Symmetry of &X-axis"), n("mnuWaveXSymm"),
-         [this] { mnuWaveXSymm_Click(); });
-    item(math, QStringLiteral("Symmetry of &Y-axis"), n("mnuWaveYSymm"),
-         [this] { mnuWaveYSymm_Click(); });
-    item(math, QStringLiteral("Amplitude &Divide"), n("mnuWaveAmplDiv"),
-         [this] { mnuWaveAmplDiv_Click(); });
-    item(math, QStringLiteral("Amplitude &Muitiply"), n("mnuWaveAmplMul"),
-         [this] { mnuWaveAmplMul_Click(); });
-    item(math, QStringLiteral("Amplitude &Normalize"), n("mnuWaveAmplZoomIn"),
-         [this] { mnuWaveAmplZoomIn_Click(); });
-    item(math, QStringLiteral("&Frequency Multiply"), n("mnuWaveFreqMul"),
-         [this] { mnuWaveFreqMul_Click(); });
-    item(math, QStringLiteral("F&ormula of Sine Add"), n("mnuWaveSinAddFormula"),
-         [this] { mnuWaveSinAddFormula_Click(); });
-
-    QMenu* view = menu(nullptr, QStringLiteral("&View"), "mnuArb");
-    item(view, QStringLiteral("Zoom &In"), n("mnuArbZoomin"), [this] { mnuArbZoomin_Click(); });
-    item(view, QStringLiteral("Zoom &Out"), n("mnuArbZoomout"), [this] { mnuArbZoomout_Click(); });
-    item(view, QStringLiteral("&Actul"), n("mnuArbZoomNo"), [this] { mnuArbZoomNo_Click(); });
-
-    QMenu* other = menu(nullptr, QStringLiteral("O&ther"), "mnuBar2");
-    item(other, QStringLiteral("&Clear"), n("mnuArbClear"), [this] { mnuArbClear_Click(); });
-    item(other, QStringLiteral("&Send Data"), n("mnuArbOutput"), [this] { mnuArbOutput_Click(); });
-
-    QAction* about = bar->addAction(QStringLiteral("&About"));
-    about->setObjectName(n("about"));
-    connect(about, &QAction::triggered, this, &FormMain::about_Click);
-}
-
-void FormMain::addMenuArray(QMenu* m, const QString& name, const QStringList& captions,
-                            int checkedIndex, std::function<void(int)> handler) {
-    for (int i = 0; i < captions.size(); ++i) {
-        QAction* a = m->addAction(captions[i]);
-        a->setObjectName(name + QLatin1Char('_') + QString::number(i));
-        a->setCheckable(true);
-        a->setChecked(i == checkedIndex);
-        connect(a, &QAction::triggered, this, [handler, i] { handler(i); });
-    }
-}
-
-void FormMain::markMenuArray(const QString& name, int index) {
-    for (int i = 0;; ++i) {
-        QAction* a = action(name + QLatin1Char('_') + QString::number(i));
-        if (!a)
-            break;
-        a->setChecked(i == index);
-    }
-}
-
-QAction* FormMain::action(const QString& objectName) const {
-    return findChild<QAction*>(objectName);
-}
-
 void FormMain::Form_Load() {
     FitFormToScreen();
     Text_Arb_Length->setText(QStringLiteral("201"));
@@ -419,24 +292,13 @@ void FormMain::FitFormToScreen() {
 }
 
 void FormMain::FormTeskCom_Load() {
+    // The serial settings start as SerialSettings says; the windows only need their layout.
     m_formTeskCom = std::make_unique<FormTeskCom>(*m_upload, this);
-    m_settings.ComPortNumber = 1;
-    m_settings.ComBaud = QStringLiteral("9600");
-    m_settings.ComParity = QStringLiteral("n");
-    m_settings.ComDataBits = QStringLiteral("8");
-    m_settings.ComStopBits = QStringLiteral("1");
     m_formTeskCom->FitFormToScreen(m_scale);
 }
 
 void FormMain::FormTDS_Load() {
     m_formTDS = std::make_unique<FormTDS>(*m_tds, this);
-    m_settings.TdsDataBits = QStringLiteral("8");
-    m_settings.OscilSource = QStringLiteral("CH1");
-    // Flow control starts as the Flow Control menu shows it: "Hard Flagging", RTS/CTS.
-    m_settings.ComFlowControl = 2;
-    m_tds->OscilMode = 0;
-    m_settings.OscilEol = 10;
-    m_tds->TdsLinked = false;
     m_formTDS->FitFormToScreen(m_scale);
 }
 
@@ -713,7 +575,7 @@ void FormMain::about_Click() {
 }
 
 void FormMain::mnuOscilEOLString_Click(int index) {
-    markMenuArray(QStringLiteral("mnuOscilEOLString"), index);
+    markMenuArray(m_eolGroup, index);
     chooseOscilEol(m_settings, index);
 }
 
@@ -722,7 +584,7 @@ void FormMain::mnuOscil_Link_Click() {
 }
 
 void FormMain::mnuOscil_SOURE_CH_Click(int index) {
-    markMenuArray(QStringLiteral("mnuOscil_SOURE_CH"), index);
+    markMenuArray(m_sourceGroup, index);
     chooseOscilSource(m_settings, index);
 }
 
@@ -738,23 +600,23 @@ void FormMain::takeOscilloscopeData(const std::vector<float>& samples) {
 }
 
 void FormMain::mnu_ComNumberCOM_Click(int index) {
-    markMenuArray(QStringLiteral("mnu_ComNumberCOM"), index);
+    markMenuArray(m_comGroup, index);
     if (chooseComPort(m_settings, index))
         m_upload->changePort(m_settings.ComPortNumber); // an open port follows at once
 }
 
 void FormMain::mnuComBaudNumber_Click(int index) {
-    markMenuArray(QStringLiteral("mnuComBaudNumber"), index);
+    markMenuArray(m_baudGroup, index);
     chooseBaud(m_settings, index);
 }
 
 void FormMain::mnuComParityBits_Click(int index) {
-    markMenuArray(QStringLiteral("mnuComParityBits"), index);
+    markMenuArray(m_parityGroup, index);
     chooseParity(m_settings, index);
 }
 
 void FormMain::mnuComFlowHardSoft_Click(int index) {
-    markMenuArray(QStringLiteral("mnuComFlowHardSoft"), index);
+    markMenuArray(m_flowGroup, index);
     chooseFlowControl(m_settings, index);
 }
 

@@ -12,6 +12,7 @@
 #include "prompts.h"
 #include "twipslayout.h"
 
+#include <QHash>
 #include <QMainWindow>
 #include <QPointer>
 #include <array>
@@ -19,6 +20,7 @@
 #include <memory>
 
 class QAction;
+class QActionGroup;
 class QGroupBox;
 class QLabel;
 class QLineEdit;
@@ -59,6 +61,8 @@ class FormMain : public QMainWindow {
     ScreenScale screenScale() const { return m_scale; }
     // The window's own geometry in twips, as FitFormToScreen set it.
     QRectF formTwips() const { return m_formTwips; }
+    // A menu item by its name; an unknown name stops the program (a wrong name never passes
+    // silently).
     QAction* action(const QString& objectName) const;
 
     // Commands (menu, buttons, toolbar).
@@ -153,10 +157,7 @@ class FormMain : public QMainWindow {
     void FormTeskCom_Load();
     void FormTDS_Load();
     void takeOscilloscopeData(const std::vector<float>& samples);
-    // A menu array: one handler gets the member's index; the clicked member carries the mark.
-    void addMenuArray(QMenu* menu, const QString& name, const QStringList& captions,
-                      int checkedIndex, std::function<void(int)> handler);
-    void markMenuArray(const QString& name, int index);
+    void markMenuArray(QActionGroup* group, int index);
     // Asks for a factor (default "2"); apply answers false to refuse it, with the refusal text.
     bool factorCommand(const QString& title, const QString& line1, const QString& line2,
                        const QString& refusal,
@@ -181,6 +182,14 @@ class FormMain : public QMainWindow {
     TwipsLayout m_layout;
     ScreenScale m_scale;
     QRectF m_formTwips;
+    // The menu's radio groups (Rs232 Set and Oscilloscope) and every item by name.
+    QActionGroup* m_comGroup = nullptr;
+    QActionGroup* m_baudGroup = nullptr;
+    QActionGroup* m_parityGroup = nullptr;
+    QActionGroup* m_flowGroup = nullptr;
+    QActionGroup* m_eolGroup = nullptr;
+    QActionGroup* m_sourceGroup = nullptr;
+    QHash<QString, QAction*> m_actions;
     bool m_exiting = false;
     bool m_settingScroll = false;
     bool m_labelsPlaced = false;

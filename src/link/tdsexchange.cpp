@@ -47,8 +47,7 @@ QString TdsExchange::readErrorText() {
                           "the RS232 setup for both the oscilloscope and this software");
 }
 
-TdsExchange::TdsExchange(Transport& line, SerialSettings& settings, Clock& clock,
-                         QObject* parent)
+TdsExchange::TdsExchange(Transport& line, SerialSettings& settings, Clock& clock, QObject* parent)
     : Exchange(line, settings, clock, parent) {}
 
 bool TdsExchange::OpenTdsPort() {

@@ -24,8 +24,7 @@ int tdsReadSeconds(const QString& baud);
 class TdsExchange : public Exchange {
     Q_OBJECT
   public:
-    TdsExchange(Transport& line, SerialSettings& settings, Clock& clock,
-                QObject* parent = nullptr);
+    TdsExchange(Transport& line, SerialSettings& settings, Clock& clock, QObject* parent = nullptr);
 
     void TDS_Link();
     void TDS_Readdata();
