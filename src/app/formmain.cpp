@@ -71,19 +71,20 @@ FormMain::FormMain(FormMainOptions options, QWidget* parent)
     m_teskLink = std::make_unique<SerialLink>(m_options.ports);
     m_upload = std::make_unique<GeneratorUpload>(*m_teskLink, m_settings, *m_clock);
     m_upload->completionPauseMs = m_options.completionPauseMs;
-    // An exchange's message stays above its window, which stays on top while it works.
-    connect(m_upload.get(), &Exchange::failed, this,
-            [this](const QString& text, const QString& title, BoxIcon icon) {
-                m_prompts->message(text, icon == BoxIcon::Stop ? MsgIcon::Critical : MsgIcon::None,
-                                   title, m_formTeskCom.get());
-            });
     m_tdsLink = std::make_unique<SerialLink>(m_options.ports);
     m_tds = std::make_unique<TdsExchange>(*m_tdsLink, m_settings, *m_clock);
-    connect(m_tds.get(), &Exchange::failed, this,
-            [this](const QString& text, const QString& title, BoxIcon icon) {
-                m_prompts->message(text, icon == BoxIcon::Stop ? MsgIcon::Critical : MsgIcon::None,
-                                   title, m_formTDS.get());
-            });
+    // An exchange's message stays above its window, which stays on top while it works.
+    for (Exchange* exchange :
+         {static_cast<Exchange*>(m_upload.get()), static_cast<Exchange*>(m_tds.get())})
+        connect(exchange, &Exchange::failed, this,
+                [this, exchange](const QString& text, const QString& title, BoxIcon icon) {
+                    QWidget* owner = exchange == m_tds.get()
+                                         ? static_cast<QWidget*>(m_formTDS.get())
+                                         : m_formTeskCom.get();
+                    m_prompts->message(text,
+                                       icon == BoxIcon::Stop ? MsgIcon::Critical : MsgIcon::None,
+                                       title, owner);
+                });
     connect(m_tds.get(), &TdsExchange::dataTaken, this, &FormMain::takeOscilloscopeData);
     m_editor = std::make_unique<WaveEditor>(m_doc);
     m_entry = std::make_unique<EntryRules>(
