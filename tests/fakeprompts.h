@@ -27,15 +27,20 @@ class FakePrompts : public ww::Prompts {
     std::optional<QString> input(const QString& prompt, const QString& title,
                                  const QString& def) override {
         inputPrompts << prompt + QLatin1Char('|') + title + QLatin1Char('|') + def;
-        return take(inputs).value_or(std::nullopt);
+        std::optional<QString> answer;
+        if (!inputs.empty()) {
+            answer.swap(inputs.front());
+            inputs.pop_front();
+        }
+        return answer;
     }
     QString openFileName(const QString&) override {
         ++openCalls;
-        return take(openNames).value_or(QString());
+        return take(openNames);
     }
     QString saveFileName(const QString&) override {
         ++saveCalls;
-        return take(saveNames).value_or(QString());
+        return take(saveNames);
     }
     QStringList texts() const {
         QStringList l;
@@ -45,10 +50,10 @@ class FakePrompts : public ww::Prompts {
     }
 
   private:
-    template <typename T> static std::optional<T> take(std::deque<T>& q) {
+    static QString take(std::deque<QString>& q) {
         if (q.empty())
-            return std::nullopt;
-        T front = q.front();
+            return QString();
+        QString front = q.front();
         q.pop_front();
         return front;
     }

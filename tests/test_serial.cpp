@@ -14,7 +14,6 @@
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
-#include <QSignalSpy>
 #include <termios.h>
 
 using namespace ww;
@@ -30,26 +29,15 @@ struct UploadBench {
     ManualClock clock;
     SerialLink link{ports};
     GeneratorUpload upload{link, settings, clock};
-    QStringList errors, percents, statuses;
+    QStringList errors;
     int finished = 0;
     UploadBench() {
         ports.setDevice(1, generator.devicePath());
-        upload.completionPauseMs = 0;
         QObject::connect(&upload, &Exchange::failed,
                          [this](const QString& text, const QString& title, BoxIcon) {
                              errors << title + ": " + text;
                          });
-        QObject::connect(&upload, &GeneratorUpload::percentChanged, [this](const QString& p) {
-            if (!p.isEmpty())
-                percents << p;
-        });
-        QObject::connect(&upload, &GeneratorUpload::statusChanged,
-                         [this](const QString& s) { statuses << s; });
         QObject::connect(&upload, &GeneratorUpload::finished, [this] { ++finished; });
-    }
-    void tickAfter(qint64 ms) {
-        clock.advance(ms);
-        upload.Timer_TeskCom_Timer();
     }
 };
 
@@ -107,13 +95,10 @@ class TestSerial : public QObject {
   private slots:
     void lineCoding();
     void settingsAndTimeouts();
-    void uploadLinesOnTheWire();
     void lineSettingsOnTheWire();
     void cancelAndPortFailures();
     void uploadThroughWindow();
     void linkAndRead();
-    void linkWithoutAnswer();
-    void commandsFollowSourceAndTerminator();
     void demoLoopCapturesUpload();
 };
 
@@ -158,41 +143,6 @@ void TestSerial::settingsAndTimeouts() {
     QVERIFY(ports.parseAssignment("COM3=/dev/ttyUSB0"));
     QCOMPARE(ports.device(3), QString("/dev/ttyUSB0"));
     QVERIFY(!ports.parseAssignment("COM5=/dev/x"));
-}
-
-void TestSerial::uploadLinesOnTheWire() {
-    // Length 1000, waveform 1: the header, eight numbered blocks, the percentages.
-    UploadBench b;
-    QSignalSpy progress(&b.upload, &GeneratorUpload::progressChanged);
-    b.upload.start(documentedSamples(1000, 1));
-    QTRY_COMPARE(b.finished, 1);
-    QVERIFY2(b.errors.isEmpty(), qPrintable(b.errors.join('\n')));
-    const QList<QByteArray>& lines = b.generator.lines();
-    QCOMPARE(lines.size(), 9);
-    QCOMPARE(lines[0], QByteArray("ARB:P_P 108E30"));
-    const char* numbers[] = {"1000", "2000", "3000", "4000", "5000", "6000", "7000", "8000"};
-    for (int k = 0; k < 8; ++k)
-        QCOMPARE(lines[k + 1].left(14), "ARB:DATA " + QByteArray(numbers[k]) + ' ');
-    QCOMPARE(lines[1].mid(14), documentedFields(0, 128));
-    QCOMPARE(lines[8].mid(14), documentedFields(896, 104) + QByteArray(24 * 4, '0'));
-    QCOMPARE(b.percents, QStringList({"0.00%", "12.80%", "25.60%", "38.40%", "51.20%", "64.00%",
-                                      "76.80%", "89.60%", "100.00%"}));
-    QCOMPARE(progress.first().at(0).toDouble(), 9.8046875);
-    QCOMPARE(b.upload.progressValue(), 9);
-    QCOMPARE(b.statuses.last(), QString("Send complete！"));
-    QVERIFY(!b.link.isOpen());
-    QVERIFY(!b.upload.watchdogEnabled());
-
-    // Length 16000 in slot 2: 125 blocks, the last numbered D700, every code as sent.
-    UploadBench c;
-    c.upload.start(documentedSamples(16000, 2));
-    QTRY_COMPARE_WITH_TIMEOUT(c.finished, 1, 20000);
-    QCOMPARE(c.generator.lines().first(), QByteArray("ARB:P_P 2008E3"));
-    QCOMPARE(c.generator.lines().size(), 126);
-    QCOMPARE(c.generator.lines().last().left(14), QByteArray("ARB:DATA D700 "));
-    QCOMPARE(c.generator.lines().last().mid(14), documentedFields(15872, 128));
-    QVERIFY(c.generator.formatErrors().isEmpty());
-    QVERIFY(c.generator.waveforms().value(2).complete());
 }
 
 void TestSerial::lineSettingsOnTheWire() {
@@ -316,55 +266,11 @@ void TestSerial::linkAndRead() {
     QCOMPARE(w.store().ArbData[2500], 0.25f);
     QCOMPARE(w->editor().view().ViewSpan, 2500);
 
-    // Taken at the deadline (7 s at 9600 baud) when nobody presses OK.
-    w->action("mnuStandardSin")->trigger();
-    w->mnuOscil_ReadData_Click();
-    QTRY_VERIFY(w->tds().TdsDone);
-    w.tickAfter(6000);
-    QCOMPARE(w.store().ArbData[0], 0.0f);
-    w.tickAfter(1000);
-    QCOMPARE(w.store().ArbData[0], -0.9921875f);
-    QVERIFY(!w.t().isVisible() && w.t().Label_TDS_percent->text().isEmpty());
-
-    // An identification in two parts shows the second part only.
-    w.scope.script.splitIdentification = true;
+    // The close box during an exchange ends it as the button does.
     w->mnuOscil_Link_Click();
-    QTRY_VERIFY(w->tds().TdsDone);
-    const QByteArray id = w.scope.identification;
-    QCOMPARE(w.t().Label_TDS->text(), QString::fromLatin1(id.mid((id.size() + 1) / 2)));
     w.t().close(); // the close box ends it as the button does
     QVERIFY(!w->tds().running() && !w.t().isVisible() && w->isEnabled());
     QVERIFY(w.prompts.messages.empty());
-}
-
-void TestSerial::linkWithoutAnswer() {
-    Win w;
-    w.scope.script.silent = true;
-    w->mnuOscil_Link_Click();
-    QTRY_COMPARE(w.scope.commands().size(), 1);
-    w.tickAfter(1000);
-    QCOMPARE(w.prompts.texts(), QStringList{TdsExchange::linkErrorText()});
-    QCOMPARE(w.prompts.messages[0].title, QString("ERROR!"));
-    QCOMPARE(w.prompts.messages[0].icon, MsgIcon::Critical);
-    QCOMPARE(w.prompts.messages[0].owner, static_cast<QWidget*>(&w.t()));
-    QVERIFY(!w.t().isVisible() && !w->tdsLink().isOpen() && !w->tds().TdsLinked);
-}
-
-void TestSerial::commandsFollowSourceAndTerminator() {
-    Win w;
-    w->action("mnuOscilEOLString_3")->trigger(); // "CR/LF": the carriage return alone
-    QCOMPARE(w->serialSettings().OscilEol, 13);
-    w->action("mnuOscil_SOURE_CH_4")->trigger();
-    w.scope.setCurve("REFA", QByteArray(2500, '\x7f'));
-    w.link();
-    w->mnuOscil_ReadData_Click();
-    QTRY_VERIFY(w->tds().TdsDone);
-    w.t().Command_TDS->click();
-    QCOMPARE(w.scope.terminator, '\r');
-    QCOMPARE(w.scope.commands().mid(1),
-             (QList<QByteArray>{"HEADer OFF", "DATa:SOUrce REFA", "DATa:ENCdg RPB", "DATa:WIDth 1",
-                                "DATa:STARt 1", "DATa:STOP 2500", "CURVe?"}));
-    QCOMPARE(w.store().ArbData[100], 0.0f);
 }
 
 void TestSerial::demoLoopCapturesUpload() {

@@ -224,6 +224,8 @@ void TestWindowSuite::messages() {
         QCOMPARE(w.prompts.messages[0].text, row.text);
         QCOMPARE(w.prompts.messages[0].title, row.title);
         QCOMPARE(w.prompts.messages[0].icon, row.icon);
+        if (QLatin1String(row.what) == "read before link") // above the window that stays on top
+            QCOMPARE(w.prompts.messages[0].owner, static_cast<QWidget*>(w->formTDS()));
         if (!QString(row.what).startsWith("length"))
             QVERIFY2(w.store().ArbData == before.ArbData && w.store().ArbLength == 201.0f,
                      row.what);
