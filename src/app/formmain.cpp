@@ -8,6 +8,7 @@
 #include "formteskcom.h"
 #include "frmabout.h"
 #include "latepress.h"
+#include "model/numbers.h"
 #include "synth/arith.h"
 #include "synth/formula.h"
 #include "synth/shapes.h"
@@ -89,10 +90,18 @@ FormMain::FormMain(FormMainOptions options, QWidget* parent)
     m_editor = std::make_unique<WaveEditor>(m_doc);
     m_entry = std::make_unique<EntryRules>(
         m_doc, [this](const QString& text, bool critical) { say(text, critical); });
-    // A change of the length (a file, a curve, the formula) shows in the length field.
+    m_history = std::make_unique<History>(m_doc);
+    // A change of the length (a file, a curve, the formula, an undo) shows in the length field,
+    // one of the waveform number (an undo) in its bar.
     connect(&m_doc, &WaveDocument::changed, this, [this](const WaveChange& change) {
         if (change.lengthChanged)
             Text_Arb_Length->setText(QString::number(m_doc.store().length()));
+        if (change.numberChanged) {
+            const int number = toInt32(m_doc.store().ArbNumber);
+            const QSignalBlocker block(VScroll_ArbNumber);
+            VScroll_ArbNumber->setValue(-number);
+            Label_ArbNumber->setText(QString::number(number));
+        }
     });
     setWindowTitle(kMainTitle);
     setWindowIcon(programIcon());
@@ -278,6 +287,7 @@ void FormMain::Form_Load() {
     FormTeskCom_Load();
     FormTDS_Load();
     m_editor->DrawWaveAll();
+    m_history->stack().clear(); // the start is no step to undo
 }
 
 void FormMain::FitFormToScreen() {
@@ -520,19 +530,20 @@ void FormMain::mnuWaveSinAddFormula_Click() {
         m_prompts->message(QStringLiteral("Wrong Formula！"), MsgIcon::Critical, title);
         return;
     }
+    WaveStore result = m_doc.store(); // computed aside: a refused formula adds no undo step
     if (parsed.error != FormulaError::None ||
-        !m_doc.tryChange(
-            WaveChange{QStringLiteral("Formula of Sine Add"), WaveChange::Redraw::None},
-            [&parsed](WaveStore& s) {
-                return applySineSum(s, parsed.terms) == FormulaError::None;
-            })) {
+        applySineSum(result, parsed.terms) != FormulaError::None) {
         m_prompts->message(QStringLiteral("Wrong Formula！"), MsgIcon::Critical,
                            QStringLiteral("Enter Formula"));
         return;
     }
-    // The length field commits the new length, which redraws.
+    // The samples and the commit of the new length by the length field are one step to undo.
+    m_history->stack().beginMacro(title);
+    m_doc.change(WaveChange{title, WaveChange::Redraw::None},
+                 [&result](WaveStore& s) { s = result; });
     Text_Arb_Length->setText(QString::number(m_doc.store().length()));
     Text_Arb_Length->LostFocus();
+    m_history->stack().endMacro();
 }
 
 void FormMain::mnuArbOutput_Click() {

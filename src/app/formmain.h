@@ -8,6 +8,7 @@
 #include "link/seriallink.h"
 #include "link/serialsettings.h"
 #include "link/tdsexchange.h"
+#include "model/history.h"
 #include "model/store.h"
 #include "prompts.h"
 #include "twipslayout.h"
@@ -56,6 +57,7 @@ class FormMain : public QMainWindow {
 
     const WaveStore& store() const { return m_doc.store(); }
     WaveDocument& document() { return m_doc; }
+    History& history() { return *m_history; }
     WaveEditor& editor() { return *m_editor; }
     const TwipsLayout& layoutTable() const { return m_layout; }
     ScreenScale screenScale() const { return m_scale; }
@@ -167,6 +169,7 @@ class FormMain : public QMainWindow {
     std::unique_ptr<QtPrompts> m_ownPrompts;
     Prompts* m_prompts = nullptr;
     WaveDocument m_doc; // the waveform; every change goes through it
+    std::unique_ptr<History> m_history;
     std::unique_ptr<WaveEditor> m_editor;
     std::unique_ptr<EntryRules> m_entry;
     SerialSettings m_settings;

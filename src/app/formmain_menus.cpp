@@ -3,6 +3,7 @@
 
 #include <QActionGroup>
 #include <QMenuBar>
+#include <QUndoStack>
 #include <variant>
 
 namespace ww {
@@ -177,6 +178,19 @@ void FormMain::buildMenus() {
             }
         }
     }
+    // Ours, after the File menu: undo and redo of every change to the waveform.
+    QMenu* edit = new QMenu(QStringLiteral("&Edit"), this);
+    edit->setObjectName(QStringLiteral("mnuEdit"));
+    menuBar()->insertMenu(action("mnuOscilloscopes"), edit);
+    named(edit->menuAction(), "mnuEdit");
+    QAction* undo =
+        named(m_history->stack().createUndoAction(edit, QStringLiteral("&Undo")), "mnuEditUndo");
+    undo->setShortcut(QKeySequence::Undo);
+    QAction* redo =
+        named(m_history->stack().createRedoAction(edit, QStringLiteral("&Redo")), "mnuEditRedo");
+    redo->setShortcuts({Qt::CTRL | Qt::Key_Y, Qt::CTRL | Qt::SHIFT | Qt::Key_Z});
+    edit->addActions({undo, redo});
+
     QAction* about = named(menuBar()->addAction(QStringLiteral("&About")), "about");
     connect(about, &QAction::triggered, this, &FormMain::about_Click);
 }

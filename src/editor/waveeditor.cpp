@@ -15,7 +15,18 @@ WaveEditor::WaveEditor(WaveDocument& document, QObject* parent)
         if (change.redraw != WaveChange::Redraw::Full)
             return;
         const int anchor = DrawAnchorX;
-        DrawWaveAll();
+        const bool zoomed = m_view.ViewEnd == m_view.ViewStart + m_view.ViewSpan - 1;
+        if (change.keepView && zoomed && m_view.ViewStart + m_view.ViewSpan <= m_store.length()) {
+            // Undo and redo leave a zoomed view as it was when it still fits.
+            ScrollRange range;
+            range.maximum = toInt16(m_store.ArbLength - m_view.ViewSpan);
+            range.value = m_view.ViewStart;
+            range.largeChange = -1; // as the zoom left it
+            emit scrollRangeChanged(range);
+            DrawWaveRange(m_view.ViewStart, m_view.ViewEnd);
+        } else {
+            DrawWaveAll();
+        }
         if (change.keepAnchor)
             DrawAnchorX = anchor;
     });
@@ -135,7 +146,7 @@ void WaveEditor::mouseMove(float x, float y, bool leftHeld) {
     // A release can be lost to a message box or another grab; a move without the button then
     // ends the drag instead of drawing on.
     if (!leftHeld)
-        ArbDrawing = false;
+        mouseUp();
     if (ArbDrawing) {
         DrawWaveMouse(x, y);
         return;
@@ -146,6 +157,8 @@ void WaveEditor::mouseMove(float x, float y, bool leftHeld) {
 }
 
 void WaveEditor::mouseUp() {
+    if (ArbDrawing)
+        m_doc.endStroke();
     ArbDrawing = false;
 }
 

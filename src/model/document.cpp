@@ -6,6 +6,7 @@ namespace ww {
 
 bool WaveDocument::tryChange(WaveChange how, const std::function<bool(WaveStore&)>& edit) {
     const float length = m_store.ArbLength, number = m_store.ArbNumber;
+    emit aboutToChange(how);
     if (!edit(m_store))
         return false;
     how.lengthChanged = m_store.ArbLength != length;
@@ -22,10 +23,11 @@ void WaveDocument::change(WaveChange how, const std::function<void(WaveStore&)>&
 }
 
 void WaveDocument::stroke(int anchor, int x, float y) {
-    FillToPoint(m_store, anchor, x, y);
     WaveChange how{QStringLiteral("Draw"), WaveChange::Redraw::Band};
     how.first = std::min(WaveStore::clampIndex(anchor), WaveStore::clampIndex(x));
     how.last = std::max(WaveStore::clampIndex(anchor), WaveStore::clampIndex(x));
+    emit aboutToChange(how);
+    FillToPoint(m_store, anchor, x, y);
     emit changed(how);
 }
 

@@ -15,6 +15,7 @@ struct WaveChange {
     int first = 0;                // the samples it may have changed
     int last = kStoreLastIndex;
     bool keepAnchor = false;    // the length commit keeps the drawing anchor
+    bool keepView = false;      // undo and redo keep the zoomed view where it still fits
     bool lengthChanged = false; // filled in by the document
     bool numberChanged = false;
 };
@@ -39,9 +40,15 @@ class WaveDocument : public QObject {
     }
     // One step of freehand drawing: FillToPoint, announced as the band it changed.
     void stroke(int anchor, int x, float y);
+    // A drag has ended: its steps were one stroke.
+    void endStroke() { emit strokeEnded(); }
 
   signals:
+    // Before a change is applied (the store still as it was); `change` says which samples it
+    // may touch. A refused change is announced here but not by changed().
+    void aboutToChange(const ww::WaveChange& change);
     void changed(const ww::WaveChange& change);
+    void strokeEnded();
 
   private:
     WaveStore m_store;

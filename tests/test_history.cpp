@@ -1,0 +1,197 @@
+// Undo and redo of every kind of change, through the window as a user makes them: each is one
+// step that restores the samples, the length and the number exactly.
+#define QTEST_QPA_MOUSE_HANDLING
+#include "app/formmain.h"
+#include "editor/canvaswidget.h"
+#include "editor/entryfield.h"
+#include "testwindow.h"
+
+#include <QAction>
+#include <QLabel>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QUndoStack>
+
+using namespace ww;
+
+namespace {
+struct Win : TestWindow {
+    Win() : TestWindow(Setup::active()) {}
+    QUndoStack& stack() { return form->history().stack(); }
+    void drag(double from, double to, double value) {
+        const CanvasMapping& m = form->editor().canvas().mapping();
+        auto at = [&](double i, double v) {
+            return QPoint(qRound(m.pixelX(i)), qRound(m.pixelY(v * 1e6))) +
+                   form->Picture_Arb->contentsRect().topLeft();
+        };
+        QTest::mousePress(form->Picture_Arb, Qt::LeftButton, {}, at(from, 0));
+        QTest::mouseMove(form->Picture_Arb, at((from + to) / 2, -value));
+        QTest::mouseMove(form->Picture_Arb, at(to, value));
+        QTest::mouseRelease(form->Picture_Arb, Qt::LeftButton, {}, at(to, value));
+    }
+};
+
+bool same(const WaveStore& a, const WaveStore& b) {
+    return a.ArbData == b.ArbData && a.ArbLength == b.ArbLength && a.ArbNumber == b.ArbNumber;
+}
+
+void typeInto(EntryField* field, const QString& keys) {
+    field->setFocus();
+    field->selectAll();
+    field->del();
+    QTest::keyClicks(field, keys);
+    QTest::keyClick(field, Qt::Key_Return);
+}
+} // namespace
+
+class TestHistory : public QObject {
+    Q_OBJECT
+  private slots:
+    void everyChangeIsOneStep();
+    void refusedAddsNothing();
+    void viewAndShortcuts();
+    void memoryStaysBounded();
+};
+
+void TestHistory::everyChangeIsOneStep() {
+    QTemporaryDir dir;
+    const QString file = writeFile(dir, "w.txt", "300\r\n" + QByteArray("0.5\r\n").repeated(300));
+    auto menu = [](const char* name, const char* answer = nullptr) {
+        return [=](Win& w) {
+            if (answer)
+                w.prompts.inputs.push_back(QString(answer));
+            w->action(name)->trigger();
+        };
+    };
+    auto open = [&](const char* name) {
+        return [=](Win& w) {
+            w.prompts.openNames.push_back(file);
+            w->action(name)->trigger();
+        };
+    };
+    const struct {
+        const char* undo;
+        std::function<void(Win&)> act;
+    } rows[] = {
+        {"Undo Square", menu("mnuStandardSqu")},
+        {"Undo Clear", [](Win& w) { w->Command_ArbWaveCls->click(); }},
+        {"Undo Set Point",
+         [](Win& w) {
+             typeInto(w->Text_ArbLineStartX, "7");
+             typeInto(w->Text_ArbLineStartY, "0.5");
+             w->Command_ArbPoint->click();
+         }},
+        {"Undo Set Line",
+         [](Win& w) {
+             typeInto(w->Text_ArbLineStopX, "90");
+             typeInto(w->Text_ArbLineStopY, "-1");
+             w->Command_ArbLine->click();
+         }},
+        {"Undo Length", [](Win& w) { typeInto(w->Text_Arb_Length, "77"); }},
+        {"Undo Waveform number",
+         [](Win& w) { w->VScroll_ArbNumber->triggerAction(QAbstractSlider::SliderSingleStepSub); }},
+        {"Undo Draw", [](Win& w) { w.drag(40, 60, 0.7); }},
+        {"Undo Amplitude divide", menu("mnuWaveAmplDiv", "4")},
+        {"Undo Amplitude multiply", menu("mnuWaveAmplMul", "3")},
+        {"Undo Amplitude Normalize", menu("mnuWaveAmplZoomIn")},
+        {"Undo Frequency multiply", menu("mnuWaveFreqMul", "3")},
+        {"Undo Symmetry of X-axis", menu("mnuWaveXSymm")},
+        {"Undo Symmetry of Y-axis", menu("mnuWaveYSymm")},
+        {"Undo Formula of Sine Add", menu("mnuWaveSinAddFormula", "sinx+0.5sin3x")},
+        {"Undo Add", open("mnuWaveAdd")},
+        {"Undo Subtract", open("mnuWaveDec")},
+        {"Undo Open", open("mnuFileOpen")},
+    };
+    for (const auto& row : rows) {
+        Win w;
+        w->action("mnuStandardTri")->trigger();
+        w.edit([](WaveStore& s) { // a peak of 0.5, so that Normalize acts
+            for (float& v : s.ArbData)
+                v *= 0.5f;
+        });
+        w.stack().clear();
+        const WaveStore before = w.store();
+        row.act(w);
+        const WaveStore after = w.store();
+        QVERIFY2(!same(before, after), row.undo);
+        QCOMPARE(w.stack().count(), 1);
+        QCOMPARE(w->action("mnuEditUndo")->text(), QString(row.undo).replace("Undo", "&Undo"));
+        w->action("mnuEditUndo")->trigger();
+        QVERIFY2(same(w.store(), before), row.undo);
+        QCOMPARE(w->Text_Arb_Length->text(), QString::number(before.length()));
+        QCOMPARE(w->Label_ArbNumber->text(), QString::number(before.ArbNumber));
+        QVERIFY(!w->action("mnuEditUndo")->isEnabled());
+        w->action("mnuEditRedo")->trigger();
+        QVERIFY2(same(w.store(), after), row.undo);
+        QCOMPARE(w->Text_Arb_Length->text(), QString::number(after.length()));
+    }
+}
+
+void TestHistory::refusedAddsNothing() {
+    QTemporaryDir dir;
+    Win w;
+    FakePrompts& p = w.prompts;
+    p.inputs = {QString("0.5"), QString("0"), QString("sinx+-1sin2x")};
+    w->action("mnuWaveAmplDiv")->trigger();       // refused factor
+    w->action("mnuWaveFreqMul")->trigger();       // refused coefficient
+    w->action("mnuWaveSinAddFormula")->trigger(); // refused formula
+    w->action("mnuWaveSinAddFormula")->trigger(); // cancelled
+    w->action("mnuFileOpen")->trigger();          // cancelled file dialog
+    p.openNames.push_back(writeFile(dir, "bad.txt", "4\r\nx\r\n"));
+    w->action("mnuFileOpen")->trigger(); // a bad file
+    p.openNames.push_back(writeFile(dir, "short.txt", "4\r\n1\r\n"));
+    w->action("mnuWaveAdd")->trigger(); // a short file for Add
+    w->mnuOscil_ReadData_Click();       // a read before any link
+    w.prompts.saveNames.push_back(dir.filePath("kept.txt"));
+    w->action("mnuFileSave")->trigger(); // a save changes nothing to undo
+    QCOMPARE(p.messages.size(), std::size_t(7));
+    QCOMPARE(w.stack().count(), 0);
+    QVERIFY(!w->action("mnuEditUndo")->isEnabled());
+}
+
+void TestHistory::viewAndShortcuts() {
+    Win w;
+    w->action("mnuStandardSin")->trigger();
+    w->action("mnuStandardSqu")->trigger();
+    w->action("mnuArbZoomin")->trigger();
+    // Ctrl+Z on the canvas undoes and keeps the zoomed view; Ctrl+Y and Ctrl+Shift+Z redo.
+    w->Picture_Arb->setFocus();
+    QTest::keyClick(w->Picture_Arb, Qt::Key_Z, Qt::ControlModifier);
+    QCOMPARE(w.store().ArbData[0], 0.0f); // the sine again
+    QCOMPARE(w->editor().view().ViewSpan, 100);
+    QCOMPARE(w->HScroll_XZoom->value(), 50);
+    QTest::keyClick(w->Picture_Arb, Qt::Key_Y, Qt::ControlModifier);
+    QCOMPARE(w.store().ArbData[0], 1.0f);
+    QTest::keyClick(w->Picture_Arb, Qt::Key_Z, Qt::ControlModifier);
+    QTest::keyClick(w->Picture_Arb, Qt::Key_Z, Qt::ControlModifier | Qt::ShiftModifier);
+    QCOMPARE(w.store().ArbData[0], 1.0f);
+    // Inside a Y field Ctrl+Z is a key the field refuses, with its message.
+    w->Text_ArbLineStartY->setFocus();
+    QTest::keyClick(w->Text_ArbLineStartY, Qt::Key_Z, Qt::ControlModifier);
+    QCOMPARE(w.prompts.texts(), QStringList{"Number Only!"});
+    QCOMPARE(w.store().ArbData[0], 1.0f);
+    // A view that no longer fits the restored length returns to the full view.
+    typeInto(w->Text_Arb_Length, "1000");
+    w->action("mnuArbZoomin")->trigger();
+    w->HScroll_XZoom->setValue(900);
+    w->action("mnuEditUndo")->trigger();
+    QCOMPARE(w->editor().view().ViewSpan, 201);
+}
+
+void TestHistory::memoryStaysBounded() {
+    Win w;
+    typeInto(w->Text_Arb_Length, "16000");
+    // Whole-store changes: the oldest go, at least 100 stay, far under 32 MB.
+    for (int i = 0; i < 250; ++i)
+        w->action(i % 2 ? "mnuStandardSin" : "mnuStandardSqu")->trigger();
+    QCOMPARE(w.stack().count(), History::kSteps);
+    QVERIFY(w->history().bytes() <= 32u * 1024 * 1024);
+    // A drawing stroke keeps its band only.
+    w.stack().clear();
+    w.drag(8000, 8100, 0.5);
+    QCOMPARE(w.stack().count(), 1);
+    QVERIFY2(w->history().bytes() < 4096, qPrintable(QString::number(w->history().bytes())));
+}
+
+QTEST_MAIN(TestHistory)
+#include "test_history.moc"
