@@ -8,6 +8,7 @@
 #include "files/wavefile.h"
 #include "model/document.h"
 #include "synth/arith.h"
+#include "synth/expression.h"
 #include "synth/formula.h"
 #include "synth/shapes.h"
 
@@ -18,6 +19,7 @@
 #include <QTest>
 #include <cmath>
 #include <csignal>
+#include <numeric>
 #include <sys/resource.h>
 
 using namespace ww;
@@ -49,6 +51,7 @@ class TestModel : public QObject {
     void formulaParse_data();
     void formulaParse();
     void formulaWaveform();
+    void expressions();
     void fileLayout();
     void fileReading();
     void failedSaveKeepsTheOldFile();
@@ -430,6 +433,61 @@ void TestModel::formulaWaveform() {
         QVERIFY(s.ArbData == before.ArbData);
         QCOMPARE(s.ArbLength, 16000.0f);
     }
+}
+
+void TestModel::expressions() {
+    // Each function at the four quarter points of its period (x = 0, π/2, π, 3π/2 at N = 4).
+    const struct {
+        const char* text;
+        std::vector<double> at4;
+    } quarters[] = {
+        {"square(x)", {1, 1, -1, -1}},
+        {"triangle(x)", {0, 1, 0, -1}},
+        {"saw(x)", {-1, -0.5, 0, 0.5}},
+        {"pulse(x, 0.25)", {1, -1, -1, -1}},
+        {"clip(3*cos(x), -0.5, 2)", {2, 3 * std::cos(kPi / 2), -0.5, 3 * std::cos(3 * kPi / 2)}},
+        {"n + 10*N + t + y", {40, 41.25 + 0.5, 42.5 - 0.5, 43.75}},
+        {"triangle(x + 0.1 + 2*_pi) - triangle(x + 0.1 - 6*_pi)", {0, 0, 0, 0}},
+    };
+    const float y[] = {0.0f, 0.5f, -0.5f, 0.0f};
+    Expression e;
+    for (const auto& q : quarters) {
+        QVERIFY2(!e.setText(q.text), q.text);
+        const Expression::Values v = e.evaluate(4, y);
+        for (int i = 0; i < 4; ++i)
+            QVERIFY2(std::abs(v.samples[i] - q.at4[i]) < 1e-9, q.text);
+    }
+    // The edge of a period belongs to the next one.
+    QVERIFY(!e.setText("square(_pi - 1e-9) - square(_pi) + saw(2*_pi) + triangle(-_pi/2)"));
+    QCOMPARE(e.evaluate(1, nullptr).samples[0], 1.0 + 1.0 - 1.0 - 1.0);
+    // noise: the same for the same seed and n, another for another seed, spread over -1..+1.
+    QVERIFY(!e.setText("noise(1)"));
+    const std::vector<double> a = e.evaluate(16000, nullptr).samples;
+    QCOMPARE(e.evaluate(16000, nullptr).samples, a);
+    QVERIFY(!e.setText("noise(2)"));
+    QVERIFY(e.evaluate(16000, nullptr).samples != a);
+    const auto [lo, hi] = std::minmax_element(a.begin(), a.end());
+    QVERIFY(*lo >= -1 && *lo < -0.99 && *hi < 1 && *hi > 0.99);
+    QVERIFY(std::abs(std::accumulate(a.begin(), a.end(), 0.0) / a.size()) < 0.03);
+    QVERIFY(a[0] != a[1]);
+
+    // Errors name their place; a value that is not finite names its first sample.
+    const struct {
+        const char* text;
+        int position;
+    } errors[] = {{"sin(x", 6}, {"x y", 2}, {"foo(x)", 0}, {"pulse(x)", 7}, {"  ", -1}};
+    for (const auto& bad : errors) {
+        const auto error = e.setText(bad.text);
+        QVERIFY2(error && !error->message.isEmpty(), bad.text);
+        QCOMPARE(error->position, bad.position);
+    }
+    QVERIFY(!e.setText("1/(n-2)"));
+    QCOMPARE(e.evaluate(5, nullptr).nonFiniteAt, 2);
+
+    // Out of range: held at the limits, or scaled so the peak is 1.
+    QCOMPARE(fitToRange({0.5, 2.0, -4.0}, Fit::Clip), (std::vector<float>{0.5f, 1.0f, -1.0f}));
+    QCOMPARE(fitToRange({0.5, 2.0, -4.0}, Fit::Peak), (std::vector<float>{0.125f, 0.5f, -1.0f}));
+    QCOMPARE(fitToRange({0.5, -0.25}, Fit::Peak), (std::vector<float>{0.5f, -0.25f}));
 }
 
 void TestModel::fileLayout() {

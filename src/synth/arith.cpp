@@ -1,7 +1,7 @@
 #include "arith.h"
 
-#include "model/numbertext.h"
 #include "model/numbers.h"
+#include "model/numbertext.h"
 
 #include <algorithm>
 #include <cmath>
