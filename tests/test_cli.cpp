@@ -163,6 +163,10 @@ void TestCli::failures() {
         {{"send", good, "--baud", "300"}, 2, "--baud wants"},
         {{"capture", dir.filePath("c.txt"), "--source", "CH3"}, 2, "--source wants"},
         {{"convert", good, dir.filePath("out.xyz")}, 2, "unknown format"},
+        {{"expr", "sin(x", "-o", dir.filePath("out.txt")}, 2, "Missing parenthesis\n  sin(x\n"},
+        {{"expr", "1/(n-2)", "-o", dir.filePath("out.txt")},
+         1,
+         "the expression is not a finite number at sample 2"},
     };
     for (const auto& c : cases) {
         const Run r = wavewright(c.args);
@@ -217,6 +221,9 @@ void TestCli::convertAndPorts() {
     QCOMPARE(r.code, 0);
     QCOMPARE(fileBytes(dir.filePath("out.TXT")),
              QByteArray("5\r\n 0.500\r\n-1.000\r\n 0.100\r\n 0.000\r\n 0.000\r\n"));
+    const Run made = wavewright({"expr", "triangle(x)", "--length", "4", "-o", in});
+    QCOMPARE(made.code, 0);
+    QCOMPARE(fileBytes(in), QByteArray("4\r\n 0.000\r\n 1.000\r\n 0.000\r\n-1.000\r\n"));
     const Run ports = wavewright({"ports"});
     QCOMPARE(ports.code, 0);
     QVERIFY(ports.out.contains("COM1 = /dev/ttyS0\nCOM2 = /dev/ttyS1\n"));

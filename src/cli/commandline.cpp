@@ -3,6 +3,7 @@
 #include "exchanges.h"
 #include "files/wavefile.h"
 #include "link/generatorlines.h"
+#include "synth/expression.h"
 
 #include <QCommandLineParser>
 #include <QDir>
@@ -227,6 +228,55 @@ int convert(const QStringList& args) {
     return kOk;
 }
 
+int expr(const QStringList& args) {
+    Command c("expr", "EXPRESSION",
+              "Writes the waveform an expression makes to a file: x runs over 0..2pi, n is the "
+              "sample index, N the length, t = n / N; square, triangle, saw, pulse, noise and "
+              "clip beside muparser's own functions.");
+    const auto length = c.add("length", "Samples, 4 to 16000 (default 201).", "N");
+    const auto output = c.add("o", "The waveform file to write (.txt).", "FILE");
+    const auto fit = c.add("fit", "Values beyond -1..+1: clip (default) or peak.", "clip|peak");
+    if (const auto done = c.parse(args, 1))
+        return *done;
+    int n = 201;
+    if (c.parser.isSet(length)) {
+        bool ok = false;
+        n = c.parser.value(length).toInt(&ok);
+        if (!ok || n < kMinLength || n > kMaxLength)
+            return c.usage(QStringLiteral("--length wants 4 to 16000"));
+    }
+    const QString file = c.parser.value(output);
+    if (file.isEmpty() || !knownFormat(file))
+        return c.usage(QStringLiteral("-o wants a file ending in .txt"));
+    const QString how = c.parser.isSet(fit) ? c.parser.value(fit) : QStringLiteral("clip");
+    if (how != QLatin1String("clip") && how != QLatin1String("peak"))
+        return c.usage(QStringLiteral("--fit wants clip or peak"));
+    Expression expression;
+    const QString text = c.parser.positionalArguments().at(0);
+    if (const auto error = expression.setText(text)) {
+        std::fprintf(stderr, "wavewright expr: %s\n  %s\n  %s^\n", qPrintable(error->message),
+                     qPrintable(text), qPrintable(QString(std::max(error->position, 0), ' ')));
+        return kUsage;
+    }
+    const Expression::Values values = expression.evaluate(n, nullptr);
+    if (values.nonFiniteAt >= 0) {
+        say(QStringLiteral("the expression is not a finite number at sample %1")
+                .arg(values.nonFiniteAt));
+        return kFailed;
+    }
+    const std::vector<float> samples =
+        fitToRange(values.samples, how == QLatin1String("peak") ? Fit::Peak : Fit::Clip);
+    WaveStore store;
+    std::copy(samples.begin(), samples.end(), store.ArbData.begin());
+    store.ArbLength = static_cast<float>(n);
+    const QString why = writeWaveFile(file, QString::number(n), store);
+    if (!why.isEmpty()) {
+        say(QStringLiteral("%1: %2").arg(file, why));
+        return kFailed;
+    }
+    return kOk;
+}
+
 int ports(const QStringList& args) {
     Command c("ports", QString(), "Lists the serial ports and the devices COM1..COM4 stand for.");
     if (const auto done = c.parse(args, 0))
@@ -238,7 +288,8 @@ int ports(const QStringList& args) {
 
 bool isCommand(const QString& word) {
     return word == QLatin1String("send") || word == QLatin1String("capture") ||
-           word == QLatin1String("convert") || word == QLatin1String("ports");
+           word == QLatin1String("convert") || word == QLatin1String("ports") ||
+           word == QLatin1String("expr");
 }
 
 bool resolvePort(const QString& text, PortMap& ports, int& comNumber) {
@@ -296,6 +347,8 @@ int run(const QStringList& arguments) {
         return convert(args);
     if (word == QLatin1String("ports"))
         return ports(args);
+    if (word == QLatin1String("expr"))
+        return expr(args);
     say(QStringLiteral("unknown command '%1'").arg(word));
     return kUsage;
 }

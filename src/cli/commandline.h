@@ -10,8 +10,8 @@ namespace ww::cli {
 // ends with 128 + the signal's number.
 enum Exit { kOk = 0, kFailed = 1, kUsage = 2 };
 
-// "send", "capture", "convert" and "ports": the words that start the command line instead of
-// the window.
+// "send", "capture", "convert", "ports" and "expr": the words that start the command line
+// instead of the window.
 bool isCommand(const QString& word);
 
 // Runs one command; arguments as the program got them, the program's name first. Needs a
