@@ -1,15 +1,21 @@
 // Undo and redo of every kind of change, through the window as a user makes them: each is one
-// step that restores the samples, the length and the number exactly.
+// step that restores the samples, the length and the number exactly. And the expression
+// editor, whose result is one such step.
 #define QTEST_QPA_MOUSE_HANDLING
+#include "app/expressiondialog.h"
 #include "app/formmain.h"
 #include "editor/canvaswidget.h"
 #include "editor/entryfield.h"
 #include "testwindow.h"
 
 #include <QAction>
+#include <QComboBox>
+#include <QDialogButtonBox>
 #include <QLabel>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QScrollBar>
+#include <QSettings>
 #include <QUndoStack>
 
 using namespace ww;
@@ -51,6 +57,7 @@ class TestHistory : public QObject {
     void refusedAddsNothing();
     void viewAndShortcuts();
     void memoryStaysBounded();
+    void expressionEditor();
 };
 
 void TestHistory::everyChangeIsOneStep() {
@@ -191,6 +198,43 @@ void TestHistory::memoryStaysBounded() {
     w.drag(8000, 8100, 0.5);
     QCOMPARE(w.stack().count(), 1);
     QVERIFY2(w->history().bytes() < 4096, qPrintable(QString::number(w->history().bytes())));
+}
+
+void TestHistory::expressionEditor() {
+    QTemporaryDir dir;
+    QSettings settings(dir.filePath("wavewright.ini"), QSettings::IniFormat);
+    Win w;
+    w->action("mnuStandardSqu")->trigger();
+    w.stack().clear();
+    ExpressionDialog d(w.store(), settings);
+    QPushButton* ok = d.buttons->button(QDialogButtonBox::Ok);
+    QCOMPARE(d.line->currentText(), QString("sin(x)"));
+    QVERIFY(ok->isEnabled());
+    // While the user types: the fault and its place, OK disabled.
+    d.line->setEditText("sin(x) + 0.3*square(5*x");
+    QVERIFY(!ok->isEnabled());
+    QVERIFY(d.message->text().startsWith("Missing parenthesis"));
+    QVERIFY(d.message->text().contains("background"));
+    d.line->setEditText("1/(n-100)");
+    QCOMPARE(d.message->text(), QString("Not a finite number at sample 100."));
+    QVERIFY(!ok->isEnabled());
+    // y is the current sample: half the square plus a little sine, beyond +1 at the top.
+    d.line->setEditText("0.9*y + 0.2*sin(x)");
+    QVERIFY(ok->isEnabled());
+    QVERIFY(d.peakValue() > 1.0);
+    QCOMPARE(d.result()[50], 1.0f); // clipped
+    d.peak->setChecked(true);
+    const std::vector<float> scaled = d.result();
+    QCOMPARE(*std::max_element(scaled.begin(), scaled.end()), 1.0f);
+    QVERIFY(std::abs(scaled[150] - (-0.9 + 0.2 * std::sin(2 * M_PI * 150 / 201)) / d.peakValue()) <
+            1e-6);
+    d.accept();
+    w->applyExpression(d.result());
+    QCOMPARE(w.store().ArbData[150], scaled[150]);
+    QCOMPARE(w->action("mnuEditUndo")->text(), QString("&Undo Expression"));
+    // The expression is offered again next time.
+    ExpressionDialog again(w.store(), settings);
+    QCOMPARE(again.line->currentText(), QString("0.9*y + 0.2*sin(x)"));
 }
 
 QTEST_MAIN(TestHistory)

@@ -3,6 +3,7 @@
 #include "editor/canvaswidget.h"
 #include "editor/entryfield.h"
 #include "editor/gridlabels.h"
+#include "expressiondialog.h"
 #include "files/wavefile.h"
 #include "formtds.h"
 #include "formteskcom.h"
@@ -22,6 +23,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QScrollBar>
+#include <QSettings>
 
 namespace ww {
 
@@ -68,6 +70,13 @@ FormMain::FormMain(FormMainOptions options, QWidget* parent)
     }
     if (!m_options.screen)
         m_options.screen = primaryScreenInfo();
+    if (m_options.settings) {
+        m_userSettings = m_options.settings;
+    } else {
+        m_ownSettings =
+            std::make_unique<QSettings>(QStringLiteral("wavewright"), QStringLiteral("wavewright"));
+        m_userSettings = m_ownSettings.get();
+    }
     m_clock = m_options.clock ? m_options.clock : &m_systemClock;
     m_teskLink = std::make_unique<SerialLink>(m_options.ports);
     m_upload = std::make_unique<GeneratorUpload>(*m_teskLink, m_settings, *m_clock);
@@ -544,6 +553,21 @@ void FormMain::mnuWaveSinAddFormula_Click() {
     Text_Arb_Length->setText(QString::number(m_doc.store().length()));
     Text_Arb_Length->LostFocus();
     m_history->stack().endMacro();
+}
+
+void FormMain::mnuWaveExpression_Click() {
+    ExpressionDialog dialog(m_doc.store(), *m_userSettings, this);
+    if (dialog.exec() == QDialog::Accepted)
+        applyExpression(dialog.result());
+}
+
+void FormMain::applyExpression(const std::vector<float>& samples) {
+    if (samples.empty())
+        return;
+    m_doc.change(QStringLiteral("Expression"), [&samples](WaveStore& s) {
+        std::copy_n(samples.begin(), std::min<std::size_t>(samples.size(), kStoreLastIndex + 1),
+                    s.ArbData.begin());
+    });
 }
 
 void FormMain::mnuArbOutput_Click() {

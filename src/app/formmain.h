@@ -28,6 +28,7 @@ class QLineEdit;
 class QMenu;
 class QPushButton;
 class QScrollBar;
+class QSettings;
 
 namespace ww {
 
@@ -45,6 +46,7 @@ struct FormMainOptions {
     std::function<void()> exitProgram; // null: end the application
     PortMap ports;                     // COM1..COM4 and their devices
     Clock* clock = nullptr;            // null: the system clock
+    QSettings* settings = nullptr;     // null: the user's configuration
     int completionPauseMs = 2000;      // the pause after "Send complete！"
 };
 
@@ -113,6 +115,9 @@ class FormMain : public QMainWindow {
     void mnuWaveAmplZoomIn_Click();
     void mnuWaveFreqMul_Click();
     void mnuWaveSinAddFormula_Click();
+    // Ours: an expression with a live preview; the samples it made at the current length.
+    void mnuWaveExpression_Click();
+    void applyExpression(const std::vector<float>& samples);
 
     EntryRules& entry() { return *m_entry; }
     Prompts& prompts() { return *m_prompts; }
@@ -167,6 +172,8 @@ class FormMain : public QMainWindow {
 
     FormMainOptions m_options;
     std::unique_ptr<QtPrompts> m_ownPrompts;
+    std::unique_ptr<QSettings> m_ownSettings;
+    QSettings* m_userSettings = nullptr;
     Prompts* m_prompts = nullptr;
     WaveDocument m_doc; // the waveform; every change goes through it
     std::unique_ptr<History> m_history;

@@ -1,0 +1,133 @@
+#include "expressiondialog.h"
+
+#include <QComboBox>
+#include <QDialogButtonBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPainter>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSettings>
+#include <QVBoxLayout>
+
+namespace ww {
+
+namespace {
+const QString kHistoryKey = QStringLiteral("expression/history");
+constexpr int kHistorySize = 10;
+} // namespace
+
+// The waveform the expression makes, with the -1 and +1 lines; values beyond them show.
+class ExpressionDialog::Preview : public QWidget {
+  public:
+    explicit Preview(QWidget* parent) : QWidget(parent) { setMinimumSize(400, 160); }
+    std::vector<double> values;
+    double peak = 1.0;
+
+  protected:
+    void paintEvent(QPaintEvent*) override {
+        QPainter p(this);
+        p.fillRect(rect(), Qt::black);
+        const double range = std::max(1.0, peak) * 1.05;
+        auto rowOf = [&](double v) { return height() / 2.0 - v / range * (height() / 2.0); };
+        p.setPen(QColor(200, 200, 200));
+        for (const double v : {-1.0, 0.0, 1.0})
+            p.drawLine(QPointF(0, rowOf(v)), QPointF(width(), rowOf(v)));
+        if (values.size() < 2)
+            return;
+        QPolygonF trace;
+        const double step = (width() - 1.0) / (values.size() - 1);
+        for (std::size_t i = 0; i < values.size(); ++i)
+            trace << QPointF(i * step, rowOf(values[i]));
+        p.setPen(QColor(255, 0, 0));
+        p.drawPolyline(trace);
+    }
+};
+
+ExpressionDialog::ExpressionDialog(const WaveStore& current, QSettings& settings, QWidget* parent)
+    : QDialog(parent), m_current(current), m_settings(settings) {
+    setWindowTitle(QStringLiteral("Expression"));
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(new QLabel(
+        QStringLiteral("x runs over 0..2π, n is the sample, N the length, t = n/N, y the "
+                       "current sample.\nsquare, triangle, saw, pulse(p, duty), noise(seed), "
+                       "clip(v, lo, hi) and muparser's own functions."),
+        this));
+    line = new QComboBox(this);
+    line->setEditable(true);
+    line->setInsertPolicy(QComboBox::NoInsert);
+    line->addItems(m_settings.value(kHistoryKey).toStringList());
+    line->setEditText(line->count() ? line->itemText(0) : QStringLiteral("sin(x)"));
+    layout->addWidget(line);
+    preview = new Preview(this);
+    layout->addWidget(preview, 1);
+    message = new QLabel(this);
+    message->setTextFormat(Qt::RichText);
+    layout->addWidget(message);
+    clip = new QRadioButton(QStringLiteral("Clip values beyond -1..+1"), this);
+    peak = new QRadioButton(QStringLiteral("Scale the peak to 1"), this);
+    clip->setChecked(true);
+    layout->addWidget(clip);
+    layout->addWidget(peak);
+    buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
+    layout->addWidget(buttons);
+    connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
+    connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+    connect(line, &QComboBox::editTextChanged, this, &ExpressionDialog::update);
+    update();
+}
+
+void ExpressionDialog::update() {
+    const QString text = line->currentText();
+    const int length = m_current.length();
+    m_ok = false;
+    if (const auto error = m_expression.setText(text)) {
+        // The expression with the place of the fault marked.
+        const int at = std::clamp(error->position, 0, static_cast<int>(text.size()));
+        QString shown = text.left(at).toHtmlEscaped() +
+                        QStringLiteral("<span style='background:#f33;color:white'>%1</span>")
+                            .arg(at < text.size() ? text.mid(at, 1).toHtmlEscaped()
+                                                  : QStringLiteral("&nbsp;")) +
+                        text.mid(at + 1).toHtmlEscaped();
+        message->setText(
+            error->message.toHtmlEscaped() +
+            (error->position >= 0 ? QStringLiteral("<br><tt>%1</tt>").arg(shown) : QString()));
+        m_values = {};
+    } else {
+        m_values = m_expression.evaluate(length, m_current.ArbData.data());
+        if (m_values.nonFiniteAt >= 0) {
+            message->setText(
+                QStringLiteral("Not a finite number at sample %1.").arg(m_values.nonFiniteAt));
+        } else {
+            m_ok = true;
+            message->setText(QStringLiteral("%1 samples, peak %2%3")
+                                 .arg(length)
+                                 .arg(m_values.peak, 0, 'f', 3)
+                                 .arg(m_values.peak > 1.0
+                                          ? QStringLiteral(": beyond -1..+1, see below")
+                                          : QString()));
+        }
+    }
+    preview->values = m_values.samples;
+    preview->peak = m_values.peak;
+    preview->update();
+    buttons->button(QDialogButtonBox::Ok)->setEnabled(m_ok);
+}
+
+std::vector<float> ExpressionDialog::result() const {
+    if (!m_ok)
+        return {};
+    return fitToRange(m_values.samples, peak->isChecked() ? Fit::Peak : Fit::Clip);
+}
+
+void ExpressionDialog::accept() {
+    if (!m_ok)
+        return;
+    QStringList history = m_settings.value(kHistoryKey).toStringList();
+    history.removeAll(line->currentText());
+    history.prepend(line->currentText());
+    m_settings.setValue(kHistoryKey, history.mid(0, kHistorySize));
+    QDialog::accept();
+}
+
+} // namespace ww
