@@ -9,11 +9,13 @@ using namespace ww;
 
 namespace {
 struct Canvas {
-    WaveStore store;
-    WaveEditor editor{store};
+    WaveDocument doc;
+    WaveEditor editor{doc};
     explicit Canvas(int length) {
-        store.ArbLength = static_cast<float>(length);
-        makeSine(store);
+        doc.change("Sine", [length](WaveStore& s) {
+            s.ArbLength = static_cast<float>(length);
+            makeSine(s);
+        });
         editor.resizeCanvas(QSize(1536, 720));
         editor.DrawWaveAll();
     }

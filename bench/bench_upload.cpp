@@ -1,5 +1,6 @@
 #include "link/generatorlines.h"
 #include "link/generatorupload.h"
+#include "link/seriallink.h"
 #include "ratio.h"
 #include "virtualgenerator.h"
 

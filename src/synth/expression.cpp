@@ -83,7 +83,16 @@ std::optional<Expression::Error> Expression::setText(const QString& text) {
     return std::nullopt;
 }
 
+void clearUpperVectorState() {
+#if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
+    static const bool avx = __builtin_cpu_supports("avx");
+    if (avx)
+        asm volatile("vzeroupper");
+#endif
+}
+
 Expression::Values Expression::evaluate(int length, const float* current) const {
+    clearUpperVectorState();
     Values out;
     if (!d->valid || length <= 0)
         return out;

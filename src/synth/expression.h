@@ -40,6 +40,11 @@ class Expression {
     std::unique_ptr<Impl> d;
 };
 
+// Drawing code of the window libraries can leave the upper halves of the AVX registers in use;
+// on some processors every later SSE instruction (libm's, muparser's) then runs many times
+// slower. Evaluation starts by clearing them; long numeric loops elsewhere may do the same.
+void clearUpperVectorState();
+
 // How values outside -1..+1 are brought in: held at the limits, or all scaled so the peak is 1.
 enum class Fit { Clip, Peak };
 std::vector<float> fitToRange(const std::vector<double>& values, Fit fit);
