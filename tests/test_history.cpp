@@ -7,6 +7,7 @@
 #include "editor/canvaswidget.h"
 #include "editor/entryfield.h"
 #include "testwindow.h"
+#include "virtualoscilloscope.h"
 
 #include <QAction>
 #include <QComboBox>
@@ -19,6 +20,7 @@
 #include <QUndoStack>
 
 using namespace ww;
+namespace virt = ww::virt;
 
 namespace {
 struct Win : TestWindow {
@@ -55,6 +57,7 @@ class TestHistory : public QObject {
   private slots:
     void everyChangeIsOneStep();
     void refusedAddsNothing();
+    void curveReadIsOneStep();
     void viewAndShortcuts();
     void memoryStaysBounded();
     void expressionEditor();
@@ -138,6 +141,7 @@ void TestHistory::refusedAddsNothing() {
     QTemporaryDir dir;
     Win w;
     FakePrompts& p = w.prompts;
+    w->action("mnuStandardSin")->trigger(); // the one step
     p.inputs = {QString("0.5"), QString("0"), QString("sinx+-1sin2x")};
     w->action("mnuWaveAmplDiv")->trigger();       // refused factor
     w->action("mnuWaveFreqMul")->trigger();       // refused coefficient
@@ -150,10 +154,34 @@ void TestHistory::refusedAddsNothing() {
     w->action("mnuWaveAdd")->trigger(); // a short file for Add
     w->mnuOscil_ReadData_Click();       // a read before any link
     w.prompts.saveNames.push_back(dir.filePath("kept.txt"));
-    w->action("mnuFileSave")->trigger(); // a save changes nothing to undo
+    w->action("mnuFileSave")->trigger(); // a save neither adds a step nor clears them
     QCOMPARE(p.messages.size(), std::size_t(7));
-    QCOMPARE(w.stack().count(), 0);
-    QVERIFY(!w->action("mnuEditUndo")->isEnabled());
+    w->mnuArbOutput_Click(); // an upload reads the store
+    w->upload().CloseTeskCom();
+    QCOMPARE(w.stack().count(), 1);
+    QCOMPARE(w->action("mnuEditUndo")->text(), QString("&Undo Sine"));
+}
+
+void TestHistory::curveReadIsOneStep() {
+    virt::VirtualOscilloscope scope;
+    TestWindow w;
+    TestWindow::Setup s;
+    s.ports = {{1, scope.devicePath()}};
+    s.show = true;
+    w.open(s);
+    w->action("mnuStandardSin")->trigger();
+    const WaveStore before = w.store();
+    w->mnuOscil_Link_Click();
+    QTRY_VERIFY(w->tds().TdsDone);
+    w->tds().Command_TDS_Click();
+    w->mnuOscil_ReadData_Click();
+    QTRY_VERIFY(w->tds().TdsDone);
+    w->tds().Command_TDS_Click();
+    QCOMPARE(w.store().ArbLength, 2500.0f);
+    QCOMPARE(w->action("mnuEditUndo")->text(), QString("&Undo Read Data"));
+    w->action("mnuEditUndo")->trigger();
+    QVERIFY(same(w.store(), before));
+    QCOMPARE(w->Text_Arb_Length->text(), QString("201"));
 }
 
 void TestHistory::viewAndShortcuts() {
