@@ -1,6 +1,7 @@
 // The command line as a bench script runs it: the real program as a child process, with no
 // display, against the virtual instruments on pseudo-terminals.
 #include "cli/progress.h"
+#include "documented.h"
 #include "files/wavefile.h"
 #include "virtualgenerator.h"
 #include "virtualoscilloscope.h"
@@ -45,23 +46,11 @@ Run wavewright(const QStringList& args, const std::function<void(QProcess&)>& du
     return r;
 }
 
-// A waveform file of the five sample values whose codes on the line are documented.
+// A waveform file of the documented sample values.
 QString documentedFile(const QTemporaryDir& dir, int length) {
-    WaveStore s;
-    s.ArbLength = static_cast<float>(length);
-    const float values[] = {-1.0f, 1.0f, 0.0f, 0.5f, -0.5f};
-    for (int i = 0; i < length; ++i)
-        s.ArbData[i] = values[i % 5];
     const QString path = dir.filePath(QStringLiteral("wave%1.txt").arg(length));
-    writeWaveFile(path, QString::number(length), s);
+    writeWaveFile(path, QString::number(length), documentedSamples(length));
     return path;
-}
-QByteArray documentedFields(int first, int count) {
-    const QByteArray fields[] = {"0000", "FFF0", "0080", "FFB0", "0040"};
-    QByteArray out;
-    for (int i = first; i < first + count; ++i)
-        out += fields[i % 5];
-    return out;
 }
 QByteArray fileBytes(const QString& path) {
     QFile f(path);

@@ -3,6 +3,7 @@
 #include "app/formmain.h"
 #include "app/formtds.h"
 #include "app/formteskcom.h"
+#include "documented.h"
 #include "editor/entryfield.h"
 #include "link/generatorlines.h"
 #include "link/tdsexchange.h"
@@ -40,25 +41,6 @@ struct UploadBench {
         QObject::connect(&upload, &GeneratorUpload::finished, [this] { ++finished; });
     }
 };
-
-// The five sample values whose codes are documented, one after another.
-WaveStore documentedSamples(int length, int number) {
-    WaveStore s;
-    s.ArbLength = static_cast<float>(length);
-    s.ArbNumber = static_cast<float>(number);
-    const float values[] = {-1.0f, 1.0f, 0.0f, 0.5f, -0.5f};
-    for (int i = 0; i <= kStoreLastIndex; ++i)
-        s.ArbData[i] = values[i % 5];
-    return s;
-}
-// Their fields on the line, from sample `first` on, `count` of them.
-QByteArray documentedFields(int first, int count) {
-    const QByteArray fields[] = {"0000", "FFF0", "0080", "FFB0", "0040"};
-    QByteArray out;
-    for (int i = first; i < first + count; ++i)
-        out += fields[i % 5];
-    return out;
-}
 
 termios lineOf(const ww::virt::PseudoTerminal& pty) {
     termios t{};

@@ -64,21 +64,23 @@ struct Command {
     }
 };
 
-// The line settings all exchanges share: --port, --baud, --parity, --time-scale.
+// The line settings all exchanges share: --port, --baud, --parity, --quiet, --time-scale.
 struct LineOptions {
-    QCommandLineOption port, baud, parity, timeScale;
-    explicit LineOptions(Command& c)
+    QCommandLineOption port, baud, parity, quiet, timeScale;
+    LineOptions(Command& c, const QString& quietHelp)
         : port(c.add("port", "COM1..COM4 or a device path such as /dev/ttyUSB0 (default COM1).",
                      "P")),
           baud(c.add("baud", "600, 1200, 2400, 4800 or 9600 (default 9600).", "rate")),
           parity(c.add("parity",
                        "n, N (8 data bits), O or E (7 data bits for the generator) (default n).",
                        "letter")),
+          quiet(c.add("quiet", quietHelp)),
           timeScale(c.add("time-scale", "The clock runs this many times faster.", "factor", true)) {
     }
 
     // Fills `line`; an empty string, or what is wrong.
     QString read(const Command& c, Line& line) const {
+        line.quiet = c.parser.isSet(quiet);
         const QString p = c.parser.isSet(port) ? c.parser.value(port) : QStringLiteral("COM1");
         if (!resolvePort(p, line.ports, line.comNumber))
             return QStringLiteral("--port wants COM1..COM4 or a device path, not '%1'").arg(p);
@@ -134,16 +136,14 @@ bool knownFormat(const QString& path) {
 
 int send(const QStringList& args) {
     Command c("send", "FILE", "Uploads a waveform file to the Vorrel generator.");
-    LineOptions lineOptions(c);
+    LineOptions lineOptions(c, "No progress on standard error.");
     const auto number =
         c.add("number", "The generator's waveform number, 1 to 8 (default 1).", "1..8");
     const auto dryRun =
         c.add("dry-run", "Writes the lines that would be sent to standard output instead.");
-    const auto quiet = c.add("quiet", "No progress on standard error.");
     if (const auto done = c.parse(args, 1))
         return *done;
     Line line;
-    line.quiet = c.parser.isSet(quiet);
     if (const QString why = lineOptions.read(c, line); !why.isEmpty())
         return c.usage(why);
     int slot = 1;
@@ -170,15 +170,13 @@ int send(const QStringList& args) {
 int capture(const QStringList& args) {
     Command c("capture", "FILE",
               "Reads the curve shown on a TDS oscilloscope into a waveform file of 2500 points.");
-    LineOptions lineOptions(c);
+    LineOptions lineOptions(c, "No progress or identification on standard error.");
     const auto source = c.add("source", "CH1, CH2, REFA or REFB (default CH1).", "name");
     const auto eol = c.add("eol", "The command terminator, lf or cr (default lf).", "lf|cr");
     const auto flow = c.add("flow", "Handshaking, none or rtscts (default rtscts).", "kind");
-    const auto quiet = c.add("quiet", "No progress or identification on standard error.");
     if (const auto done = c.parse(args, 1))
         return *done;
     Line line;
-    line.quiet = c.parser.isSet(quiet);
     if (const QString why = lineOptions.read(c, line); !why.isEmpty())
         return c.usage(why);
     if (c.parser.isSet(source)) {
