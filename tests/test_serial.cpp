@@ -8,6 +8,7 @@
 #include "link/generatorlines.h"
 #include "link/tdsexchange.h"
 #include "testwindow.h"
+#include "virtualbench.h"
 #include "virtualgenerator.h"
 #include "virtualoscilloscope.h"
 
@@ -256,25 +257,39 @@ void TestSerial::linkAndRead() {
 }
 
 void TestSerial::demoLoopCapturesUpload() {
-    Win w;
-    w.scope.curveProvider = [&] {
-        const auto wave = w.generator.waveforms().value(w.generator.lastNumber());
-        return VirtualOscilloscope::curveFromSamples(wave.samples());
-    };
-    w->mnu_ComNumberCOM_Click(1);
+    // The demo's bench on COM1: send, link and read back on the same port, no menu touched.
+    ww::virt::VirtualBench bench;
+    TestWindow w;
+    TestWindow::Setup setup;
+    setup.ports = {{1, bench.devicePath()}};
+    setup.show = true;
+    setup.completionPauseMs = 50;
+    w.open(setup);
     w->action("mnuStandardTri")->trigger();
     const WaveStore sent = w.store();
     w->mnuArbOutput_Click();
     QTRY_VERIFY(!w->formTeskCom()->isVisible());
-    w->mnu_ComNumberCOM_Click(0);
-    w.link();
+    w->mnuOscil_Link_Click();
+    QTRY_VERIFY(w->tds().TdsDone);
+    w->tds().Command_TDS_Click();
     w->mnuOscil_ReadData_Click();
     QTRY_VERIFY(w->tds().TdsDone);
-    w.t().Command_TDS->click();
+    w->tds().Command_TDS_Click();
+    QVERIFY(w.prompts.messages.empty());
     QCOMPARE(w.store().ArbLength, 2500.0f);
     for (int i = 0; i < 2500; i += 7)
         QVERIFY(std::abs(w.store().ArbData[i] - sent.ArbData[i * 201 / 2500]) <=
                 1.0f / 128 + 1.0f / 2048);
+    QCOMPARE(bench.generator().formatErrors(), QStringList());
+
+    // A generator alone does not answer "*IDN?": no link with it.
+    Win v;
+    v->mnu_ComNumberCOM_Click(1);
+    v->mnuOscil_Link_Click();
+    QTRY_COMPARE(v.generator.formatErrors().size(), 1);
+    v.tickAfter(1000);
+    QCOMPARE(v.prompts.texts(), QStringList{TdsExchange::linkErrorText()});
+    QVERIFY(!v->tds().TdsLinked);
 }
 
 QTEST_MAIN(TestSerial)

@@ -1,7 +1,6 @@
 #include "formmain.h"
 #include "instrumentwindow.h"
-#include "virtualgenerator.h"
-#include "virtualoscilloscope.h"
+#include "virtualbench.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
@@ -43,9 +42,9 @@ extern "C" Q_DECL_EXPORT int wavewright_window_main(int argc, char* argv[]) {
         QStringLiteral("COMn=device"));
     const QCommandLineOption demo(
         QStringLiteral("demo"),
-        QStringLiteral("Connects COM1 to a built-in virtual generator, shown in a window of its "
-                       "own, and COM2 to a virtual oscilloscope whose CH1 shows what the "
-                       "generator last received: try the program without instruments."));
+        QStringLiteral("Connects COM1 to a built-in virtual bench: a generator and an "
+                       "oscilloscope on the same port, the oscilloscope's CH1 showing what the "
+                       "generator last received. Try the program without instruments."));
     QCommandLineOption exitAfterPaint(QStringLiteral("exit-after-first-paint"),
                                       QStringLiteral("Ends once the main window has painted "
                                                      "(start-up measurements)."));
@@ -86,26 +85,25 @@ extern "C" Q_DECL_EXPORT int wavewright_window_main(int argc, char* argv[]) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("wavewright"));
     QApplication::setApplicationVersion(QStringLiteral(WAVEWRIGHT_VERSION));
-    std::unique_ptr<ww::virt::VirtualGenerator> generator;
+    std::unique_ptr<ww::virt::VirtualBench> bench;
     std::unique_ptr<ww::virt::GeneratorWindow> generatorWindow;
-    std::unique_ptr<ww::virt::VirtualOscilloscope> oscilloscope;
+    std::unique_ptr<ww::virt::OscilloscopeWindow> scopeWindow;
     if (parser.isSet(demo)) {
-        generator = std::make_unique<ww::virt::VirtualGenerator>();
-        if (!generator->isOpen()) {
+        // One bench on COM1: the generator takes the upload, the oscilloscope answers Set Link
+        // and Read Data on the same port and shows the generator's output on CH1.
+        bench = std::make_unique<ww::virt::VirtualBench>();
+        if (!bench->isOpen()) {
             std::fprintf(stderr, "wavewright: cannot open a pseudo-terminal for the demo\n");
             return 1;
         }
-        options.ports.setDevice(1, generator->devicePath());
-        oscilloscope = std::make_unique<ww::virt::VirtualOscilloscope>();
-        if (oscilloscope->isOpen()) {
-            options.ports.setDevice(2, oscilloscope->devicePath());
-            oscilloscope->curveProvider = [g = generator.get()]() {
-                const auto waves = g->waveforms();
-                const auto wave = waves.value(g->lastNumber());
-                return ww::virt::VirtualOscilloscope::curveFromSamples(wave.samples());
-            };
-        }
-        generatorWindow = std::make_unique<ww::virt::GeneratorWindow>(*generator);
+        options.ports.setDevice(1, bench->devicePath());
+        const QString where =
+            QStringLiteral("Demo bench on COM1 (%1): send a waveform, then Oscilloscope > "
+                           "Set Link and Read Data bring it back.")
+                .arg(bench->devicePath());
+        generatorWindow = std::make_unique<ww::virt::GeneratorWindow>(bench->generator(), where);
+        scopeWindow = std::make_unique<ww::virt::OscilloscopeWindow>(
+            bench->oscilloscope(), QStringLiteral("CH1 shows what the generator last received."));
     }
 
     ww::FormMain window(options);
@@ -116,6 +114,8 @@ extern "C" Q_DECL_EXPORT int wavewright_window_main(int argc, char* argv[]) {
     if (generatorWindow) {
         generatorWindow->move(window.frameGeometry().bottomLeft() + QPoint(0, 8));
         generatorWindow->show();
+        scopeWindow->move(generatorWindow->frameGeometry().topRight() + QPoint(8, 0));
+        scopeWindow->show();
     }
     return QApplication::exec();
 }

@@ -6,12 +6,13 @@
 namespace ww::virt {
 
 class VirtualGenerator;
+class VirtualOscilloscope;
 
-// What the virtual generator received: waveform number, length, blocks and a preview.
+// What the virtual generator holds: the last waveform received for each waveform number.
 class GeneratorWindow : public QWidget {
     Q_OBJECT
   public:
-    explicit GeneratorWindow(VirtualGenerator& generator, QWidget* parent = nullptr);
+    GeneratorWindow(VirtualGenerator& generator, const QString& where, QWidget* parent = nullptr);
 
   protected:
     void paintEvent(QPaintEvent* event) override;
@@ -20,7 +21,21 @@ class GeneratorWindow : public QWidget {
     void refresh();
 
     VirtualGenerator& m_generator;
+    QString m_where;
     QLabel* m_text;
+};
+
+// What the virtual oscilloscope shows: CH1, CH2, REFA and REFB.
+class OscilloscopeWindow : public QWidget {
+    Q_OBJECT
+  public:
+    OscilloscopeWindow(VirtualOscilloscope& scope, const QString& where, QWidget* parent = nullptr);
+
+  protected:
+    void paintEvent(QPaintEvent* event) override;
+
+  private:
+    VirtualOscilloscope& m_scope;
 };
 
 } // namespace ww::virt

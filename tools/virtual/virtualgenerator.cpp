@@ -22,10 +22,14 @@ QVector<float> VirtualGenerator::Waveform::samples() const {
     return out;
 }
 
-VirtualGenerator::VirtualGenerator(QObject* parent) : QObject(parent) {
-    if (!m_pty.isOpen())
+VirtualGenerator::VirtualGenerator(PseudoTerminal* shared, QObject* parent)
+    : QObject(parent), m_pty(shared) {}
+
+VirtualGenerator::VirtualGenerator(QObject* parent)
+    : QObject(parent), m_ownPty(std::make_unique<PseudoTerminal>()), m_pty(m_ownPty.get()) {
+    if (!m_pty->isOpen())
         return;
-    m_notifier = std::make_unique<QSocketNotifier>(m_pty.masterFd(), QSocketNotifier::Read);
+    m_notifier = std::make_unique<QSocketNotifier>(m_pty->masterFd(), QSocketNotifier::Read);
     connect(m_notifier.get(), &QSocketNotifier::activated, this, &VirtualGenerator::onReadable);
 }
 
@@ -33,11 +37,11 @@ VirtualGenerator::~VirtualGenerator() = default;
 
 void VirtualGenerator::hangUp() {
     m_notifier.reset();
-    m_pty.hangUp();
+    m_pty->hangUp();
 }
 
 void VirtualGenerator::onReadable() {
-    const QByteArray bytes = m_pty.readAvailable();
+    const QByteArray bytes = m_pty->readAvailable();
     m_bytes += bytes.size();
     m_pending += bytes;
     qsizetype lf;
@@ -45,7 +49,7 @@ void VirtualGenerator::onReadable() {
         const QByteArray line = m_pending.left(lf);
         m_pending.remove(0, lf + 1);
         handleLine(line);
-        if (!m_pty.isOpen())
+        if (!m_pty->isOpen())
             return;
     }
 }
@@ -104,8 +108,10 @@ void VirtualGenerator::handleLine(const QByteArray& line) {
         w.blocks = std::max(w.blocks, block);
         emit waveformChanged(m_lastNumber);
     } else {
+        // Not understood: no answer, as a real generator gives none ("*IDN?" is no link).
         m_errors
             << QStringLiteral("not a generator line: %1").arg(QString::fromLatin1(line.left(40)));
+        return;
     }
     reply(index);
 }
@@ -132,13 +138,13 @@ void VirtualGenerator::writeBytes(const QByteArray& bytes) {
     if (script.hold)
         m_held += bytes;
     else
-        m_pty.write(bytes);
+        m_pty->write(bytes);
 }
 
 qsizetype VirtualGenerator::release(qsizetype n) {
     const QByteArray out = n < 0 ? m_held : m_held.left(n);
     m_held.remove(0, out.size());
-    m_pty.write(out);
+    m_pty->write(out);
     return out.size();
 }
 

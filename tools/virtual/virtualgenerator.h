@@ -19,11 +19,13 @@ class VirtualGenerator : public QObject {
     Q_OBJECT
   public:
     explicit VirtualGenerator(QObject* parent = nullptr);
+    // On a terminal it shares with another instrument (a bench), which hands it its lines.
+    explicit VirtualGenerator(PseudoTerminal* shared, QObject* parent = nullptr);
     ~VirtualGenerator() override;
 
-    QString devicePath() const { return m_pty.slavePath(); }
-    bool isOpen() const { return m_pty.isOpen(); }
-    const PseudoTerminal& terminal() const { return m_pty; }
+    QString devicePath() const { return m_pty->slavePath(); }
+    bool isOpen() const { return m_pty->isOpen(); }
+    const PseudoTerminal& terminal() const { return *m_pty; }
 
     // How it answers; faults for the tests.
     struct Script {
@@ -52,6 +54,8 @@ class VirtualGenerator : public QObject {
     qint64 bytesReceived() const { return m_bytes; }
 
     void hangUp();
+    // One line received (without its line feed).
+    void handleLine(const QByteArray& line);
     // Sends up to n held bytes (all when n < 0); returns how many went.
     qsizetype release(qsizetype n = -1);
     const QByteArray& held() const { return m_held; }
@@ -62,11 +66,11 @@ class VirtualGenerator : public QObject {
 
   private:
     void onReadable();
-    void handleLine(const QByteArray& line);
     void reply(int lineIndex);
     void writeBytes(const QByteArray& bytes);
 
-    PseudoTerminal m_pty;
+    std::unique_ptr<PseudoTerminal> m_ownPty;
+    PseudoTerminal* m_pty;
     std::unique_ptr<QSocketNotifier> m_notifier;
     QByteArray m_pending;
     QByteArray m_held;

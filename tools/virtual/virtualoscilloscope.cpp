@@ -7,14 +7,24 @@
 
 namespace ww::virt {
 
-VirtualOscilloscope::VirtualOscilloscope(QObject* parent) : QObject(parent) {
+VirtualOscilloscope::VirtualOscilloscope(PseudoTerminal* shared, QObject* parent)
+    : QObject(parent), m_pty(shared) {
+    setCurve(QStringLiteral("CH1"), sineCurve());
+}
+
+QByteArray VirtualOscilloscope::sineCurve() {
     QByteArray sine(2500, 0);
     for (int i = 0; i < 2500; ++i)
         sine[i] = static_cast<char>(std::lround(127 + 100 * std::sin(2 * M_PI * i / 2500.0)));
-    m_curves[QStringLiteral("CH1")] = sine;
-    if (!m_pty.isOpen())
+    return sine;
+}
+
+VirtualOscilloscope::VirtualOscilloscope(QObject* parent)
+    : QObject(parent), m_ownPty(std::make_unique<PseudoTerminal>()), m_pty(m_ownPty.get()) {
+    m_curves[QStringLiteral("CH1")] = sineCurve();
+    if (!m_pty->isOpen())
         return;
-    m_notifier = std::make_unique<QSocketNotifier>(m_pty.masterFd(), QSocketNotifier::Read);
+    m_notifier = std::make_unique<QSocketNotifier>(m_pty->masterFd(), QSocketNotifier::Read);
     connect(m_notifier.get(), &QSocketNotifier::activated, this, &VirtualOscilloscope::onReadable);
 }
 
@@ -47,11 +57,11 @@ QByteArray VirtualOscilloscope::curveFromSamples(const QVector<float>& samples) 
 
 void VirtualOscilloscope::hangUp() {
     m_notifier.reset();
-    m_pty.hangUp();
+    m_pty->hangUp();
 }
 
 void VirtualOscilloscope::onReadable() {
-    m_pending += m_pty.readAvailable();
+    m_pending += m_pty->readAvailable();
     // Commands end with a line feed or a carriage return; replies end the same way.
     for (;;) {
         const qsizetype lf = m_pending.indexOf('\n'), cr = m_pending.indexOf('\r');
@@ -64,7 +74,7 @@ void VirtualOscilloscope::onReadable() {
         if (command.isEmpty())
             continue; // the second character of a two-character terminator
         handleCommand(command);
-        if (!m_pty.isOpen())
+        if (!m_pty->isOpen())
             return;
     }
 }
@@ -118,12 +128,12 @@ qsizetype VirtualOscilloscope::release(qsizetype n) {
 }
 
 void VirtualOscilloscope::sendBytes(const QByteArray& bytes) {
-    const qsizetype done = m_pty.write(bytes);
+    const qsizetype done = m_pty->write(bytes);
     // The terminal's buffer is full: the rest goes later, from the event loop, unless nobody
     // has taken anything for a second.
     if (done > 0)
         m_stalledWrites = 0;
-    if (done < bytes.size() && m_pty.isOpen() && ++m_stalledWrites < 200)
+    if (done < bytes.size() && m_pty->isOpen() && ++m_stalledWrites < 200)
         QTimer::singleShot(5, this, [this, rest = bytes.mid(done)] { sendBytes(rest); });
 }
 

@@ -19,11 +19,13 @@ class VirtualOscilloscope : public QObject {
     Q_OBJECT
   public:
     explicit VirtualOscilloscope(QObject* parent = nullptr);
+    // On a terminal it shares with another instrument (a bench), which hands it its lines.
+    explicit VirtualOscilloscope(PseudoTerminal* shared, QObject* parent = nullptr);
     ~VirtualOscilloscope() override;
 
-    QString devicePath() const { return m_pty.slavePath(); }
-    bool isOpen() const { return m_pty.isOpen(); }
-    const PseudoTerminal& terminal() const { return m_pty; }
+    QString devicePath() const { return m_pty->slavePath(); }
+    bool isOpen() const { return m_pty->isOpen(); }
+    const PseudoTerminal& terminal() const { return *m_pty; }
 
     char terminator = '\n'; // ends replies: the character that ended the last command
     QByteArray identification = "TEKTRONIX,TDS 210,0,CF:91.1CT FV:v1.16 TDS2CM:CMV:v1.04";
@@ -41,6 +43,7 @@ class VirtualOscilloscope : public QObject {
     Script script;
 
     // 8-bit curve of each source; CH1 is a sine until set.
+    static QByteArray sineCurve();
     void setCurve(const QString& source, const QByteArray& bytes);
     QByteArray curve(const QString& source) const;
     // If set, CH1 comes from it at each CURVe? (an empty answer keeps the stored curve).
@@ -52,17 +55,19 @@ class VirtualOscilloscope : public QObject {
     QString source() const { return m_source; }
 
     void hangUp();
+    // One command received (without its terminator).
+    void handleCommand(const QByteArray& command);
     // Sends up to n held bytes (all when n < 0); returns how many went.
     qsizetype release(qsizetype n = -1);
     const QByteArray& held() const { return m_held; }
 
   private:
     void onReadable();
-    void handleCommand(const QByteArray& command);
     void writeBytes(const QByteArray& bytes);
     void sendBytes(const QByteArray& bytes);
 
-    PseudoTerminal m_pty;
+    std::unique_ptr<PseudoTerminal> m_ownPty;
+    PseudoTerminal* m_pty;
     std::unique_ptr<QSocketNotifier> m_notifier;
     QByteArray m_pending;
     QByteArray m_held;
