@@ -8,6 +8,7 @@
 
 #include <QElapsedTimer>
 #include <QProcess>
+#include <QSettings>
 #include <QTemporaryDir>
 #include <QTest>
 #include <csignal>
@@ -22,12 +23,19 @@ struct Run {
     QByteArray out, err;
 };
 
+// The user's configuration folder of the child: the devices chosen in the window live there.
+QString configDir() {
+    static QTemporaryDir dir;
+    return dir.path();
+}
+
 // Runs wavewright with no window system in reach; `during` runs once it has started.
 Run wavewright(const QStringList& args, const std::function<void(QProcess&)>& during = {}) {
     QProcess p;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
         env.remove(name);
+    env.insert("XDG_CONFIG_HOME", configDir());
     p.setProcessEnvironment(env);
     p.start(QStringLiteral(WAVEWRIGHT_EXE), args);
     Run r;
@@ -216,6 +224,16 @@ void TestCli::convertAndPorts() {
     const Run ports = wavewright({"ports"});
     QCOMPARE(ports.code, 0);
     QVERIFY(ports.out.contains("COM1 = /dev/ttyS0\nCOM2 = /dev/ttyS1\n"));
+    // COM2 as chosen in the window's Devices dialog.
+    VirtualGenerator g;
+    QDir().mkpath(configDir() + "/wavewright");
+    {
+        QSettings s(configDir() + "/wavewright/wavewright.conf", QSettings::IniFormat);
+        s.setValue("ports/COM2", g.devicePath());
+    }
+    QVERIFY(wavewright({"ports"}).out.contains("COM2 = " + g.devicePath().toUtf8()));
+    QCOMPARE(wavewright({"send", documentedFile(dir, 4), "--port", "COM2"}).code, 0);
+    QCOMPARE(g.lines().size(), 2);
     // The live bar: share, count, rate and time left, in the width of a terminal.
     const QString bar = cli::Progress::barLine(63, 126, "lines", 33000, 2000, 79);
     QVERIFY2(bar.endsWith("]  50.0% 63/126 lines, 16.5 kB/s, 0:02 left"), qPrintable(bar));

@@ -6,6 +6,8 @@
 #include "editor/gridlabels.h"
 #include "editor/view.h"
 #include "files/wavefile.h"
+#include "link/devices.h"
+#include "link/seriallink.h"
 #include "model/document.h"
 #include "synth/arith.h"
 #include "synth/expression.h"
@@ -15,6 +17,7 @@
 #include <QDir>
 #include <QFile>
 #include <QRandomGenerator>
+#include <QSettings>
 #include <QTemporaryDir>
 #include <QTest>
 #include <cmath>
@@ -55,6 +58,7 @@ class TestModel : public QObject {
     void fileLayout();
     void fileReading();
     void failedSaveKeepsTheOldFile();
+    void deviceChoices();
 };
 
 void TestModel::formatSample_data() {
@@ -575,6 +579,44 @@ void TestModel::failedSaveKeepsTheOldFile() {
     QCOMPARE(f.readAll(), before);
     QCOMPARE(QDir(dir.path()).entryList(QDir::Files).size(), 1); // no temporary left behind
     QVERIFY(!writeWaveFile(dir.path(), "4", small).isEmpty());
+}
+
+void TestModel::deviceChoices() {
+    const QList<DetectedPort> ports = {{"/dev/ttyUSB0",
+                                        "/dev/serial/by-id/usb-FTDI_FT232R_A5069RR4-if00-port0",
+                                        "FT232R", "FTDI", "A5069RR4", "0403:6001"},
+                                       {"/dev/ttyS0", "", "", "", "", ""}};
+    QTemporaryDir dir;
+    QSettings settings(dir.filePath("wavewright.ini"), QSettings::IniFormat);
+    settings.setValue("ports/COM1", "/dev/remembered-but-gone");
+    settings.setValue("ports/COM2", "/dev/serial/by-id/usb-FTDI_FT232R_A5069RR4-if00-port0");
+    // COM1 given on the command line stays for this run; COM2 comes from the settings.
+    PortMap map;
+    QVERIFY(map.parseAssignment("COM1=/dev/pts/9"));
+    loadPortChoices(settings, map);
+    QCOMPARE(map.device(1), QString("/dev/pts/9"));
+    QCOMPARE(map.device(2), ports[0].byId);
+    QCOMPARE(map.device(3), QString("/dev/ttyS2"));
+
+    PortChoices choices([&] { return ports; }, map);
+    QVERIFY(choices.describe(map.device(2))
+                .startsWith("/dev/ttyUSB0, FT232R, FTDI, A5069RR4, "
+                            "0403:6001"));
+    QCOMPARE(choices.describe("/dev/remembered-but-gone"), QString("not connected"));
+    // A detected port chosen by its path is stored by its stable name; a typed path as typed.
+    choices.choose(3, "/dev/ttyUSB0");
+    choices.choose(4, " /dev/pts/7 ");
+    QCOMPARE(choices.device(3), ports[0].byId);
+    const QMap<int, QString> changed = choices.changed();
+    QCOMPARE(changed, (QMap<int, QString>{{3, ports[0].byId}, {4, "/dev/pts/7"}}));
+    // Only what the user changed is remembered: not the command line's COM1.
+    savePortChoices(settings, changed);
+    PortMap next;
+    loadPortChoices(settings, next);
+    QCOMPARE((QStringList{next.device(1), next.device(2), next.device(3), next.device(4)}),
+             (QStringList{"/dev/remembered-but-gone", ports[0].byId, ports[0].byId, "/dev/pts/7"}));
+    QVERIFY(openFailureText(next.describe(1), QSerialPort::DeviceNotFoundError, {})
+                .contains("COM1 (/dev/remembered-but-gone): there is no such device"));
 }
 
 QTEST_APPLESS_MAIN(TestModel)

@@ -1,5 +1,6 @@
 // The serial exchanges end to end: the program's real QSerialPort against the virtual
 // instruments on pseudo-terminals. The clock is moved by hand, so no test waits on a watchdog.
+#include "app/devicesdialog.h"
 #include "app/formmain.h"
 #include "app/formtds.h"
 #include "app/formteskcom.h"
@@ -13,6 +14,7 @@
 #include "virtualoscilloscope.h"
 
 #include <QAction>
+#include <QComboBox>
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
@@ -83,6 +85,7 @@ class TestSerial : public QObject {
     void uploadThroughWindow();
     void linkAndRead();
     void demoLoopCapturesUpload();
+    void devicesChosenInTheWindow();
 };
 
 void TestSerial::lineCoding() {
@@ -290,6 +293,45 @@ void TestSerial::demoLoopCapturesUpload() {
     v.tickAfter(1000);
     QCOMPARE(v.prompts.texts(), QStringList{TdsExchange::linkErrorText()});
     QVERIFY(!v->tds().TdsLinked);
+}
+
+void TestSerial::devicesChosenInTheWindow() {
+    Win w; // the oscilloscope on COM1, the generator on COM2
+    QCOMPARE(w->action("mnu_ComNumberCOM_1")->toolTip(), "COM2 — " + w.generator.devicePath());
+    // The dialog over the detected ports (here a list of one): its lines say what each
+    // device is, or why it cannot be used; Refresh keeps what is typed.
+    const QList<DetectedPort> detected = {
+        {w.generator.devicePath(), "", "Virtual Vorrel generator", "Wavewright", "", ""}};
+    w->applyPortChoices({{3, "/dev/wavewright-gone"}}); // remembered, since unplugged
+    PortChoices choices([&] { return detected; }, w->ports());
+    DevicesDialog d(choices);
+    QCOMPARE(d.device[2]->currentText(), QString("/dev/wavewright-gone"));
+    QCOMPARE(d.status[2]->text(), QString("not connected"));
+    QCOMPARE(d.device[3]->count(), 1);
+    d.device[3]->setEditText(w.generator.devicePath());
+    QCOMPARE(d.status[3]->text(),
+             w.generator.devicePath() + ", Virtual Vorrel generator, Wavewright");
+    d.refresh->click();
+    QCOMPARE(d.device[3]->currentText(), w.generator.devicePath());
+    d.accept();
+    w->applyPortChoices(choices.changed());
+    QCOMPARE(w.settings.value("ports/COM4").toString(), w.generator.devicePath());
+    QCOMPARE(w.settings.value("ports/COM3").toString(), QString("/dev/wavewright-gone"));
+    QVERIFY(w->action("mnu_ComNumberCOM_3")->toolTip().startsWith("COM4 — /dev/"));
+    QVERIFY(w->action("mnu_ComNumberCOM_2")->toolTip().endsWith(": not connected"));
+    // The upload goes to COM4 now, and its window names the device.
+    w->mnu_ComNumberCOM_Click(3);
+    w->mnuArbOutput_Click();
+    QCOMPARE(w->formTeskCom()->Label_Device->text(),
+             QString("COM4 (%1)").arg(w.generator.devicePath()));
+    QTRY_VERIFY(!w->formTeskCom()->isVisible());
+    QCOMPARE(w.generator.waveforms().value(1).length, 201);
+    // A device that is gone: the message says which, and where to choose another.
+    w->mnu_ComNumberCOM_Click(2);
+    w->mnuArbOutput_Click();
+    QCOMPARE(w.prompts.texts(),
+             QStringList{"Cannot open COM3 (/dev/wavewright-gone): there is no such device. "
+                         "Choose another device in Rs232 Set > COM > Devices…."});
 }
 
 QTEST_MAIN(TestSerial)

@@ -5,6 +5,7 @@
 
 #include <QApplication>
 #include <QFile>
+#include <QSettings>
 #include <QTemporaryDir>
 #include <QTest>
 #include <map>
@@ -36,6 +37,8 @@ struct TestWindow {
 
     FakePrompts prompts;
     ww::ManualClock clock;
+    QTemporaryDir settingsDir; // the user's settings, kept away from the real ones
+    QSettings settings{settingsDir.filePath("wavewright.ini"), QSettings::IniFormat};
     int exits = 0;
     std::unique_ptr<ww::FormMain> form;
 
@@ -50,6 +53,7 @@ struct TestWindow {
         for (const auto& [com, device] : setup.ports)
             o.ports.setDevice(com, device);
         o.clock = &clock;
+        o.settings = &settings;
         o.completionPauseMs = setup.completionPauseMs;
         form = std::make_unique<ww::FormMain>(o);
         if (setup.show || setup.activate)

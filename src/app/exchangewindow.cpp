@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QEvent>
+#include <QLabel>
 #include <QTimer>
 
 namespace ww {
@@ -13,6 +14,14 @@ ExchangeWindow::ExchangeWindow(QWidget* mainWindow, const char* name, const QStr
       m_main(mainWindow), m_design(designTwips) {
     setObjectName(QString::fromLatin1(name));
     setWindowTitle(title);
+    Label_Device = new QLabel(this);
+    Label_Device->setObjectName(QStringLiteral("Label_Device"));
+    // Below the window's own controls, at the left of its button.
+    m_layout.add(Label_Device, 240, designTwips.height() - 795, designTwips.width() - 1800, 255);
+}
+
+void ExchangeWindow::showDevice(const QString& device) {
+    Label_Device->setText(device);
 }
 
 void ExchangeWindow::FitFormToScreen(const ScreenScale& scale) {

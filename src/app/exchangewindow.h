@@ -3,6 +3,8 @@
 #include "twipslayout.h"
 
 #include <QPointer>
+
+class QLabel;
 #include <QWidget>
 
 namespace ww {
@@ -16,6 +18,9 @@ class ExchangeWindow : public QWidget {
     ExchangeWindow(QWidget* mainWindow, const char* name, const QString& title, QSizeF designTwips);
 
     void FitFormToScreen(const ScreenScale& scale);
+    // The device the exchange talks to, in a line of its own.
+    void showDevice(const QString& device);
+    QLabel* Label_Device = nullptr;
     QRectF formTwips() const { return m_formTwips; }
 
   protected:

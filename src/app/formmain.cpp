@@ -1,5 +1,6 @@
 #include "formmain.h"
 
+#include "devicesdialog.h"
 #include "editor/canvaswidget.h"
 #include "editor/entryfield.h"
 #include "editor/gridlabels.h"
@@ -77,6 +78,9 @@ FormMain::FormMain(FormMainOptions options, QWidget* parent)
             std::make_unique<QSettings>(QStringLiteral("wavewright"), QStringLiteral("wavewright"));
         m_userSettings = m_ownSettings.get();
     }
+    // The devices chosen in earlier runs, unless the command line gave one for this run.
+    loadPortChoices(*m_userSettings, m_options.ports);
+    m_options.ports.hint = QStringLiteral("Choose another device in Rs232 Set > COM > Devices….");
     m_clock = m_options.clock ? m_options.clock : &m_systemClock;
     m_teskLink = std::make_unique<SerialLink>(m_options.ports);
     m_upload = std::make_unique<GeneratorUpload>(*m_teskLink, m_settings, *m_clock);
@@ -120,6 +124,13 @@ FormMain::FormMain(FormMainOptions options, QWidget* parent)
                    Qt::MSWindowsFixedSizeDialogHint);
     buildControls();
     buildMenus();
+    showDevices();
+    // Each exchange window names the device it talks to.
+    connect(m_upload.get(), &Exchange::started, this, [this] {
+        m_formTeskCom->showDevice(m_options.ports.describe(m_settings.ComPortNumber));
+    });
+    connect(m_tds.get(), &Exchange::started, this,
+            [this] { m_formTDS->showDevice(m_options.ports.describe(m_settings.ComPortNumber)); });
 
     connect(m_editor.get(), &WaveEditor::currentPositionChanged, this,
             [this](const QString& x, const QString& y) {
@@ -639,6 +650,32 @@ void FormMain::mnu_ComNumberCOM_Click(int index) {
     markMenuArray(m_comGroup, index);
     if (chooseComPort(m_settings, index))
         m_upload->changePort(m_settings.ComPortNumber); // an open port follows at once
+}
+
+void FormMain::mnuComDevices_Click() {
+    PortChoices choices(systemPorts, m_options.ports);
+    DevicesDialog dialog(choices, this);
+    if (dialog.exec() == QDialog::Accepted)
+        applyPortChoices(choices.changed());
+}
+
+void FormMain::applyPortChoices(const QMap<int, QString>& changed) {
+    for (auto it = changed.begin(); it != changed.end(); ++it)
+        m_options.ports.setDevice(it.key(), it.value());
+    savePortChoices(*m_userSettings, changed);
+    showDevices();
+}
+
+void FormMain::showDevices() {
+    for (int n = 1; n <= 4; ++n) {
+        const QString device = m_options.ports.device(n);
+        const QString problem = deviceProblem(device);
+        const QString tip = QStringLiteral("COM%1 — %2").arg(n).arg(device) +
+                            (problem.isEmpty() ? QString() : QStringLiteral(": ") + problem);
+        QAction* a = action(QStringLiteral("mnu_ComNumberCOM_%1").arg(n - 1));
+        a->setToolTip(tip);
+        a->setStatusTip(tip);
+    }
 }
 
 void FormMain::mnuComBaudNumber_Click(int index) {

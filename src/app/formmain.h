@@ -85,6 +85,10 @@ class FormMain : public QMainWindow {
     void VScroll_ArbNumber_Change(int value);
     void mnuArbOutput_Click();
     void mnu_ComNumberCOM_Click(int index);
+    // Ours: the Devices dialog, and what it changed (remembered for the next start).
+    void mnuComDevices_Click();
+    void applyPortChoices(const QMap<int, QString>& changed);
+    const PortMap& ports() const { return m_options.ports; }
     void mnuComBaudNumber_Click(int index);
     void mnuComParityBits_Click(int index);
     void mnuComFlowHardSoft_Click(int index);
@@ -161,6 +165,7 @@ class FormMain : public QMainWindow {
     // Asks for a waveform file and reads it, telling the user what is wrong with it.
     std::optional<WaveFileContent> chooseWaveFile(const QString& filter, WaveFileUse use,
                                                   const QString& noFileText);
+    void showDevices(); // the COM items say which device they stand for
     void FormTeskCom_Load();
     void FormTDS_Load();
     void takeOscilloscopeData(const std::vector<float>& samples);

@@ -180,6 +180,13 @@ void FormMain::buildMenus() {
             }
         }
     }
+    // Ours, after the COM items: the devices they stand for.
+    QMenu* com = action("mnuComNumber")->menu();
+    com->setToolTipsVisible(true);
+    com->addSeparator();
+    connect(named(com->addAction(QStringLiteral("&Devices…")), "mnuComDevices"),
+            &QAction::triggered, this, &FormMain::mnuComDevices_Click);
+
     // Ours, after the File menu: undo and redo of every change to the waveform.
     QMenu* edit = new QMenu(QStringLiteral("&Edit"), this);
     edit->setObjectName(QStringLiteral("mnuEdit"));

@@ -2,6 +2,7 @@
 
 #include "exchanges.h"
 #include "files/wavefile.h"
+#include "link/devices.h"
 #include "link/generatorlines.h"
 #include "synth/expression.h"
 
@@ -9,6 +10,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QSerialPortInfo>
+#include <QSettings>
 #include <cstdio>
 #include <functional>
 #include <optional>
@@ -18,6 +20,14 @@ namespace ww::cli {
 namespace {
 void say(const QString& text) {
     std::fprintf(stderr, "wavewright: %s\n", qPrintable(text));
+}
+
+// COM1..COM4 as the window resolves them: the devices chosen there, where there are any.
+PortMap rememberedPorts() {
+    PortMap ports;
+    QSettings settings(QStringLiteral("wavewright"), QStringLiteral("wavewright"));
+    loadPortChoices(settings, ports);
+    return ports;
 }
 
 // One subcommand's options, its --help and its usage errors.
@@ -81,6 +91,7 @@ struct LineOptions {
     // Fills `line`; an empty string, or what is wrong.
     QString read(const Command& c, Line& line) const {
         line.quiet = c.parser.isSet(quiet);
+        line.ports = rememberedPorts();
         const QString p = c.parser.isSet(port) ? c.parser.value(port) : QStringLiteral("COM1");
         if (!resolvePort(p, line.ports, line.comNumber))
             return QStringLiteral("--port wants COM1..COM4 or a device path, not '%1'").arg(p);
@@ -279,7 +290,7 @@ int ports(const QStringList& args) {
     Command c("ports", QString(), "Lists the serial ports and the devices COM1..COM4 stand for.");
     if (const auto done = c.parse(args, 0))
         return *done;
-    std::printf("%s", qPrintable(portListing(PortMap())));
+    std::printf("%s", qPrintable(portListing(rememberedPorts())));
     return kOk;
 }
 } // namespace

@@ -81,8 +81,10 @@ QString SerialLink::open(int comNumber, const QString& settings, const Options& 
                                : options.flowControl == 1 ? QSerialPort::SoftwareControl
                                                           : QSerialPort::NoFlowControl);
     if (!m_port->open(QIODevice::ReadWrite)) {
-        const QString text =
+        QString text =
             openFailureText(m_ports.describe(comNumber), m_port->error(), m_port->errorString());
+        if (!m_ports.hint.isEmpty())
+            text += QLatin1Char(' ') + m_ports.hint;
         m_port.reset();
         return text;
     }

@@ -104,6 +104,7 @@ bool PortMap::parseAssignment(const QString& text) {
     if (!m.hasMatch())
         return false;
     setDevice(m.captured(1).toInt(), m.captured(2));
+    m_forThisRun.insert(m.captured(1).toInt());
     return true;
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QMap>
+#include <QSet>
 #include <QString>
 #include <QStringList>
 
@@ -47,8 +48,12 @@ class PortMap {
     PortMap();
     QString device(int comNumber) const;
     void setDevice(int comNumber, const QString& path);
-    // "COM1=/dev/ttyUSB0"; false when the text is not of that form.
+    // "COM1=/dev/ttyUSB0" from the command line: for this run only, never remembered; false
+    // when the text is not of that form.
     bool parseAssignment(const QString& text);
+    bool givenForThisRun(int comNumber) const { return m_forThisRun.contains(comNumber); }
+    // Appended to an open failure's message: where to choose another device.
+    QString hint;
     // How messages name the port: "COM1 (/dev/ttyS0)", or the name given here.
     QString describe(int comNumber) const;
     void setName(int comNumber, const QString& name);
@@ -56,6 +61,7 @@ class PortMap {
   private:
     QMap<int, QString> m_devices;
     QMap<int, QString> m_names;
+    QSet<int> m_forThisRun;
 };
 
 } // namespace ww

@@ -1,0 +1,34 @@
+#pragma once
+
+#include "link/devices.h"
+
+#include <QDialog>
+#include <array>
+
+class QComboBox;
+class QLabel;
+class QPushButton;
+
+namespace ww {
+
+// Rs232 Set > COM > Devices…: the device each of COM1..COM4 stands for, chosen among the
+// detected ports (shown with their details) or typed as a path; each line says whether the
+// device can be used now. Refresh picks up adapters plugged in meanwhile.
+class DevicesDialog : public QDialog {
+    Q_OBJECT
+  public:
+    DevicesDialog(PortChoices& choices, QWidget* parent = nullptr);
+    void accept() override;
+
+    std::array<QComboBox*, 4> device{};
+    std::array<QLabel*, 4> status{};
+    QPushButton* refresh = nullptr;
+
+  private:
+    void fill();
+    QString chosen(int index) const;
+
+    PortChoices& m_choices;
+};
+
+} // namespace ww

@@ -1,0 +1,56 @@
+#pragma once
+
+#include "serialsettings.h"
+
+#include <QList>
+#include <QMap>
+#include <functional>
+
+class QSettings;
+
+namespace ww {
+
+// A serial port the system offers.
+struct DetectedPort {
+    QString path; // /dev/ttyUSB0
+    QString byId; // /dev/serial/by-id/usb-FTDI_..., empty when udev gives none
+    QString description, manufacturer, serialNumber, vidPid;
+    // The name a choice stores: the stable by-id name where there is one.
+    QString name() const { return byId.isEmpty() ? path : byId; }
+};
+using PortSource = std::function<QList<DetectedPort>()>;
+
+// The ports of this system (QSerialPortInfo and /dev/serial/by-id).
+QList<DetectedPort> systemPorts();
+// Why a device cannot be used now ("not connected", "no permission", "in use by another
+// program"), or an empty string.
+QString deviceProblem(const QString& path);
+
+// The devices COM1..COM4 stand for, as the Devices dialog edits them: the detected ports, a
+// choice per COM number (a detected port is stored by its by-id name, a typed path as typed),
+// and what each device is.
+class PortChoices {
+  public:
+    PortChoices(PortSource source, const PortMap& current);
+    void refresh();
+    const QList<DetectedPort>& detected() const { return m_detected; }
+
+    QString device(int comNumber) const { return m_devices.value(comNumber); }
+    void choose(int comNumber, const QString& nameOrPath);
+    // The COM numbers whose device the user changed, and to what.
+    QMap<int, QString> changed() const;
+    // One line for a device: its details when detected, else why it cannot be used.
+    QString describe(const QString& device) const;
+
+  private:
+    PortSource m_source;
+    QList<DetectedPort> m_detected;
+    QMap<int, QString> m_devices, m_start;
+};
+
+// The mapping remembered between runs: only the COM numbers the user chose a device for.
+// COM numbers given on the command line keep their device for this run.
+void loadPortChoices(QSettings& settings, PortMap& ports);
+void savePortChoices(QSettings& settings, const QMap<int, QString>& changed);
+
+} // namespace ww
