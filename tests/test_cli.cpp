@@ -60,6 +60,12 @@ QString documentedFile(const QTemporaryDir& dir, int length) {
     writeWaveFile(path, QString::number(length), documentedSamples(length));
     return path;
 }
+QString put(const QTemporaryDir& dir, const char* name, const QByteArray& bytes) {
+    QFile f(dir.filePath(name));
+    f.open(QIODevice::WriteOnly);
+    f.write(bytes);
+    return f.fileName();
+}
 QByteArray fileBytes(const QString& path) {
     QFile f(path);
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
@@ -160,6 +166,7 @@ void TestCli::failures() {
         {{"send", good, "--baud", "300"}, 2, "--baud wants"},
         {{"capture", dir.filePath("c.txt"), "--source", "CH3"}, 2, "--source wants"},
         {{"convert", good, dir.filePath("out.xyz")}, 2, "unknown format"},
+        {{"convert", good, dir.filePath("out.txt"), "--fit", "squash"}, 2, "--fit wants"},
         {{"expr", "sin(x", "-o", dir.filePath("out.txt")}, 2, "Missing parenthesis\n  sin(x\n"},
         {{"expr", "1/(n-2)", "-o", dir.filePath("out.txt")},
          1,
@@ -221,6 +228,34 @@ void TestCli::convertAndPorts() {
     const Run made = wavewright({"expr", "triangle(x)", "--length", "4", "-o", in});
     QCOMPARE(made.code, 0);
     QCOMPARE(fileBytes(in), QByteArray("4\r\n 0.000\r\n 1.000\r\n 0.000\r\n-1.000\r\n"));
+    // Every pair of formats and back: the same samples.
+    const QString csv = dir.filePath("w.csv"), wav = dir.filePath("w.wav");
+    const QString again = dir.filePath("again.txt");
+    QCOMPARE(wavewright({"convert", in, csv}).code, 0);
+    QCOMPARE(wavewright({"convert", csv, wav, "--rate", "8000"}).code, 0);
+    QCOMPARE(wavewright({"convert", wav, again}).code, 0);
+    QCOMPARE(fileBytes(again), fileBytes(in));
+    QVERIFY(fileBytes(csv).startsWith("index,value\r\n0,0\r\n1,1\r\n2,0\r\n3,-1\r\n"));
+    // A scope's export: a header, a time column, decimal commas, 20000 rows beyond -1..+1.
+    QByteArray scope = "TIME;CH1\n";
+    for (int i = 0; i < 20000; ++i)
+        scope += QByteArray::number(i * 1e-6) + ';' +
+                 QByteArray::number(4.0 * i / 19999 - 2.0).replace('.', ',') + '\n';
+    put(dir, "scope.csv", scope);
+    QCOMPARE(wavewright({"convert", dir.filePath("scope.csv"), again, "--fit", "range"}).code, 0);
+    const QList<QByteArray> lines = fileBytes(again).split('\n');
+    QCOMPARE(lines.value(0), QByteArray("16000\r"));
+    QCOMPARE(lines.value(1), QByteArray("-1.000\r"));
+    QCOMPARE(lines.value(16000), QByteArray(" 1.000\r"));
+    QCOMPARE(
+        wavewright({"convert", dir.filePath("scope.csv"), again, "--column", "1", "--length", "4"})
+            .code,
+        0);
+    QVERIFY(fileBytes(again).startsWith("4\r\n 0.000\r\n 0.007\r\n")); // the times
+    const Run none = wavewright({"convert", put(dir, "words.csv", "a,b\nc,d\n"), again});
+    QCOMPARE(none.code, 1);
+    QVERIFY(none.err.contains("The file has no numeric column."));
+
     const Run ports = wavewright({"ports"});
     QCOMPARE(ports.code, 0);
     QVERIFY(ports.out.contains("COM1 = /dev/ttyS0\nCOM2 = /dev/ttyS1\n"));

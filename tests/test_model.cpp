@@ -5,6 +5,8 @@
 #include "editor/entryrules.h"
 #include "editor/gridlabels.h"
 #include "editor/view.h"
+#include "files/sound.h"
+#include "files/table.h"
 #include "files/wavefile.h"
 #include "link/devices.h"
 #include "link/seriallink.h"
@@ -12,6 +14,7 @@
 #include "synth/arith.h"
 #include "synth/expression.h"
 #include "synth/formula.h"
+#include "synth/resample.h"
 #include "synth/shapes.h"
 
 #include <QDir>
@@ -59,6 +62,7 @@ class TestModel : public QObject {
     void fileReading();
     void failedSaveKeepsTheOldFile();
     void deviceChoices();
+    void otherFormats();
 };
 
 void TestModel::formatSample_data() {
@@ -617,6 +621,77 @@ void TestModel::deviceChoices() {
              (QStringList{"/dev/remembered-but-gone", ports[0].byId, ports[0].byId, "/dev/pts/7"}));
     QVERIFY(openFailureText(next.describe(1), QSerialPort::DeviceNotFoundError, {})
                 .contains("COM1 (/dev/remembered-but-gone): there is no such device"));
+}
+
+void TestModel::otherFormats() {
+    // CSV dialects: the delimiter found by itself, headers and comments skipped, a decimal comma
+    // after a semicolon or a tab, a time column recognised and not taken as the signal.
+    const struct {
+        const char* text;
+        char delimiter;
+        int columns, time, signal;
+        std::vector<double> signalValues;
+    } dialects[] = {
+        {"0.5\n-0.25\n1\n", 0, 1, -1, 0, {0.5, -0.25, 1}},
+        {"time,ch1,ch2\n0,0.1,0.2\n1e-3,0.3,0.4\n", ',', 3, 0, 2, {0.2, 0.4}},
+        {"# scope export\nt;v\n0;0,5\n0,001;-0,5\n", ';', 2, 0, 1, {0.5, -0.5}},
+        {"x\ty\n0\t1,5\n1\t2,5\n", '\t', 2, 0, 1, {1.5, 2.5}},
+        {"  0  0.1\n  1  0.2\n  2  0.3\n", ' ', 2, 0, 1, {0.1, 0.2, 0.3}},
+        {"a,b\n3,1\n1,2\n", ',', 2, -1, 1, {1, 2}},
+    };
+    for (const auto& d : dialects) {
+        const Table t = parseTable(d.text);
+        QVERIFY2(t.error.isEmpty(), qPrintable(t.error));
+        QCOMPARE(t.delimiter, d.delimiter);
+        QCOMPARE(static_cast<int>(t.columns.size()), d.columns);
+        QCOMPARE(t.timeColumn, d.time);
+        QCOMPARE(t.signalColumn, d.signal);
+        QCOMPARE(t.columns[d.signal], d.signalValues);
+    }
+    QCOMPARE(parseTable("v\n0.5\n0,5x\n").error,
+             QString("Line 3, column 1: \"0,5x\" is not a number."));
+    QCOMPARE(parseTable("a,b\n1,2\n3\n").error,
+             QString("Line 3 has 1 values where the lines before have 2."));
+    QCOMPARE(parseTable("name\nvalue\n").error, QString("The file has no numeric column."));
+    QCOMPARE(parseTable("").error, QString("The file holds no numbers."));
+
+    // Round trips: CSV to the printed precision (every float exactly), WAV float exactly.
+    std::vector<float> wave(1000);
+    for (std::size_t i = 0; i < wave.size(); ++i)
+        wave[i] = static_cast<float>(std::sin(0.01 * i * i) * 1.1 - 0.05);
+    QTemporaryDir dir;
+    QVERIFY(writeCsv(dir.filePath("w.csv"), wave).isEmpty());
+    const Table back = readTable(dir.filePath("w.csv"));
+    QCOMPARE(back.names, QStringList({"index", "value"}));
+    QCOMPARE(back.signalColumn, 1);
+    QCOMPARE(fitImported(back.columns[1], ImportFit::AsIs).size(), wave.size());
+    for (std::size_t i = 0; i < wave.size(); ++i)
+        QCOMPARE(static_cast<float>(back.columns[1][i]), wave[i]);
+    QVERIFY(writeSound(dir.filePath("w.wav"), wave, 48000).isEmpty());
+    const Sound sound = readSound(dir.filePath("w.wav"));
+    QVERIFY(sound.error.isEmpty());
+    QCOMPARE(sound.rate, 48000);
+    QCOMPARE(sound.channels.size(), std::size_t(1));
+    for (std::size_t i = 0; i < wave.size(); ++i)
+        QCOMPARE(static_cast<float>(sound.channels[0][i]), wave[i]);
+    QVERIFY(!readSound(dir.filePath("w.csv")).error.isEmpty());
+
+    // Resampling keeps both ends; fitting scales, maps or clips only when asked.
+    QCOMPARE(resampleLinear({0, 1}, 5), (std::vector<double>{0, 0.25, 0.5, 0.75, 1}));
+    for (const int from : {4, 16000, 16001, 1000000}) {
+        std::vector<double> ramp(static_cast<std::size_t>(from));
+        for (int i = 0; i < from; ++i)
+            ramp[i] = static_cast<double>(i) / (from - 1);
+        const std::vector<double> r = resampleLinear(ramp, 16000);
+        QCOMPARE(r.size(), std::size_t(16000));
+        for (const int i : {0, 1, 7999, 15999})
+            QVERIFY(std::abs(r[i] - i / 15999.0) < 1e-9);
+    }
+    const std::vector<double> wide{-2.0, 0.0, 4.0};
+    QCOMPARE(fitImported(wide, ImportFit::Peak), (std::vector<float>{-0.5f, 0.0f, 1.0f}));
+    QCOMPARE(fitImported(wide, ImportFit::Range), (std::vector<float>{-1.0f, -1.0f / 3, 1.0f}));
+    QCOMPARE(fitImported(wide, ImportFit::Clip), (std::vector<float>{-1.0f, 0.0f, 1.0f}));
+    QCOMPARE(fitImported({0.5, -0.25}, ImportFit::AsIs), (std::vector<float>{0.5f, -0.25f}));
 }
 
 QTEST_APPLESS_MAIN(TestModel)

@@ -1,10 +1,13 @@
 #include "commandline.h"
 
 #include "exchanges.h"
+#include "files/sound.h"
+#include "files/table.h"
 #include "files/wavefile.h"
 #include "link/devices.h"
 #include "link/generatorlines.h"
 #include "synth/expression.h"
+#include "synth/resample.h"
 
 #include <QCommandLineParser>
 #include <QDir>
@@ -123,26 +126,91 @@ struct LineOptions {
 };
 
 // Reads a waveform file the program can read, checked whole; nullopt after saying why.
-std::optional<WaveStore> readWaveform(const QString& path) {
-    const WaveFileContent c = readWaveFile(path, WaveFileUse::Open);
-    if (!c.error.isEmpty()) {
-        say(QStringLiteral("%1: %2").arg(path, c.error));
+// How a file that is not the program's own comes in: the column (or channel), the fit into
+// -1..+1, and the length (0: kept when it is 4..16000, else 16000).
+struct ImportChoice {
+    int column = -1; // -1: the last numeric column that is not time, or the first channel
+    ImportFit fit = ImportFit::AsIs;
+    int length = 0;
+};
+
+QString suffixOf(const QString& path) {
+    return QFileInfo(path).suffix().toLower();
+}
+
+// The column (or channel) asked for, or why there is none.
+std::optional<std::vector<double>> pick(const std::vector<std::vector<double>>& columns, int column,
+                                        QString& why) {
+    if (column < static_cast<int>(columns.size()))
+        return columns[static_cast<std::size_t>(column)];
+    why = QStringLiteral("there is no column %1 (the file has %2)")
+              .arg(column + 1)
+              .arg(columns.size());
+    return std::nullopt;
+}
+
+// Reads any waveform file the program reads, checked whole; nullopt after saying why.
+std::optional<WaveStore> readWaveform(const QString& path, const ImportChoice& how = {}) {
+    const QString suffix = suffixOf(path);
+    QString why;
+    if (suffix == QLatin1String("txt") && how.column < 0 && how.length == 0) {
+        // The program's own file as it stands; a .txt that is not one may be a table.
+        const WaveFileContent c = readWaveFile(path, WaveFileUse::Open);
+        if (c.error.isEmpty() && !c.lengthLimited) {
+            WaveStore store;
+            std::copy(c.samples.begin(), c.samples.end(), store.ArbData.begin());
+            store.ArbLength = static_cast<float>(c.length);
+            return store;
+        }
+        why = c.lengthLimited
+                  ? QStringLiteral("line 1: the length %1 is outside 4..16000").arg(c.lengthValue)
+                  : c.error;
+    }
+    std::optional<std::vector<double>> values;
+    if (suffix == QLatin1String("wav")) {
+        const Sound sound = readSound(path);
+        if (sound.error.isEmpty())
+            values = pick(sound.channels, std::max(how.column, 0), why);
+        else
+            why = sound.error;
+    } else {
+        const Table table = readTable(path);
+        if (table.error.isEmpty())
+            values = pick(table.columns, how.column < 0 ? table.signalColumn : how.column, why);
+        else if (why.isEmpty())
+            why = table.error;
+    }
+    if (!values) {
+        say(QStringLiteral("%1: %2").arg(path, why));
         return std::nullopt;
     }
-    if (c.lengthLimited) {
-        say(QStringLiteral("%1: line 1: the length %2 is outside 4..16000")
-                .arg(path)
-                .arg(c.lengthValue));
-        return std::nullopt;
-    }
+    const int n = static_cast<int>(values->size());
+    const int length =
+        how.length > 0 ? how.length : (n >= kMinLength && n <= kMaxLength ? n : kMaxLength);
+    const std::vector<float> samples =
+        fitImported(length == n ? *values : resampleLinear(*values, length), how.fit);
     WaveStore store;
-    std::copy(c.samples.begin(), c.samples.end(), store.ArbData.begin());
-    store.ArbLength = static_cast<float>(c.length);
+    std::copy(samples.begin(), samples.end(), store.ArbData.begin());
+    store.ArbLength = static_cast<float>(length);
     return store;
 }
 
-bool knownFormat(const QString& path) {
-    return QFileInfo(path).suffix().compare(QLatin1String("txt"), Qt::CaseInsensitive) == 0;
+bool canRead(const QString& path) {
+    return QStringList{"txt", "csv", "tsv", "dat", "wav"}.contains(suffixOf(path));
+}
+
+bool canWrite(const QString& path) {
+    return QStringList{"txt", "csv", "wav"}.contains(suffixOf(path));
+}
+
+// Writes the store's waveform in the format `path` names; an empty string or why it failed.
+QString writeWaveform(const QString& path, const WaveStore& store, int rate) {
+    const std::vector<float> samples(store.ArbData.begin(), store.ArbData.begin() + store.length());
+    if (suffixOf(path) == QLatin1String("csv"))
+        return writeCsv(path, samples);
+    if (suffixOf(path) == QLatin1String("wav"))
+        return writeSound(path, samples, rate);
+    return writeWaveFile(path, QString::number(store.length()), store);
 }
 
 int send(const QStringList& args) {
@@ -210,26 +278,64 @@ int capture(const QStringList& args) {
         chooseFlowControl(line.settings, i);
     }
     const QString file = c.parser.positionalArguments().at(0);
-    if (!knownFormat(file))
+    if (suffixOf(file) != QLatin1String("txt"))
         return c.usage(QStringLiteral("%1: the file name must end in .txt").arg(file));
     return captureCurve(line, file);
 }
 
 int convert(const QStringList& args) {
     Command c("convert", "IN OUT",
-              "Reads any waveform file the program reads and writes it in the format that "
-              "OUT's extension names (.txt: the program's own).");
+              "Reads any waveform file the program reads (.txt, .csv, .tsv, .dat, .wav) and writes "
+              "it in the format OUT's extension names (.txt: the program's own, .csv, .wav).");
+    const auto column = c.add("column",
+                              "The column (or channel) to take, from 1 (default: the "
+                              "last numeric column that is not time).",
+                              "N");
+    const auto fit =
+        c.add("fit", "Values beyond -1..+1: peak, range or clip (default clip).", "how");
+    const auto length =
+        c.add("length",
+              "Resample to N points, 4 to 16000 (default: kept when it is 4..16000, "
+              "else 16000).",
+              "N");
+    const auto rate = c.add("rate", "Samples a second of a WAV written (default 16000).", "HZ");
     if (const auto done = c.parse(args, 2))
         return *done;
     const QString in = c.parser.positionalArguments().at(0);
     const QString out = c.parser.positionalArguments().at(1);
-    for (const QString& path : {in, out})
-        if (!knownFormat(path))
-            return c.usage(QStringLiteral("%1: unknown format (known: .txt)").arg(path));
-    const std::optional<WaveStore> store = readWaveform(in);
+    if (!canRead(in))
+        return c.usage(
+            QStringLiteral("%1: unknown format (known: .txt, .csv, .tsv, .dat, .wav)").arg(in));
+    if (!canWrite(out))
+        return c.usage(QStringLiteral("%1: unknown format (known: .txt, .csv, .wav)").arg(out));
+    ImportChoice how;
+    bool ok = true;
+    if (c.parser.isSet(column)) {
+        how.column = c.parser.value(column).toInt(&ok) - 1;
+        if (!ok || how.column < 0)
+            return c.usage(QStringLiteral("--column wants 1 or more"));
+    }
+    if (c.parser.isSet(fit)) {
+        const int i = QStringList{"peak", "range", "clip"}.indexOf(c.parser.value(fit));
+        if (i < 0)
+            return c.usage(QStringLiteral("--fit wants peak, range or clip"));
+        how.fit = i == 0 ? ImportFit::Peak : i == 1 ? ImportFit::Range : ImportFit::Clip;
+    }
+    if (c.parser.isSet(length)) {
+        how.length = c.parser.value(length).toInt(&ok);
+        if (!ok || how.length < kMinLength || how.length > kMaxLength)
+            return c.usage(QStringLiteral("--length wants 4 to 16000"));
+    }
+    int hz = 16000;
+    if (c.parser.isSet(rate)) {
+        hz = c.parser.value(rate).toInt(&ok);
+        if (!ok || hz < 1)
+            return c.usage(QStringLiteral("--rate wants a positive number of samples a second"));
+    }
+    const std::optional<WaveStore> store = readWaveform(in, how);
     if (!store)
         return kFailed;
-    const QString why = writeWaveFile(out, QString::number(store->length()), *store);
+    const QString why = writeWaveform(out, *store, hz);
     if (!why.isEmpty()) {
         say(QStringLiteral("%1: %2").arg(out, why));
         return kFailed;
@@ -255,8 +361,8 @@ int expr(const QStringList& args) {
             return c.usage(QStringLiteral("--length wants 4 to 16000"));
     }
     const QString file = c.parser.value(output);
-    if (file.isEmpty() || !knownFormat(file))
-        return c.usage(QStringLiteral("-o wants a file ending in .txt"));
+    if (file.isEmpty() || !canWrite(file))
+        return c.usage(QStringLiteral("-o wants a file ending in .txt, .csv or .wav"));
     const QString how = c.parser.isSet(fit) ? c.parser.value(fit) : QStringLiteral("clip");
     if (how != QLatin1String("clip") && how != QLatin1String("peak"))
         return c.usage(QStringLiteral("--fit wants clip or peak"));
@@ -278,7 +384,7 @@ int expr(const QStringList& args) {
     WaveStore store;
     std::copy(samples.begin(), samples.end(), store.ArbData.begin());
     store.ArbLength = static_cast<float>(n);
-    const QString why = writeWaveFile(file, QString::number(n), store);
+    const QString why = writeWaveform(file, store, 16000);
     if (!why.isEmpty()) {
         say(QStringLiteral("%1: %2").arg(file, why));
         return kFailed;
