@@ -10,26 +10,42 @@ namespace ww {
 
 namespace {
 bool isComment(QByteArrayView line) {
-    return line.startsWith('#') || line.startsWith('%') || line.startsWith("//");
+    const char c = line.isEmpty() ? 0 : line.front();
+    return c == '#' || c == '%' || (c == '/' && line.size() > 1 && line[1] == '/');
 }
 
-QList<QByteArray> fieldsOf(const QByteArray& line, char delimiter) {
-    if (delimiter == 0)
-        return {line.trimmed()};
-    if (delimiter == ' ')
-        return line.simplified().split(' ');
-    QList<QByteArray> fields = line.split(delimiter);
-    for (QByteArray& f : fields)
-        f = f.trimmed();
-    return fields;
+// Splits a line into trimmed fields (views into the line); blanks as a delimiter are runs.
+void fieldsOf(QByteArrayView line, char delimiter, std::vector<QByteArrayView>& fields) {
+    fields.clear();
+    if (delimiter == 0) {
+        fields.push_back(line);
+        return;
+    }
+    qsizetype from = 0;
+    while (from <= line.size()) {
+        qsizetype to = line.indexOf(delimiter, from);
+        if (to < 0)
+            to = line.size();
+        fields.push_back(line.sliced(from, to - from).trimmed());
+        from = to + 1;
+        if (delimiter == ' ')
+            while (from < line.size() && (line[from] == ' ' || line[from] == '\t'))
+                ++from;
+    }
 }
 
-bool number(QByteArray text, bool decimalComma, double& value) {
-    if (decimalComma)
-        text.replace(',', '.');
-    if (text.startsWith('"') && text.endsWith('"') && text.size() >= 2)
-        text = text.mid(1, text.size() - 2).trimmed();
-    const char* first = text.constData();
+bool number(QByteArrayView text, bool decimalComma, double& value) {
+    if (text.size() >= 2 && text.startsWith('"') && text.endsWith('"'))
+        text = text.sliced(1, text.size() - 2).trimmed();
+    char buf[64];
+    if (decimalComma && text.contains(',')) {
+        if (text.size() >= static_cast<qsizetype>(sizeof buf))
+            return false;
+        for (qsizetype i = 0; i < text.size(); ++i)
+            buf[i] = text[i] == ',' ? '.' : text[i];
+        text = QByteArrayView(buf, text.size());
+    }
+    const char* first = text.data();
     const char* last = first + text.size();
     if (first != last && *first == '+')
         ++first;
@@ -46,23 +62,39 @@ bool evenlyRising(const std::vector<double>& v) {
             return false;
     return true;
 }
+
+// The lines of a text one after another, without their CR LF, numbered from 1.
+struct Lines {
+    QByteArrayView text;
+    qsizetype at = 0;
+    int number = 0;
+    bool next(QByteArrayView& line) {
+        if (at >= text.size())
+            return false;
+        qsizetype end = text.indexOf('\n', at);
+        if (end < 0)
+            end = text.size();
+        line = text.sliced(at, end - at);
+        if (line.endsWith('\r'))
+            line.chop(1);
+        at = end + 1;
+        ++number;
+        return true;
+    }
+};
 } // namespace
 
 Table parseTable(const QByteArray& bytes) {
     Table t;
-    QList<QByteArray> lines = bytes.split('\n');
-    for (QByteArray& l : lines)
-        if (l.endsWith('\r'))
-            l.chop(1);
-    // The delimiter that splits the first lines of content most often into the same number
-    // of fields.
-    std::vector<QByteArray> sample;
-    for (const QByteArray& l : lines) {
-        if (!l.trimmed().isEmpty() && !isComment(l.trimmed()))
-            sample.push_back(l);
-        if (sample.size() == 20)
-            break;
-    }
+    std::vector<QByteArrayView> fields;
+    // The delimiter that splits most of the first lines of content into the same number of
+    // fields, more than one.
+    std::vector<QByteArrayView> sample;
+    Lines lines{bytes};
+    QByteArrayView line;
+    while (sample.size() < 20 && lines.next(line))
+        if (!line.trimmed().isEmpty() && !isComment(line.trimmed()))
+            sample.push_back(line);
     if (sample.empty()) {
         t.error = QStringLiteral("The file holds no numbers.");
         return t;
@@ -70,10 +102,11 @@ Table parseTable(const QByteArray& bytes) {
     int bestCount = 1;
     t.delimiter = 0; // one column, unless a delimiter splits the lines alike
     for (const char d : {'\t', ';', ',', ' '}) {
-        // The number of fields most lines have with this delimiter, and how many have it.
         QMap<int, int> counts;
-        for (const QByteArray& l : sample)
-            ++counts[static_cast<int>(fieldsOf(l, d).size())];
+        for (const QByteArrayView l : sample) {
+            fieldsOf(l.trimmed(), d, fields);
+            ++counts[static_cast<int>(fields.size())];
+        }
         int count = 1, agree = 0;
         for (auto it = counts.begin(); it != counts.end(); ++it)
             if (it.value() > agree)
@@ -87,36 +120,51 @@ Table parseTable(const QByteArray& bytes) {
 
     QList<QByteArray> header;
     bool inData = false;
-    for (int n = 0; n < lines.size(); ++n) {
-        const QByteArray line = lines[n].trimmed();
-        if (line.isEmpty() || isComment(line))
+    std::vector<double> row;
+    lines = Lines{bytes};
+    while (lines.next(line)) {
+        const QByteArrayView trimmed = line.trimmed();
+        if (trimmed.isEmpty() || isComment(trimmed))
             continue;
-        const QList<QByteArray> fields = fieldsOf(lines[n], t.delimiter);
-        std::vector<double> row(fields.size());
+        fieldsOf(trimmed, t.delimiter, fields);
+        row.resize(fields.size());
         int bad = -1;
-        for (int k = 0; k < fields.size() && bad < 0; ++k)
+        for (std::size_t k = 0; k < fields.size() && bad < 0; ++k)
             if (!number(fields[k], t.decimalComma, row[k]))
-                bad = k;
+                bad = static_cast<int>(k);
         if (!inData && bad >= 0) { // a header line (its last one names the columns)
-            header = fields;
+            header.clear();
+            for (const QByteArrayView f : fields)
+                header << f.toByteArray();
             continue;
         }
         if (!inData) {
             inData = true;
             t.columns.resize(row.size());
+            // About as many rows as the file has lines of the sample's mean length.
+            qsizetype sampled = 1;
+            for (const QByteArrayView l : sample)
+                sampled += l.size() + 1;
+            const auto rows =
+                static_cast<std::size_t>(bytes.size() * qsizetype(sample.size()) / sampled);
+            for (auto& c : t.columns)
+                c.reserve(rows + 16);
         }
         if (bad >= 0) {
             t.error = QStringLiteral("Line %1, column %2: \"%3\" is not a number.")
-                          .arg(n + 1)
+                          .arg(lines.number)
                           .arg(bad + 1)
-                          .arg(QString::fromUtf8(fields[bad].left(40)));
+                          .arg(QString::fromUtf8(
+                              fields[bad].first(std::min<qsizetype>(40, fields[bad].size()))));
+            t.columns.clear();
             return t;
         }
         if (row.size() != t.columns.size()) {
             t.error = QStringLiteral("Line %1 has %2 values where the lines before have %3.")
-                          .arg(n + 1)
+                          .arg(lines.number)
                           .arg(row.size())
                           .arg(t.columns.size());
+            t.columns.clear();
             return t;
         }
         for (std::size_t k = 0; k < row.size(); ++k)
@@ -139,8 +187,8 @@ Table parseTable(const QByteArray& bytes) {
     if (t.timeColumn < 0 && t.columns.size() > 1 && evenlyRising(t.columns[0]))
         t.timeColumn = 0;
     t.signalColumn = static_cast<int>(t.columns.size()) - 1;
-    if (t.signalColumn == t.timeColumn)
-        t.signalColumn = t.columns.size() > 1 ? t.signalColumn - 1 : t.signalColumn;
+    if (t.signalColumn == t.timeColumn && t.columns.size() > 1)
+        --t.signalColumn;
     return t;
 }
 
