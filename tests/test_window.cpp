@@ -6,12 +6,17 @@
 #include "app/formmain.h"
 #include "app/formtds.h"
 #include "app/frmabout.h"
+#include "app/importdialog.h"
 #include "app/toolbar1.h"
 #include "editor/canvaswidget.h"
 #include "editor/entryfield.h"
+#include "editor/picture.h"
+#include "files/sound.h"
+#include "files/table.h"
 #include "testwindow.h"
 
 #include <QAction>
+#include <QComboBox>
 #include <QGroupBox>
 #include <QLabel>
 #include <QMenu>
@@ -20,7 +25,9 @@
 #include <QMouseEvent>
 #include <QPushButton>
 #include <QScrollBar>
+#include <QSpinBox>
 #include <QTimer>
+#include <QUndoStack>
 
 using namespace ww;
 
@@ -101,6 +108,7 @@ class TestWindowSuite : public QObject {
     void menuCommands();
     void menuTree();
     void toolbarAndAbout();
+    void importAndExport();
 };
 
 void TestWindowSuite::startupAndLayout() {
@@ -640,6 +648,63 @@ void TestWindowSuite::toolbarAndAbout() {
     QCOMPARE(w->aboutBox(), box);
     QTest::mouseClick(box->cmdOK, Qt::LeftButton);
     QTRY_VERIFY(!w->aboutBox());
+}
+
+void TestWindowSuite::importAndExport() {
+    QTemporaryDir dir;
+    Win w;
+    // A scope's export: a header, a time column, decimal commas, 20000 rows beyond -1..+1.
+    QByteArray scope = "TIME;CH1\n";
+    for (int i = 0; i < 20000; ++i)
+        scope += QByteArray::number(i * 1e-6) + ';' +
+                 QByteArray::number(2.0 * std::sin(i * 0.001)).replace('.', ',') + '\n';
+    const Table t = readTable(writeFile(dir, "scope.csv", scope));
+    ImportDialog d("scope.csv", t.names, t.columns, t.signalColumn, t.timeColumn);
+    QCOMPARE(d.column->currentText(), QString("CH1"));
+    QCOMPARE(d.column->itemText(0), QString("TIME (time)"));
+    QCOMPARE(d.fit->currentIndex(), 1); // beyond -1..+1: the peak scaled to 1
+    QCOMPARE(d.length->value(), 16000);
+    QVERIFY(d.summary->text().startsWith("20000 samples from -2 to 2"));
+    w->applyImport(d.result());
+    QCOMPARE(w.store().ArbLength, 16000.0f);
+    QCOMPARE(*std::max_element(w.store().ArbData.begin(), w.store().ArbData.end()), 1.0f);
+    QCOMPARE(w->Text_Arb_Length->text(), QString("16000"));
+    QCOMPARE(w->history().stack().undoText(), QString("Import"));
+
+    // A file that cannot come in: one message, nothing changed.
+    const WaveStore before = w.store();
+    w.prompts.openNames = {writeFile(dir, "words.csv", "a,b\nc,d\n"),
+                           writeFile(dir, "fake.wav", "not a sound")};
+    w->action("mnuFileImport")->trigger();
+    w->action("mnuFileImport")->trigger();
+    QCOMPARE(w.prompts.messages.size(), std::size_t(2));
+    QVERIFY(w.prompts.texts()[0].endsWith("\nThe file has no numeric column."));
+    QCOMPARE(w.prompts.messages[1].title, QString("ERROR!"));
+    QCOMPARE(w.prompts.messages[1].icon, MsgIcon::Exclamation);
+    QVERIFY(w.store().ArbData == before.ArbData);
+
+    // Exports read back as the samples; a picture has the trace where the canvas has it.
+    typeInto(w->Text_Arb_Length, "400");
+    w->action("mnuStandardSqu")->trigger();
+    w.prompts.saveNames = {dir.filePath("w.csv"), dir.filePath("w.wav"), dir.filePath("w.png"),
+                           dir.filePath("w.svg"), dir.path() + "/no/such/dir/w.csv"};
+    w.prompts.inputs = {QString("8000"), QString("800x400"), QString("800x400")};
+    for (int i = 0; i < 5; ++i)
+        w->action("mnuFileExport")->trigger();
+    QCOMPARE(readTable(dir.filePath("w.csv")).columns[1][399], -1.0);
+    const Sound sound = readSound(dir.filePath("w.wav"));
+    QCOMPARE(sound.rate, 8000);
+    QCOMPARE(sound.channels[0].size(), std::size_t(400));
+    QCOMPARE(sound.channels[0][0], 1.0);
+    const QImage picture(dir.filePath("w.png"));
+    QCOMPARE(picture.size(), QSize(800, 400));
+    const QRect area = pictureArea(picture.size());
+    QCOMPARE(picture.pixel(area.left() + area.width() / 4, area.top()), kTraceColor);
+    QCOMPARE(picture.pixel(area.left() + area.width() * 3 / 4, area.top()), kGridColor);
+    QFile svg(dir.filePath("w.svg"));
+    QVERIFY(svg.open(QIODevice::ReadOnly) && svg.readAll().contains("<svg"));
+    QCOMPARE(w.prompts.messages.size(), std::size_t(3));
+    QVERIFY(w.prompts.texts()[2].startsWith("Save failure!\nPlease Retry.\n\n"));
 }
 
 QTEST_MAIN(TestWindowSuite)

@@ -1,10 +1,11 @@
 #include "expressiondialog.h"
 
+#include "plotview.h"
+
 #include <QComboBox>
 #include <QDialogButtonBox>
 #include <QLabel>
 #include <QLineEdit>
-#include <QPainter>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSettings>
@@ -16,33 +17,6 @@ namespace {
 const QString kHistoryKey = QStringLiteral("expression/history");
 constexpr int kHistorySize = 10;
 } // namespace
-
-// The waveform the expression makes, with the -1 and +1 lines; values beyond them show.
-class ExpressionDialog::Preview : public QWidget {
-  public:
-    explicit Preview(QWidget* parent) : QWidget(parent) { setMinimumSize(400, 160); }
-    std::vector<double> values;
-    double peak = 1.0;
-
-  protected:
-    void paintEvent(QPaintEvent*) override {
-        QPainter p(this);
-        p.fillRect(rect(), Qt::black);
-        const double range = std::max(1.0, peak) * 1.05;
-        auto rowOf = [&](double v) { return height() / 2.0 - v / range * (height() / 2.0); };
-        p.setPen(QColor(200, 200, 200));
-        for (const double v : {-1.0, 0.0, 1.0})
-            p.drawLine(QPointF(0, rowOf(v)), QPointF(width(), rowOf(v)));
-        if (values.size() < 2)
-            return;
-        QPolygonF trace;
-        const double step = (width() - 1.0) / (values.size() - 1);
-        for (std::size_t i = 0; i < values.size(); ++i)
-            trace << QPointF(i * step, rowOf(values[i]));
-        p.setPen(QColor(255, 0, 0));
-        p.drawPolyline(trace);
-    }
-};
 
 ExpressionDialog::ExpressionDialog(const WaveStore& current, QSettings& settings, QWidget* parent)
     : QDialog(parent), m_current(current), m_settings(settings) {
@@ -59,7 +33,7 @@ ExpressionDialog::ExpressionDialog(const WaveStore& current, QSettings& settings
     line->addItems(m_settings.value(kHistoryKey).toStringList());
     line->setEditText(line->count() ? line->itemText(0) : QStringLiteral("sin(x)"));
     layout->addWidget(line);
-    preview = new Preview(this);
+    preview = new PlotView(this);
     layout->addWidget(preview, 1);
     message = new QLabel(this);
     message->setTextFormat(Qt::RichText);
@@ -108,9 +82,7 @@ void ExpressionDialog::update() {
                                           : QString()));
         }
     }
-    preview->values = m_values.samples;
-    preview->peak = m_values.peak;
-    preview->update();
+    preview->show(m_values.samples);
     buttons->button(QDialogButtonBox::Ok)->setEnabled(m_ok);
 }
 

@@ -32,8 +32,7 @@ class ExpressionDialog : public QDialog {
     QRadioButton* clip = nullptr;
     QRadioButton* peak = nullptr;
     QDialogButtonBox* buttons = nullptr;
-    class Preview;
-    Preview* preview = nullptr;
+    class PlotView* preview = nullptr;
 
   private:
     void update();

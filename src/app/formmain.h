@@ -110,6 +110,11 @@ class FormMain : public QMainWindow {
     void Command_ArbLine_Click();
     void mnuFileOpen_Click();
     void mnuFileSave_Click();
+    // Ours: a waveform from a CSV, TSV, number or WAV file through a dialog that shows it
+    // first; and the waveform out as CSV, WAV, or a PNG or SVG picture.
+    void mnuFileImport_Click();
+    void mnuFileExport_Click();
+    void applyImport(const std::vector<float>& samples);
     void mnuWaveAdd_Click() { mixWithFileCommand(false); }
     void mnuWaveDec_Click() { mixWithFileCommand(true); }
     void mnuWaveXSymm_Click();

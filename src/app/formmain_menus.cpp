@@ -180,6 +180,16 @@ void FormMain::buildMenus() {
             }
         }
     }
+    // Ours, after the File menu's own items and before Exit: import and export.
+    QMenu* file = action("mnuFile")->menu();
+    QAction* exitSeparator = action("mnu_bar1");
+    file->insertSeparator(exitSeparator);
+    QAction* import = named(new QAction(QStringLiteral("&Import…"), file), "mnuFileImport");
+    QAction* exportAction = named(new QAction(QStringLiteral("Ex&port…"), file), "mnuFileExport");
+    file->insertActions(exitSeparator, {import, exportAction});
+    connect(import, &QAction::triggered, this, &FormMain::mnuFileImport_Click);
+    connect(exportAction, &QAction::triggered, this, &FormMain::mnuFileExport_Click);
+
     // Ours, after the COM items: the devices they stand for.
     QMenu* com = action("mnuComNumber")->menu();
     com->setToolTipsVisible(true);

@@ -84,7 +84,7 @@ struct Lines {
 };
 } // namespace
 
-Table parseTable(const QByteArray& bytes) {
+Table parseTable(const QByteArray& bytes, const std::function<bool(double)>& progress) {
     Table t;
     std::vector<QByteArrayView> fields;
     // The delimiter that splits most of the first lines of content into the same number of
@@ -123,6 +123,12 @@ Table parseTable(const QByteArray& bytes) {
     std::vector<double> row;
     lines = Lines{bytes};
     while (lines.next(line)) {
+        if (progress && lines.number % 65536 == 0 &&
+            !progress(static_cast<double>(lines.at) / bytes.size())) {
+            t.error = QStringLiteral("Cancelled.");
+            t.columns.clear();
+            return t;
+        }
         const QByteArrayView trimmed = line.trimmed();
         if (trimmed.isEmpty() || isComment(trimmed))
             continue;
@@ -192,14 +198,14 @@ Table parseTable(const QByteArray& bytes) {
     return t;
 }
 
-Table readTable(const QString& path) {
+Table readTable(const QString& path, const std::function<bool(double)>& progress) {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) {
         Table t;
         t.error = file.errorString();
         return t;
     }
-    return parseTable(file.readAll());
+    return parseTable(file.readAll(), progress);
 }
 
 QByteArray csvBytes(const std::vector<float>& samples) {

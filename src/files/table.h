@@ -3,6 +3,7 @@
 #include <QByteArray>
 #include <QString>
 #include <QStringList>
+#include <functional>
 #include <vector>
 
 namespace ww {
@@ -20,8 +21,10 @@ struct Table {
     bool decimalComma = false;
 };
 
-Table parseTable(const QByteArray& bytes);
-Table readTable(const QString& path);
+// `progress` (when given) hears how far the reading is, 0..1, now and then; answering false
+// stops it, and the table says it was cancelled.
+Table parseTable(const QByteArray& bytes, const std::function<bool(double)>& progress = {});
+Table readTable(const QString& path, const std::function<bool(double)>& progress = {});
 
 // "index,value" then one line per sample with a point, written like the waveform file.
 QByteArray csvBytes(const std::vector<float>& samples);
