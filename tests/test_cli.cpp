@@ -7,6 +7,7 @@
 #include "virtualoscilloscope.h"
 
 #include <QElapsedTimer>
+#include <QImage>
 #include <QProcess>
 #include <QSettings>
 #include <QTemporaryDir>
@@ -252,6 +253,11 @@ void TestCli::convertAndPorts() {
             .code,
         0);
     QVERIFY(fileBytes(again).startsWith("4\r\n 0.000\r\n 0.007\r\n")); // the times
+    // A picture, drawn by the window module without a window.
+    QCOMPARE(wavewright({"convert", csv, dir.filePath("w.png"), "--size", "640x300"}).code, 0);
+    QCOMPARE(QImage(dir.filePath("w.png")).size(), QSize(640, 300));
+    QCOMPARE(wavewright({"convert", csv, dir.filePath("w.svg")}).code, 0);
+    QVERIFY(fileBytes(dir.filePath("w.svg")).contains("<svg"));
     const Run none = wavewright({"convert", put(dir, "words.csv", "a,b\nc,d\n"), again});
     QCOMPARE(none.code, 1);
     QVERIFY(none.err.contains("The file has no numeric column."));

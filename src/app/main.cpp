@@ -7,8 +7,13 @@
 #include <unistd.h>
 
 int main(int argc, char* argv[]) {
-    // "wavewright send ..." and the other commands run without a window system.
-    if (argc > 1 && ww::cli::isCommand(QString::fromLocal8Bit(argv[1]))) {
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i)
+        arguments << QString::fromLocal8Bit(argv[i]);
+    // "wavewright send ..." and the other commands run without a window system; a picture
+    // needs the drawing libraries, which come with the window module.
+    const bool picture = ww::cli::wantsPicture(arguments);
+    if (argc > 1 && ww::cli::isCommand(arguments[1]) && !picture) {
         QCoreApplication app(argc, argv);
         QCoreApplication::setApplicationName(QStringLiteral("wavewright"));
         return ww::cli::run(QCoreApplication::arguments());
@@ -24,8 +29,9 @@ int main(int argc, char* argv[]) {
     for (const std::string& path : {dir + "wavewright-window.so",
                                     dir + "../" WAVEWRIGHT_MODULE_DIR "/wavewright-window.so"}) {
         if (void* module = dlopen(path.c_str(), RTLD_LAZY | RTLD_LOCAL)) {
-            using WindowMain = int (*)(int, char**);
-            if (auto run = reinterpret_cast<WindowMain>(dlsym(module, "wavewright_window_main")))
+            using Main = int (*)(int, char**);
+            const char* entry = picture ? "wavewright_picture_main" : "wavewright_window_main";
+            if (auto run = reinterpret_cast<Main>(dlsym(module, entry)))
                 return run(argc, argv);
         }
         why += std::string("\n  ") + dlerror();

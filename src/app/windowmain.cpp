@@ -1,9 +1,12 @@
+#include "cli/commandline.h"
+#include "editor/picture.h"
 #include "formmain.h"
 #include "instrumentwindow.h"
 #include "virtualbench.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
+#include <QGuiApplication>
 #include <QTimer>
 #include <cstdio>
 #include <memory>
@@ -19,6 +22,16 @@ class FirstPaintExit : public QObject {
     }
 };
 } // namespace ww
+
+// A command that writes a picture: the command line with the drawing libraries of this
+// module, and no window (an offscreen platform unless one is chosen).
+extern "C" Q_DECL_EXPORT int wavewright_picture_main(int argc, char* argv[]) {
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QGuiApplication app(argc, argv);
+    ww::cli::setPictureWriter(ww::savePicture);
+    return ww::cli::run(QCoreApplication::arguments());
+}
 
 // The program's start when it shows its window: the executable loads this module for it.
 extern "C" Q_DECL_EXPORT int wavewright_window_main(int argc, char* argv[]) {

@@ -199,12 +199,25 @@ bool canRead(const QString& path) {
     return QStringList{"txt", "csv", "tsv", "dat", "wav"}.contains(suffixOf(path));
 }
 
+PictureWriter& pictureWriter() {
+    static PictureWriter writer;
+    return writer;
+}
+
+bool isPicture(const QString& path) {
+    return suffixOf(path) == QLatin1String("png") || suffixOf(path) == QLatin1String("svg");
+}
+
 bool canWrite(const QString& path) {
-    return QStringList{"txt", "csv", "wav"}.contains(suffixOf(path));
+    return QStringList{"txt", "csv", "wav"}.contains(suffixOf(path)) ||
+           (isPicture(path) && pictureWriter());
 }
 
 // Writes the store's waveform in the format `path` names; an empty string or why it failed.
-QString writeWaveform(const QString& path, const WaveStore& store, int rate) {
+QString writeWaveform(const QString& path, const WaveStore& store, int rate,
+                      QSize size = QSize(1536, 720)) {
+    if (isPicture(path))
+        return pictureWriter()(path, size, store);
     const std::vector<float> samples(store.ArbData.begin(), store.ArbData.begin() + store.length());
     if (suffixOf(path) == QLatin1String("csv"))
         return writeCsv(path, samples);
@@ -286,7 +299,8 @@ int capture(const QStringList& args) {
 int convert(const QStringList& args) {
     Command c("convert", "IN OUT",
               "Reads any waveform file the program reads (.txt, .csv, .tsv, .dat, .wav) and writes "
-              "it in the format OUT's extension names (.txt: the program's own, .csv, .wav).");
+              "it in the format OUT's extension names (.txt: the program's own, .csv, .wav, and "
+              "pictures .png and .svg).");
     const auto column = c.add("column",
                               "The column (or channel) to take, from 1 (default: the "
                               "last numeric column that is not time).",
@@ -299,6 +313,8 @@ int convert(const QStringList& args) {
               "else 16000).",
               "N");
     const auto rate = c.add("rate", "Samples a second of a WAV written (default 16000).", "HZ");
+    const auto size =
+        c.add("size", "Width x height of a picture written (default 1536x720).", "WxH");
     if (const auto done = c.parse(args, 2))
         return *done;
     const QString in = c.parser.positionalArguments().at(0);
@@ -307,7 +323,8 @@ int convert(const QStringList& args) {
         return c.usage(
             QStringLiteral("%1: unknown format (known: .txt, .csv, .tsv, .dat, .wav)").arg(in));
     if (!canWrite(out))
-        return c.usage(QStringLiteral("%1: unknown format (known: .txt, .csv, .wav)").arg(out));
+        return c.usage(
+            QStringLiteral("%1: unknown format (known: .txt, .csv, .wav, .png, .svg)").arg(out));
     ImportChoice how;
     bool ok = true;
     if (c.parser.isSet(column)) {
@@ -332,10 +349,18 @@ int convert(const QStringList& args) {
         if (!ok || hz < 1)
             return c.usage(QStringLiteral("--rate wants a positive number of samples a second"));
     }
+    QSize pixels(1536, 720);
+    if (c.parser.isSet(size)) {
+        const QStringList wh = c.parser.value(size).split(QLatin1Char('x'));
+        pixels = QSize(wh.value(0).toInt(), wh.value(1).toInt());
+        if (pixels.width() < 120 || pixels.height() < 80 || pixels.width() > 20000 ||
+            pixels.height() > 20000)
+            return c.usage(QStringLiteral("--size wants WIDTHxHEIGHT from 120x80 to 20000x20000"));
+    }
     const std::optional<WaveStore> store = readWaveform(in, how);
     if (!store)
         return kFailed;
-    const QString why = writeWaveform(out, *store, hz);
+    const QString why = writeWaveform(out, *store, hz, pixels);
     if (!why.isEmpty()) {
         say(QStringLiteral("%1: %2").arg(out, why));
         return kFailed;
@@ -449,6 +474,19 @@ QString portListing(const PortMap& ports) {
     for (int n = 1; n <= 4; ++n)
         out += QStringLiteral("COM%1 = %2\n").arg(n).arg(ports.device(n));
     return out;
+}
+
+void setPictureWriter(PictureWriter writer) {
+    pictureWriter() = std::move(writer);
+}
+
+bool wantsPicture(const QStringList& arguments) {
+    if (arguments.value(1) != QLatin1String("convert"))
+        return false;
+    for (const QString& a : arguments.mid(2))
+        if (!a.startsWith(QLatin1Char('-')) && isPicture(a))
+            return true;
+    return false;
 }
 
 int run(const QStringList& arguments) {

@@ -1,8 +1,11 @@
 #pragma once
 
 #include "link/serialsettings.h"
+#include "model/store.h"
 
+#include <QSize>
 #include <QStringList>
+#include <functional>
 
 namespace ww::cli {
 
@@ -17,6 +20,14 @@ bool isCommand(const QString& word);
 // Runs one command; arguments as the program got them, the program's name first. Needs a
 // QCoreApplication, and no display.
 int run(const QStringList& arguments);
+
+// Pictures (.png, .svg) need the drawing libraries, which the command line does not load:
+// the window module registers the writer and runs such a command itself.
+using PictureWriter =
+    std::function<QString(const QString& path, QSize size, const WaveStore& store)>;
+void setPictureWriter(PictureWriter writer);
+// Whether a command line asks for a picture.
+bool wantsPicture(const QStringList& arguments);
 
 // "COM1".."COM4" or a device path, as --port takes it, made into a COM number in `ports`.
 // False when the text is neither.

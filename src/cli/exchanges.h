@@ -1,7 +1,7 @@
 #pragma once
 
-#include "model/store.h"
 #include "link/serialsettings.h"
+#include "model/store.h"
 
 #include <QString>
 

@@ -29,6 +29,10 @@ void drawPicture(QPainter& p, QSize size, const WaveStore& store) {
         const double x = k * view.ViewSpan / 10.0 + s.CanvasLeft;
         canvas.drawLine(x, s.CanvasTop, x, -1000000.0, kGridColor);
     }
+    for (int k = 1; k <= 50; ++k) { // the ticks on the zero line
+        const double x = k * view.ViewSpan / 50.0 + s.CanvasLeft;
+        canvas.drawLine(x, -40000.0, x, 40000.0, kGridColor);
+    }
     for (int k = -5; k <= 5; ++k)
         canvas.drawLine(0, k * 200000.0, view.ViewSpan, k * 200000.0, kGridColor);
     canvas.drawTrace(0, store.ArbData.data(), store.length() + 1, kTraceColor);
