@@ -654,6 +654,17 @@ void TestModel::otherFormats() {
              QString("Line 3 has 1 values where the lines before have 2."));
     QCOMPARE(parseTable("name\nvalue\n").error, QString("The file has no numeric column."));
     QCOMPARE(parseTable("").error, QString("The file holds no numbers."));
+    // A long read reports how far it is, and stops when told to.
+    QByteArray many;
+    for (int i = 0; i < 200000; ++i)
+        many += QByteArray::number(i % 7) + '\n';
+    std::vector<double> heard;
+    const Table stopped = parseTable(many, [&](double done) {
+        heard.push_back(done);
+        return heard.size() < 2;
+    });
+    QCOMPARE(stopped.error, QString("Cancelled."));
+    QVERIFY(stopped.columns.empty() && heard.size() == 2 && heard[0] > 0 && heard[1] < 1);
 
     // Round trips: CSV to the printed precision (every float exactly), WAV float exactly.
     std::vector<float> wave(1000);
