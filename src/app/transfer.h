@@ -1,0 +1,22 @@
+#pragma once
+
+#include "model/document.h"
+#include "prompts.h"
+
+#include <vector>
+
+class QWidget;
+
+namespace ww {
+
+// File > Import…: asks for a file, reads it (with a progress dialog when that takes long),
+// shows it in the import dialog and takes it as one change of the document; a file that
+// cannot come in gets one message and changes nothing.
+void importWaveform(Prompts& prompts, WaveDocument& document, QWidget* parent);
+// The samples an import brings, as the waveform and its length.
+void takeImport(WaveDocument& document, const std::vector<float>& samples);
+// File > Export…: CSV, WAV at a rate asked for, or a PNG or SVG picture at a size asked for,
+// each written whole or not at all, with Save's failure message.
+void exportWaveform(Prompts& prompts, const WaveStore& store);
+
+} // namespace ww
