@@ -27,7 +27,7 @@ void importWaveform(Prompts& prompts, WaveDocument& doc, QWidget* parent) {
         for (std::size_t c = 0; c < columns.size(); ++c)
             names << QStringLiteral("channel %1").arg(c + 1);
     } else if (const WaveFileContent own = readWaveFile(name);
-               own.error.isEmpty() && hasWaveFileExtension(name)) {
+               own.error.isEmpty() && !own.lengthLimited && hasWaveFileExtension(name)) {
         columns = {std::vector<double>(own.samples.begin(), own.samples.end())};
         names << QStringLiteral("samples");
     } else {
