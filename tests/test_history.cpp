@@ -171,12 +171,7 @@ void TestHistory::curveReadIsOneStep() {
     w.open(s);
     w->action("mnuStandardSin")->trigger();
     const WaveStore before = w.store();
-    w->mnuOscil_Link_Click();
-    QTRY_VERIFY(w->tds().TdsDone);
-    w->tds().Command_TDS_Click();
-    w->mnuOscil_ReadData_Click();
-    QTRY_VERIFY(w->tds().TdsDone);
-    w->tds().Command_TDS_Click();
+    w.linkAndRead();
     QCOMPARE(w.store().ArbLength, 2500.0f);
     QCOMPARE(w->action("mnuEditUndo")->text(), QString("&Undo Read Data"));
     w->action("mnuEditUndo")->trigger();

@@ -272,12 +272,7 @@ void TestSerial::demoLoopCapturesUpload() {
     const WaveStore sent = w.store();
     w->mnuArbOutput_Click();
     QTRY_VERIFY(!w->formTeskCom()->isVisible());
-    w->mnuOscil_Link_Click();
-    QTRY_VERIFY(w->tds().TdsDone);
-    w->tds().Command_TDS_Click();
-    w->mnuOscil_ReadData_Click();
-    QTRY_VERIFY(w->tds().TdsDone);
-    w->tds().Command_TDS_Click();
+    w.linkAndRead();
     QVERIFY(w.prompts.messages.empty());
     QCOMPARE(w.store().ArbLength, 2500.0f);
     for (int i = 0; i < 2500; i += 7)

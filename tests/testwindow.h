@@ -64,6 +64,16 @@ struct TestWindow {
         }
     }
 
+    // Oscilloscope > Set Link, OK, then Read Data, OK, on whatever answers the port.
+    void linkAndRead() {
+        form->mnuOscil_Link_Click();
+        QTRY_VERIFY(form->tds().TdsDone);
+        form->tds().Command_TDS_Click();
+        form->mnuOscil_ReadData_Click();
+        QTRY_VERIFY(form->tds().TdsDone);
+        form->tds().Command_TDS_Click();
+    }
+
     ww::FormMain* operator->() { return form.get(); }
     ww::FormMain& f() { return *form; }
     const ww::WaveStore& store() { return form->store(); }
