@@ -12,7 +12,6 @@
 #include <QCommandLineParser>
 #include <QDir>
 #include <QFileInfo>
-#include <QSerialPortInfo>
 #include <QSettings>
 #include <cstdio>
 #include <functional>
@@ -448,29 +447,17 @@ bool resolvePort(const QString& text, PortMap& ports, int& comNumber) {
 }
 
 QString portListing(const PortMap& ports) {
-    // The stable names udev gives adapters, by the device they point at.
-    QMap<QString, QString> byId;
-    const QDir dir(QStringLiteral("/dev/serial/by-id"));
-    for (const QFileInfo& link : dir.entryInfoList(QDir::System | QDir::Files))
-        byId[link.canonicalFilePath()] = link.absoluteFilePath();
     auto or_ = [](const QString& s) { return s.isEmpty() ? QStringLiteral("-") : s; };
     QString out;
-    for (const QSerialPortInfo& p : QSerialPortInfo::availablePorts()) {
-        const QString path = p.systemLocation();
-        const QString ids = p.hasVendorIdentifier()
-                                ? QStringLiteral("%1:%2")
-                                      .arg(p.vendorIdentifier(), 4, 16, QLatin1Char('0'))
-                                      .arg(p.productIdentifier(), 4, 16, QLatin1Char('0'))
-                                : QString();
-        out += QStringList{path,
-                           or_(byId.value(QFileInfo(path).canonicalFilePath())),
-                           or_(p.description()),
-                           or_(p.manufacturer()),
-                           or_(p.serialNumber()),
-                           or_(ids)}
+    for (const DetectedPort& p : systemPorts())
+        out += QStringList{p.path,
+                           or_(p.byId),
+                           or_(p.description),
+                           or_(p.manufacturer),
+                           or_(p.serialNumber),
+                           or_(p.vidPid)}
                    .join(QLatin1Char('\t')) +
                QLatin1Char('\n');
-    }
     for (int n = 1; n <= 4; ++n)
         out += QStringLiteral("COM%1 = %2\n").arg(n).arg(ports.device(n));
     return out;

@@ -42,15 +42,23 @@ QString oneLine(const QString& boxText, const QString& port, const QString& baud
                           .arg(tdsReadSeconds(baud));
     return QString(boxText).replace(QStringLiteral("\r\n"), QStringLiteral(" "));
 }
+// What both exchanges run on: the line the command chose, its clock, and Ctrl+C.
+struct Session {
+    explicit Session(const Line& line)
+        : clock(clockFor(line.timeScale)), settings(line.settings), link(line.ports) {
+        settings.ComPortNumber = line.comNumber;
+    }
+    Interrupts interrupts;
+    std::unique_ptr<Clock> clock;
+    SerialSettings settings;
+    SerialLink link;
+};
 } // namespace
 
 int sendWaveform(const Line& line, const WaveStore& store) {
-    Interrupts interrupts;
-    const std::unique_ptr<Clock> clock = clockFor(line.timeScale);
-    SerialSettings settings = line.settings;
-    settings.ComPortNumber = line.comNumber;
-    SerialLink link(line.ports);
-    GeneratorUpload upload(link, settings, *clock);
+    Session session(line);
+    Interrupts& interrupts = session.interrupts;
+    GeneratorUpload upload(session.link, session.settings, *session.clock);
     upload.completionPauseMs = 0;
     QString failure;
     bool complete = false;
@@ -76,19 +84,16 @@ int sendWaveform(const Line& line, const WaveStore& store) {
         return 128 + interrupts.received();
     if (!complete) {
         say(oneLine(failure.isEmpty() ? GeneratorUpload::communicationErrorText() : failure,
-                    line.ports.describe(line.comNumber), settings.ComBaud));
+                    line.ports.describe(line.comNumber), session.settings.ComBaud));
         return kFailed;
     }
     return kOk;
 }
 
 int captureCurve(const Line& line, const QString& file) {
-    Interrupts interrupts;
-    const std::unique_ptr<Clock> clock = clockFor(line.timeScale);
-    SerialSettings settings = line.settings;
-    settings.ComPortNumber = line.comNumber;
-    SerialLink link(line.ports);
-    TdsExchange tds(link, settings, *clock);
+    Session session(line);
+    Interrupts& interrupts = session.interrupts;
+    TdsExchange tds(session.link, session.settings, *session.clock);
     QString failure, identification;
     std::vector<float> curve;
     bool linked = false;
@@ -142,7 +147,7 @@ int captureCurve(const Line& line, const QString& file) {
         return 128 + interrupts.received();
     if (curve.size() != static_cast<std::size_t>(kTdsPoints)) {
         say(oneLine(failure.isEmpty() ? TdsExchange::readErrorText() : failure,
-                    line.ports.describe(line.comNumber), settings.ComBaud));
+                    line.ports.describe(line.comNumber), session.settings.ComBaud));
         return kFailed;
     }
     WaveStore store;
