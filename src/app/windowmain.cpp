@@ -1,5 +1,6 @@
 #include "cli/commandline.h"
 #include "editor/picture.h"
+#include "firstpaintexit.h"
 #include "formmain.h"
 #include "instrumentwindow.h"
 #include "virtualbench.h"
@@ -10,18 +11,6 @@
 #include <QTimer>
 #include <cstdio>
 #include <memory>
-
-namespace ww {
-// Ends the program once the window it watches has been painted.
-class FirstPaintExit : public QObject {
-  public:
-    bool eventFilter(QObject* watched, QEvent* event) override {
-        if (event->type() == QEvent::Paint)
-            QTimer::singleShot(0, qApp, &QCoreApplication::quit);
-        return QObject::eventFilter(watched, event);
-    }
-};
-} // namespace ww
 
 // A command that writes a picture: the command line with the drawing libraries of this
 // module, and no window (an offscreen platform unless one is chosen).
