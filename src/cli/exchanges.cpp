@@ -42,6 +42,7 @@ QString oneLine(const QString& boxText, const QString& port, const QString& baud
                           .arg(tdsReadSeconds(baud));
     return QString(boxText).replace(QStringLiteral("\r\n"), QStringLiteral(" "));
 }
+
 // What both exchanges run on: the line the command chose, its clock, and Ctrl+C.
 struct Session {
     explicit Session(const Line& line)
