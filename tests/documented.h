@@ -16,6 +16,16 @@ inline ww::WaveStore documentedSamples(int length, int number = 1) {
     return s;
 }
 
+// A curve of 2500 bytes as the oscilloscope sends it: 0, 127 and 255 (-0.9921875, 0 and +1
+// when read), then 64s.
+inline QByteArray documentedCurve() {
+    QByteArray curve(2500, '\x40');
+    curve[0] = 0;
+    curve[1] = 127;
+    curve[2] = static_cast<char>(255);
+    return curve;
+}
+
 // Their fields on the line, from sample `first` on, `count` of them.
 inline QByteArray documentedFields(int first, int count) {
     const QByteArray fields[] = {"0000", "FFF0", "0080", "FFB0", "0040"};

@@ -3,6 +3,7 @@
 #include "cli/progress.h"
 #include "documented.h"
 #include "files/wavefile.h"
+#include "testfiles.h"
 #include "virtualgenerator.h"
 #include "virtualoscilloscope.h"
 
@@ -61,16 +62,6 @@ QString documentedFile(const QTemporaryDir& dir, int length) {
     writeWaveFile(path, QString::number(length), documentedSamples(length));
     return path;
 }
-QString put(const QTemporaryDir& dir, const char* name, const QByteArray& bytes) {
-    QFile f(dir.filePath(name));
-    f.open(QIODevice::WriteOnly);
-    f.write(bytes);
-    return f.fileName();
-}
-QByteArray fileBytes(const QString& path) {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
 } // namespace
 
 class TestCli : public QObject {
@@ -110,11 +101,7 @@ void TestCli::sendOnTheWire() {
 void TestCli::captureWritesTheCurve() {
     QTemporaryDir dir;
     VirtualOscilloscope scope;
-    QByteArray curve(2500, '\x40');
-    curve[0] = 0;
-    curve[1] = 127;
-    curve[2] = static_cast<char>(255);
-    scope.setCurve("REFB", curve);
+    scope.setCurve("REFB", documentedCurve());
     const QString file = dir.filePath("curve.txt");
     const Run r = wavewright(
         {"capture", file, "--port", scope.devicePath(), "--source", "REFB", "--eol", "cr"});
@@ -130,12 +117,7 @@ void TestCli::captureWritesTheCurve() {
 void TestCli::failures() {
     QTemporaryDir dir;
     const QString good = documentedFile(dir, 1000);
-    const QString bad = dir.filePath("bad.txt");
-    {
-        QFile f(bad);
-        f.open(QIODevice::WriteOnly);
-        f.write("4\r\n0.5\r\nhalf\r\n");
-    }
+    const QString bad = writeFile(dir, "bad.txt", "4\r\n0.5\r\nhalf\r\n");
     VirtualGenerator silent, hangUp;
     silent.script.silentFromLine = 0;
     hangUp.script.hangUpAtLine = 2;
@@ -197,12 +179,7 @@ void TestCli::interruptsLeaveNothingBehind() {
     // SIGTERM half way through a curve: the file there before is left as it was.
     VirtualOscilloscope scope;
     scope.script.cutCurveAt = 1000;
-    const QString file = dir.filePath("kept.txt");
-    {
-        QFile f(file);
-        f.open(QIODevice::WriteOnly);
-        f.write("4\r\n1\r\n1\r\n1\r\n1\r\n");
-    }
+    const QString file = writeFile(dir, "kept.txt", "4\r\n1\r\n1\r\n1\r\n1\r\n");
     const Run read =
         wavewright({"capture", file, "--port", scope.devicePath(), "--quiet"}, [&](QProcess& p) {
             QTRY_VERIFY(scope.commands().contains("CURVe?"));
@@ -216,12 +193,7 @@ void TestCli::interruptsLeaveNothingBehind() {
 
 void TestCli::convertAndPorts() {
     QTemporaryDir dir;
-    const QString in = dir.filePath("hand.txt");
-    {
-        QFile f(in);
-        f.open(QIODevice::WriteOnly);
-        f.write("5\n0,5\n-1\n1e-1\n\n");
-    }
+    const QString in = writeFile(dir, "hand.txt", "5\n0,5\n-1\n1e-1\n\n");
     const Run r = wavewright({"convert", in, dir.filePath("out.TXT")});
     QCOMPARE(r.code, 0);
     QCOMPARE(fileBytes(dir.filePath("out.TXT")),
@@ -242,7 +214,7 @@ void TestCli::convertAndPorts() {
     for (int i = 0; i < 20000; ++i)
         scope += QByteArray::number(i * 1e-6) + ';' +
                  QByteArray::number(4.0 * i / 19999 - 2.0).replace('.', ',') + '\n';
-    put(dir, "scope.csv", scope);
+    writeFile(dir, "scope.csv", scope);
     QCOMPARE(wavewright({"convert", dir.filePath("scope.csv"), again, "--fit", "range"}).code, 0);
     const QList<QByteArray> lines = fileBytes(again).split('\n');
     QCOMPARE(lines.value(0), QByteArray("16000\r"));
@@ -258,7 +230,7 @@ void TestCli::convertAndPorts() {
     QCOMPARE(QImage(dir.filePath("w.png")).size(), QSize(640, 300));
     QCOMPARE(wavewright({"convert", csv, dir.filePath("w.svg")}).code, 0);
     QVERIFY(fileBytes(dir.filePath("w.svg")).contains("<svg"));
-    const Run none = wavewright({"convert", put(dir, "words.csv", "a,b\nc,d\n"), again});
+    const Run none = wavewright({"convert", writeFile(dir, "words.csv", "a,b\nc,d\n"), again});
     QCOMPARE(none.code, 1);
     QVERIFY(none.err.contains("The file has no numeric column."));
 

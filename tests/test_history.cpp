@@ -5,9 +5,7 @@
 #include "app/expressiondialog.h"
 #include "app/formmain.h"
 #include "editor/canvaswidget.h"
-#include "editor/entryfield.h"
 #include "testwindow.h"
-#include "virtualoscilloscope.h"
 
 #include <QAction>
 #include <QComboBox>
@@ -20,7 +18,6 @@
 #include <QUndoStack>
 
 using namespace ww;
-namespace virt = ww::virt;
 
 namespace {
 struct Win : TestWindow {
@@ -42,22 +39,12 @@ struct Win : TestWindow {
 bool same(const WaveStore& a, const WaveStore& b) {
     return a.ArbData == b.ArbData && a.ArbLength == b.ArbLength && a.ArbNumber == b.ArbNumber;
 }
-
-void typeInto(EntryField* field, const QString& keys) {
-    field->setFocus();
-    field->selectAll();
-    field->del();
-    QTest::keyClicks(field, keys);
-    QTest::keyClick(field, Qt::Key_Return);
-}
 } // namespace
 
 class TestHistory : public QObject {
     Q_OBJECT
   private slots:
     void everyChangeIsOneStep();
-    void refusedAddsNothing();
-    void curveReadIsOneStep();
     void viewAndShortcuts();
     void memoryStaysBounded();
     void expressionEditor();
@@ -135,48 +122,6 @@ void TestHistory::everyChangeIsOneStep() {
         QVERIFY2(same(w.store(), after), row.undo);
         QCOMPARE(w->Text_Arb_Length->text(), QString::number(after.length()));
     }
-}
-
-void TestHistory::refusedAddsNothing() {
-    QTemporaryDir dir;
-    Win w;
-    FakePrompts& p = w.prompts;
-    w->action("mnuStandardSin")->trigger(); // the one step
-    p.inputs = {QString("0.5"), QString("0"), QString("sinx+-1sin2x")};
-    w->action("mnuWaveAmplDiv")->trigger();       // refused factor
-    w->action("mnuWaveFreqMul")->trigger();       // refused coefficient
-    w->action("mnuWaveSinAddFormula")->trigger(); // refused formula
-    w->action("mnuWaveSinAddFormula")->trigger(); // cancelled
-    w->action("mnuFileOpen")->trigger();          // cancelled file dialog
-    p.openNames.push_back(writeFile(dir, "bad.txt", "4\r\nx\r\n"));
-    w->action("mnuFileOpen")->trigger(); // a bad file
-    p.openNames.push_back(writeFile(dir, "short.txt", "4\r\n1\r\n"));
-    w->action("mnuWaveAdd")->trigger(); // a short file for Add
-    w->mnuOscil_ReadData_Click();       // a read before any link
-    w.prompts.saveNames.push_back(dir.filePath("kept.txt"));
-    w->action("mnuFileSave")->trigger(); // a save neither adds a step nor clears them
-    QCOMPARE(p.messages.size(), std::size_t(7));
-    w->mnuArbOutput_Click(); // an upload reads the store
-    w->upload().CloseTeskCom();
-    QCOMPARE(w.stack().count(), 1);
-    QCOMPARE(w->action("mnuEditUndo")->text(), QString("&Undo Sine"));
-}
-
-void TestHistory::curveReadIsOneStep() {
-    virt::VirtualOscilloscope scope;
-    TestWindow w;
-    TestWindow::Setup s;
-    s.ports = {{1, scope.devicePath()}};
-    s.show = true;
-    w.open(s);
-    w->action("mnuStandardSin")->trigger();
-    const WaveStore before = w.store();
-    w.linkAndRead();
-    QCOMPARE(w.store().ArbLength, 2500.0f);
-    QCOMPARE(w->action("mnuEditUndo")->text(), QString("&Undo Read Data"));
-    w->action("mnuEditUndo")->trigger();
-    QVERIFY(same(w.store(), before));
-    QCOMPARE(w->Text_Arb_Length->text(), QString("201"));
 }
 
 void TestHistory::viewAndShortcuts() {

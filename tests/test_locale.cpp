@@ -1,7 +1,6 @@
 // Under a locale whose decimal separator is a comma every number text of the program still
 // reads and writes the point: fields, axis labels, the formula, the file and factor answers.
 #include "app/formmain.h"
-#include "editor/entryfield.h"
 #include "testwindow.h"
 
 #include <QLabel>
@@ -26,12 +25,8 @@ void TestLocale::initTestCase() {
 
 void TestLocale::numbersUseThePoint() {
     TestWindow w(TestWindow::Setup::active());
-    EntryField* y = w->Text_ArbLineStartY;
-    y->setFocus();
-    y->selectAll();
-    QTest::keyClicks(y, "0.5");
-    QTest::keyClick(y, Qt::Key_Return);
-    QCOMPARE(y->text(), QString("0.500"));
+    typeInto(w->Text_ArbLineStartY, "0.5");
+    QCOMPARE(w->Text_ArbLineStartY->text(), QString("0.500"));
     QCOMPARE(w->entry().ArbLineStartY, 0.5f);
     QCOMPARE(w->Label_X_coordinate[1]->text(), QString("20.1"));
 
@@ -48,9 +43,7 @@ void TestLocale::numbersUseThePoint() {
     QTemporaryDir dir;
     w.prompts.saveNames.push_back(dir.filePath("w.txt"));
     w->mnuFileSave_Click();
-    QFile f(dir.filePath("w.txt"));
-    QVERIFY(f.open(QIODevice::ReadOnly));
-    QCOMPARE(f.readAll().split('\n').value(51), QByteArray(" 0.267\r"));
+    QCOMPARE(fileBytes(dir.filePath("w.txt")).split('\n').value(51), QByteArray(" 0.267\r"));
 }
 
 int main(int argc, char** argv) {

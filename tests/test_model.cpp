@@ -16,6 +16,7 @@
 #include "synth/formula.h"
 #include "synth/resample.h"
 #include "synth/shapes.h"
+#include "testfiles.h"
 
 #include <QDir>
 #include <QFile>
@@ -565,10 +566,7 @@ void TestModel::failedSaveKeepsTheOldFile() {
     const QString path = dir.filePath("wave.txt");
     const WaveStore small = storeOf(4, 0.0f);
     QVERIFY(writeWaveFile(path, "4", small).isEmpty());
-    QFile f(path);
-    QVERIFY(f.open(QIODevice::ReadOnly));
-    const QByteArray before = f.readAll();
-    f.close();
+    const QByteArray before = fileBytes(path);
     // A disk that fills up part way: the file size limit makes the write fail.
     std::signal(SIGXFSZ, SIG_IGN);
     rlimit old{};
@@ -579,8 +577,7 @@ void TestModel::failedSaveKeepsTheOldFile() {
     const QString why = writeWaveFile(path, "16000", storeOf(16000));
     setrlimit(RLIMIT_FSIZE, &old);
     QVERIFY(!why.isEmpty());
-    QVERIFY(f.open(QIODevice::ReadOnly));
-    QCOMPARE(f.readAll(), before);
+    QCOMPARE(fileBytes(path), before);
     QCOMPARE(QDir(dir.path()).entryList(QDir::Files).size(), 1); // no temporary left behind
     QVERIFY(!writeWaveFile(dir.path(), "4", small).isEmpty());
 }
@@ -597,6 +594,7 @@ void TestModel::deviceChoices() {
     // COM1 given on the command line stays for this run; COM2 comes from the settings.
     PortMap map;
     QVERIFY(map.parseAssignment("COM1=/dev/pts/9"));
+    QVERIFY(!map.parseAssignment("COM5=/dev/pts/9")); // COM1 to COM4 only
     loadPortChoices(settings, map);
     QCOMPARE(map.device(1), QString("/dev/pts/9"));
     QCOMPARE(map.device(2), ports[0].byId);

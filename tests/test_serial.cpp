@@ -7,7 +7,6 @@
 #include "documented.h"
 #include "editor/entryfield.h"
 #include "link/generatorlines.h"
-#include "link/tdsexchange.h"
 #include "testwindow.h"
 #include "virtualbench.h"
 #include "virtualgenerator.h"
@@ -81,7 +80,6 @@ class TestSerial : public QObject {
     void lineCoding();
     void settingsAndTimeouts();
     void lineSettingsOnTheWire();
-    void cancelAndPortFailures();
     void uploadThroughWindow();
     void linkAndRead();
     void demoLoopCapturesUpload();
@@ -98,8 +96,6 @@ void TestSerial::lineCoding() {
     QCOMPARE(sampleCode(std::numeric_limits<float>::quiet_NaN()), 2048);
     QCOMPARE(dataLine(documentedSamples(2500, 1), 19),
              "ARB:DATA 4100 " + documentedFields(2432, 68) + QByteArray(60 * 4, '0') + '\n');
-    QCOMPARE(dataLine(documentedSamples(4, 1), 0),
-             "ARB:DATA 1000 " + documentedFields(0, 4) + QByteArray(124 * 4, '0') + '\n');
 }
 
 void TestSerial::settingsAndTimeouts() {
@@ -124,11 +120,6 @@ void TestSerial::settingsAndTimeouts() {
     }
     QCOMPARE(tdsSample(0), -0.9921875f);
     QCOMPARE(tdsSample(128), 0.0078125f);
-    PortMap ports;
-    QCOMPARE(ports.device(1), QString("/dev/ttyS0"));
-    QVERIFY(ports.parseAssignment("COM3=/dev/ttyUSB0"));
-    QCOMPARE(ports.device(3), QString("/dev/ttyUSB0"));
-    QVERIFY(!ports.parseAssignment("COM5=/dev/x"));
 }
 
 void TestSerial::lineSettingsOnTheWire() {
@@ -167,18 +158,6 @@ void TestSerial::lineSettingsOnTheWire() {
     }
 }
 
-void TestSerial::cancelAndPortFailures() {
-    // What only a real port says: no such device, and the permission hint.
-    UploadBench c;
-    c.ports.setDevice(1, "/dev/does-not-exist");
-    c.upload.start(documentedSamples(1000, 1));
-    QCOMPARE(c.errors, QStringList{"ERROR!: Cannot open COM1 (/dev/does-not-exist): there is no "
-                                   "such device."});
-    QCOMPARE(c.finished, 1);
-    QVERIFY(
-        openFailureText("COM1 (/dev/ttyS0)", QSerialPort::PermissionError, {}).contains("dialout"));
-}
-
 void TestSerial::uploadThroughWindow() {
     Win w;
     FormMain& f = *w.form;
@@ -206,15 +185,6 @@ void TestSerial::uploadThroughWindow() {
     QCOMPARE(f.ActiveComm().portName(), w.scope.devicePath());
     f.mnuFileExit_Click();
     QVERIFY(!f.ActiveComm().isOpen());
-
-    // A port that cannot be opened: one message, above the upload window, the window usable.
-    Win v;
-    v->mnu_ComNumberCOM_Click(3);
-    v->mnuArbOutput_Click();
-    QCOMPARE(v.prompts.messages.size(), std::size_t(1));
-    QVERIFY(v.prompts.texts()[0].startsWith("Cannot open COM4 (/dev/ttyS3)"));
-    QCOMPARE(v.prompts.messages[0].owner, static_cast<QWidget*>(v->formTeskCom()));
-    QVERIFY(v->isEnabled() && !v->formTeskCom()->isVisible());
 }
 
 void TestSerial::linkAndRead() {
@@ -234,12 +204,9 @@ void TestSerial::linkAndRead() {
     QCOMPARE(w.store().ArbLength, 201.0f);
 
     // The curve: bytes 0, 127, 255 at the start; taken on OK; index 2500 kept.
-    QByteArray curve(2500, '\x40');
-    curve[0] = 0;
-    curve[1] = 127;
-    curve[2] = static_cast<char>(255);
-    w.scope.setCurve("CH1", curve);
+    w.scope.setCurve("CH1", documentedCurve());
     w.edit([](WaveStore& s) { s.ArbData[2500] = 0.25f; });
+    const WaveStore before = w.store();
     w->action("mnuOscil_ReadData")->trigger();
     QCOMPARE(w.t().Label_TDS->text(), QString("Being Read Data From Oscilloscope......"));
     QTRY_COMPARE(w.t().Label_TDS->text(), QString("Complete！"));
@@ -251,6 +218,11 @@ void TestSerial::linkAndRead() {
     QCOMPARE(w.store().ArbData[2], 1.0f);
     QCOMPARE(w.store().ArbData[2500], 0.25f);
     QCOMPARE(w->editor().view().ViewSpan, 2500);
+    // The read is one step to undo.
+    QCOMPARE(w->action("mnuEditUndo")->text(), QString("&Undo Read Data"));
+    w->action("mnuEditUndo")->trigger();
+    QVERIFY(w.store().ArbData == before.ArbData);
+    QCOMPARE(w->Text_Arb_Length->text(), QString("201"));
 
     // The close box during an exchange ends it as the button does.
     w->mnuOscil_Link_Click();
@@ -279,15 +251,6 @@ void TestSerial::demoLoopCapturesUpload() {
         QVERIFY(std::abs(w.store().ArbData[i] - sent.ArbData[i * 201 / 2500]) <=
                 1.0f / 128 + 1.0f / 2048);
     QCOMPARE(bench.generator().formatErrors(), QStringList());
-
-    // A generator alone does not answer "*IDN?": no link with it.
-    Win v;
-    v->mnu_ComNumberCOM_Click(1);
-    v->mnuOscil_Link_Click();
-    QTRY_COMPARE(v.generator.formatErrors().size(), 1);
-    v.tickAfter(1000);
-    QCOMPARE(v.prompts.texts(), QStringList{TdsExchange::linkErrorText()});
-    QVERIFY(!v->tds().TdsLinked);
 }
 
 void TestSerial::devicesChosenInTheWindow() {

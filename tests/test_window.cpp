@@ -9,7 +9,6 @@
 #include "app/importdialog.h"
 #include "app/toolbar1.h"
 #include "editor/canvaswidget.h"
-#include "editor/entryfield.h"
 #include "editor/picture.h"
 #include "files/sound.h"
 #include "files/table.h"
@@ -63,16 +62,6 @@ struct Win : TestWindow {
         return form->LblArbCurrentXPoint->text() + "|" + form->LblArbCurrentYPoint->text();
     }
 };
-
-// Gives a field the focus, replaces its text by typing and presses Enter.
-void typeInto(EntryField* field, const QString& keys, bool enter = true) {
-    field->setFocus();
-    field->selectAll();
-    field->del();
-    QTest::keyClicks(field, keys);
-    if (enter)
-        QTest::keyClick(field, Qt::Key_Return);
-}
 
 // Clicks OK on the next real message box as a user would, and records its text.
 void answerNextBox(QString* text) {
@@ -153,6 +142,7 @@ void TestWindowSuite::messages() {
     QTemporaryDir dir;
     const QString txt = writeFile(dir, "w.Txt", "4\r\n");
     const QString shortFile = writeFile(dir, "short.txt", "300\r\n0.5\r\n");
+    const QString bad = writeFile(dir, "bad.txt", "300\r\n0.5\r\nzero\r\n");
     auto openWith = [](const QString& name, const char* action) {
         return [name, action](Win& w) {
             w.prompts.openNames.push_back(name);
@@ -200,6 +190,9 @@ void TestWindowSuite::messages() {
          MsgIcon::None},
         {"Open .Txt", openWith(txt, "mnuFileOpen"), "No data file.\nPlease open.", "ERROR!",
          MsgIcon::Exclamation},
+        {"Open a broken file", openWith(bad, "mnuFileOpen"),
+         "Cannot open " + bad + "\nLine 3 does not hold a sample value.", "ERROR!",
+         MsgIcon::Exclamation},
         {"Add .Txt", openWith(txt, "mnuWaveAdd"), "No file!\nPlease open", "ERROR!",
          MsgIcon::Exclamation},
         {"Subtract .Txt", openWith(txt, "mnuWaveDec"), "No file!\nPlese open", "ERROR!",
@@ -234,9 +227,12 @@ void TestWindowSuite::messages() {
         QCOMPARE(w.prompts.messages[0].icon, row.icon);
         if (QLatin1String(row.what) == "read before link") // above the window that stays on top
             QCOMPARE(w.prompts.messages[0].owner, static_cast<QWidget*>(w->formTDS()));
-        if (!QString(row.what).startsWith("length"))
+        // Refused: nothing changed, and no step to undo beyond the triangle.
+        if (!QString(row.what).startsWith("length")) {
             QVERIFY2(w.store().ArbData == before.ArbData && w.store().ArbLength == 201.0f,
                      row.what);
+            QCOMPARE(w->history().stack().count(), 1);
+        }
     }
 }
 
@@ -504,9 +500,7 @@ void TestWindowSuite::filesThroughWindow() {
     typeInto(w->Text_Arb_Length, "500", false);
     w.prompts.saveNames.push_back(path);
     QTest::keyClick(w.form.get(), Qt::Key_S, Qt::ControlModifier);
-    QFile f(path);
-    QVERIFY(f.open(QIODevice::ReadOnly));
-    const QByteArray saved = f.readAll();
+    const QByteArray saved = fileBytes(path);
     QVERIFY(saved.startsWith("500\r\n 0.000\r\n 0.006\r\n"));
     QCOMPARE(saved.count('\n'), 501);
 
@@ -520,22 +514,18 @@ void TestWindowSuite::filesThroughWindow() {
     QCOMPARE(v->editor().view().ViewSpan, 500);
     QCOMPARE(v.store().ArbData[250], 1.0f);
     QCOMPARE(v.store().ArbData[500], 0.3f);
-    // A save changes nothing in the window: the zoomed view stays.
+    // A save changes nothing in the window, the zoomed view included, nor the undo steps.
     v->action("mnuArbZoomin")->trigger();
     v.prompts.saveNames.push_back(dir.filePath("again.txt"));
     QTest::keyClick(v->Text_ArbLineStartY, Qt::Key_S, Qt::ControlModifier);
     QCOMPARE(v->editor().view().ViewSpan, 250);
     QVERIFY(QFile::exists(dir.filePath("again.txt")));
-    // A broken file changes nothing; one with too long a length loads with the message.
-    v.prompts.openNames.push_back(writeFile(dir, "bad.txt", "300\r\n0.5\r\nzero\r\n"));
-    v->mnuFileOpen_Click();
-    QVERIFY(v.prompts.texts().last().endsWith("Line 3 does not hold a sample value."));
-    QCOMPARE(v.store().ArbLength, 500.0f);
+    QCOMPARE(v->history().stack().count(), 2); // the test's edit and the Open
+    // A file with too long a length loads, with the message.
     v.prompts.openNames.push_back(writeFile(dir, "long.txt", "20000\r\n0.5\r\n"));
     v->mnuFileOpen_Click();
-    QCOMPARE(v.prompts.texts().last(), kLength);
+    QCOMPARE(v.prompts.texts(), QStringList{kLength});
     QCOMPARE(v.store().ArbLength, 16000.0f);
-    QCOMPARE(v.prompts.messages.size(), std::size_t(2));
 }
 
 void TestWindowSuite::menuCommands() {
@@ -600,9 +590,8 @@ void TestWindowSuite::menuTree() {
     };
     describe(w->menuBar()->actions(), 0);
     // The menu bar as the program's documentation lists it, one entry a line.
-    QFile expected(QStringLiteral(WAVEWRIGHT_FIXTURES "/menutree.txt"));
-    QVERIFY(expected.open(QIODevice::ReadOnly | QIODevice::Text));
-    QCOMPARE(tree.join('\n') + '\n', QString::fromUtf8(expected.readAll()));
+    QCOMPARE(tree.join('\n') + '\n',
+             QString::fromUtf8(fileBytes(QStringLiteral(WAVEWRIGHT_FIXTURES "/menutree.txt"))));
     // Check marks move with the choice and the value is stored.
     w->action("mnuComBaudNumber_3")->trigger();
     w->action("mnuComParityBits_2")->trigger();
@@ -630,6 +619,7 @@ void TestWindowSuite::toolbarAndAbout() {
         w->Toolbar1->button(key)->trigger();
     QCOMPARE(w.prompts.openCalls, 3);
     QCOMPARE(w.prompts.saveCalls, 1);
+    QCOMPARE(w->history().stack().count(), 0); // cancelled dialogs and the view: no steps
     QCOMPARE(w.exits, 1);
     // A press on the bar outside the buttons gives the canvas the focus.
     w->Text_ArbLineStartX->setFocus();
@@ -701,8 +691,7 @@ void TestWindowSuite::importAndExport() {
     const QRect area = pictureArea(picture.size());
     QCOMPARE(picture.pixel(area.left() + area.width() / 4, area.top()), kTraceColor);
     QCOMPARE(picture.pixel(area.left() + area.width() * 3 / 4, area.top()), kGridColor);
-    QFile svg(dir.filePath("w.svg"));
-    QVERIFY(svg.open(QIODevice::ReadOnly) && svg.readAll().contains("<svg"));
+    QVERIFY(fileBytes(dir.filePath("w.svg")).contains("<svg"));
     QCOMPARE(w.prompts.messages.size(), std::size_t(3));
     QVERIFY(w.prompts.texts()[2].startsWith("Save failure!\nPlease Retry.\n\n"));
 }

@@ -1,7 +1,9 @@
 #pragma once
 
 #include "app/formmain.h"
+#include "editor/entryfield.h"
 #include "fakeprompts.h"
+#include "testfiles.h"
 
 #include <QApplication>
 #include <QFile>
@@ -10,12 +12,14 @@
 #include <QTest>
 #include <map>
 
-// Writes a file for a test to open; returns its path.
-inline QString writeFile(const QTemporaryDir& dir, const char* name, const QByteArray& bytes) {
-    QFile f(dir.filePath(name));
-    f.open(QIODevice::WriteOnly);
-    f.write(bytes);
-    return dir.filePath(name);
+// Gives a field the focus, replaces its text by typing and presses Enter.
+inline void typeInto(ww::EntryField* field, const QString& keys, bool enter = true) {
+    field->setFocus();
+    field->selectAll();
+    field->del();
+    QTest::keyClicks(field, keys);
+    if (enter)
+        QTest::keyClick(field, Qt::Key_Return);
 }
 
 // The main window as the tests build it: an 800 x 600 work area, dialogs answered by
