@@ -152,17 +152,12 @@ void TestFaultDrills::drill() {
         break;
     }
 
-    switch (ex) {
-    case Drill::Upload:
+    if (ex == Drill::Upload)
         f.mnuArbOutput_Click();
-        break;
-    case Drill::Link:
+    else if (ex == Drill::Link)
         f.mnuOscil_Link_Click();
-        break;
-    case Drill::Read:
+    else
         f.mnuOscil_ReadData_Click();
-        break;
-    }
 
     // The whole-second deadline of each exchange, in ms from the line that was sent.
     const qint64 deadline = ex == Drill::Upload ? 14'000 : ex == Drill::Link ? 1'000 : 7'000;
@@ -218,26 +213,24 @@ void TestFaultDrills::drill() {
     for (int i = 0; i < 3 && rig.busy(); ++i)
         rig.tick(15'000);
 
+    auto messageIfFailed = [&] {
+        QVERIFY2(rig.prompts.messages.size() == (completes ? 0u : 1u),
+                 qPrintable(rig.prompts.texts().join(" | ")));
+    };
     QVERIFY(!rig.busy());
-    QVERIFY2(rig.prompts.messages.size() == (completes ? 0u : 1u),
-             qPrintable(rig.prompts.texts().join(" | ")));
+    messageIfFailed();
     if (fl == Fault::HangUp || fl == Fault::NoSuchPort) // the message names the port
         QVERIFY2(rig.prompts.texts().value(0).contains("COM"),
                  qPrintable(rig.prompts.texts().value(0)));
     if (!completes) // above the exchange window, which stays on top
         QCOMPARE(rig.prompts.messages[0].owner,
                  ex == Drill::Upload ? static_cast<QWidget*>(f.formTeskCom()) : f.formTDS());
-    QVERIFY(!f.ActiveComm().isOpen());
-    QVERIFY(!f.tdsLink().isOpen());
-    QVERIFY(f.isEnabled());
-    QVERIFY(!f.formTeskCom()->isVisible());
-    QVERIFY(!f.formTDS()->isVisible());
-    if (ex == Drill::Read && completes) {
+    QVERIFY(!f.ActiveComm().isOpen() && !f.tdsLink().isOpen() && f.isEnabled());
+    QVERIFY(!f.formTeskCom()->isVisible() && !f.formTDS()->isVisible());
+    if (ex == Drill::Read && completes)
         QCOMPARE(f.store().ArbLength, 2500.0f);
-    } else {
-        QVERIFY(f.store().ArbData == before.ArbData);
-        QCOMPARE(f.store().ArbLength, before.ArbLength);
-    }
+    else
+        QVERIFY(f.store().ArbData == before.ArbData && f.store().ArbLength == before.ArbLength);
     if (ex == Drill::Upload && completes)
         QVERIFY(rig.generator.waveforms().value(1).complete());
 
@@ -245,8 +238,7 @@ void TestFaultDrills::drill() {
     const double cpu = cpuSeconds();
     QTest::qWait(200);
     QVERIFY2(cpuSeconds() - cpu < 0.07, "busy after the exchange ended");
-    QVERIFY2(rig.prompts.messages.size() == (completes ? 0u : 1u),
-             qPrintable(rig.prompts.texts().join(" | ")));
+    messageIfFailed();
 }
 
 void TestFaultDrills::portWithoutPermission() {

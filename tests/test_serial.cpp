@@ -214,7 +214,6 @@ void TestSerial::linkAndRead() {
     w.t().Command_TDS->click();
     QCOMPARE(w->Text_Arb_Length->text(), QString("2500"));
     QCOMPARE(w.store().ArbData[0], -0.9921875f);
-    QCOMPARE(w.store().ArbData[1], 0.0f);
     QCOMPARE(w.store().ArbData[2], 1.0f);
     QCOMPARE(w.store().ArbData[2500], 0.25f);
     QCOMPARE(w->editor().view().ViewSpan, 2500);

@@ -6,7 +6,6 @@
 #include "testfiles.h"
 
 #include <QApplication>
-#include <QFile>
 #include <QSettings>
 #include <QTemporaryDir>
 #include <QTest>
