@@ -37,6 +37,12 @@ WaveStore storeOf(int length, float fill = 0.75f) {
     s.ArbLength = static_cast<float>(length);
     return s;
 }
+// A store of `length` that starts with the given samples; 0.75 after them.
+WaveStore storeWith(int length, std::initializer_list<float> first) {
+    WaveStore s = storeOf(length);
+    std::copy(first.begin(), first.end(), s.ArbData.begin());
+    return s;
+}
 // A store of `length` made by one of the shapes.
 WaveStore made(void (*shape)(WaveStore&), int length) {
     WaveStore s = storeOf(length);
@@ -180,12 +186,8 @@ void TestModel::viewAndCanvas() {
     }
     CanvasImage c(QSize(100, 50));
     c.setScale(canvasScaleFor(ViewState{0, 10, 10}));
-    const float wild[] = {0.0f,
-                          1e30f,
-                          std::numeric_limits<float>::infinity(),
-                          std::numeric_limits<float>::quiet_NaN(),
-                          -1e30f,
-                          0.0f};
+    const float inf = std::numeric_limits<float>::infinity();
+    const float wild[] = {0.0f, 1e30f, inf, std::nanf(""), -1e30f, 0.0f};
     c.drawTrace(0, wild, 6, kTraceColor);
     // The steep rise from 0 is drawn up to the top edge, the fall down to the bottom one.
     QCOMPARE(c.image().pixel(c.mapping().columnOf(0), 0), kTraceColor);
@@ -260,13 +262,10 @@ void TestModel::arithmetic() {
     QCOMPARE(s.ArbLength, 2000.0f);
 
     // Mirrors: a b c d -> d c b a, a b c d e -> e d c b a; index L stays.
-    s = storeOf(4);
-    const float abcde[] = {0.1f, 0.2f, 0.3f, 0.4f, 0.9f};
-    std::copy(abcde, abcde + 5, s.ArbData.begin());
+    s = storeWith(4, {0.1f, 0.2f, 0.3f, 0.4f, 0.9f});
     symmetryY(s);
     QCOMPARE(samples(s, 0, 4), (std::vector<float>{0.4f, 0.3f, 0.2f, 0.1f, 0.9f}));
-    s.ArbLength = 5;
-    std::copy(abcde, abcde + 5, s.ArbData.begin());
+    s = storeWith(5, {0.1f, 0.2f, 0.3f, 0.4f, 0.9f});
     symmetryY(s);
     QCOMPARE(samples(s, 0, 4), (std::vector<float>{0.9f, 0.4f, 0.3f, 0.2f, 0.1f}));
     symmetryX(s);
@@ -291,14 +290,12 @@ void TestModel::arithmetic() {
     QVERIFY(a.ArbData == b.ArbData);
 
     // Normalize: a peak of 0.5 doubles everything; a peak of 0 or exactly 1 does nothing.
-    s = storeOf(4);
-    const float half[] = {0.5f, -0.25f, 0.1f, 0.0f};
-    std::copy(half, half + 4, s.ArbData.begin());
+    s = storeWith(4, {0.5f, -0.25f, 0.1f, 0.0f});
     QVERIFY(amplitudeNormalize(s));
     QCOMPARE(samples(s, 0, 4), (std::vector<float>{1.0f, -0.5f, 0.2f, 0.0f, 0.75f}));
     QVERIFY(!amplitudeNormalize(s));
-    WaveStore zero = storeOf(4, 0.0f);
-    QVERIFY(!amplitudeNormalize(zero));
+    s = storeOf(4, 0.0f);
+    QVERIFY(!amplitudeNormalize(s));
 
     // Frequency multiply: L = 1000, k = 3 gives three copies of 333 and a 0.0 at 999.
     s = base;
@@ -470,9 +467,7 @@ void TestModel::expressions() {
 }
 
 void TestModel::fileLayout() {
-    WaveStore s = storeOf(4, 0.7f);
-    const float v[] = {1.0f, 0.9996f, -1.0f, 0.1234f};
-    std::copy(v, v + 4, s.ArbData.begin());
+    WaveStore s = storeWith(4, {1.0f, 0.9996f, -1.0f, 0.1234f});
     QCOMPARE(waveFileBytes("4", s), QByteArray("4\r\n 1.000\r\n 1.000\r\n-1.000\r\n 0.123\r\n"));
     s.ArbLength = 1000;
     QCOMPARE(waveFileBytes("1000", s).size(), 6 + 1000 * 8);
@@ -643,19 +638,14 @@ void TestModel::otherFormats() {
         wave[i] = static_cast<float>(std::sin(0.01 * i * i) * 1.1 - 0.05);
     QTemporaryDir dir;
     QVERIFY(writeCsv(dir.filePath("w.csv"), wave).isEmpty());
-    const Table back = readTable(dir.filePath("w.csv"));
-    QCOMPARE(back.names, QStringList({"index", "value"}));
-    QCOMPARE(back.signalColumn, 1);
-    QCOMPARE(fitImported(back.columns[1], ImportFit::AsIs).size(), wave.size());
-    for (std::size_t i = 0; i < wave.size(); ++i)
-        QCOMPARE(static_cast<float>(back.columns[1][i]), wave[i]);
     QVERIFY(writeSound(dir.filePath("w.wav"), wave, 48000).isEmpty());
+    const Table back = readTable(dir.filePath("w.csv"));
     const Sound sound = readSound(dir.filePath("w.wav"));
-    QVERIFY(sound.error.isEmpty());
-    QCOMPARE(sound.rate, 48000);
+    QCOMPARE(back.names, QStringList({"index", "value"}));
+    QVERIFY(back.signalColumn == 1 && sound.error.isEmpty() && sound.rate == 48000);
     QCOMPARE(sound.channels.size(), std::size_t(1));
-    for (std::size_t i = 0; i < wave.size(); ++i)
-        QCOMPARE(static_cast<float>(sound.channels[0][i]), wave[i]);
+    QCOMPARE(std::vector<float>(back.columns[1].begin(), back.columns[1].end()), wave);
+    QCOMPARE(std::vector<float>(sound.channels[0].begin(), sound.channels[0].end()), wave);
     QVERIFY(!readSound(dir.filePath("w.csv")).error.isEmpty());
 
     // Resampling keeps both ends; fitting scales, maps or clips only when asked.
