@@ -587,6 +587,7 @@ void TestModel::deviceChoices() {
              (QStringList{"/dev/remembered-but-gone", ports[0].byId, ports[0].byId, "/dev/pts/7"}));
     QVERIFY(openFailureText(next.describe(1), QSerialPort::DeviceNotFoundError, {})
                 .contains("COM1 (/dev/remembered-but-gone): there is no such device"));
+    QVERIFY(openFailureText("COM1", QSerialPort::PermissionError, {}).contains("dialout"));
 }
 
 void TestModel::otherFormats() {

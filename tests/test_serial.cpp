@@ -32,16 +32,7 @@ struct UploadBench {
     ManualClock clock;
     SerialLink link{ports};
     GeneratorUpload upload{link, settings, clock};
-    QStringList errors;
-    int finished = 0;
-    UploadBench() {
-        ports.setDevice(1, generator.devicePath());
-        QObject::connect(&upload, &Exchange::failed,
-                         [this](const QString& text, const QString& title, BoxIcon) {
-                             errors << title + ": " + text;
-                         });
-        QObject::connect(&upload, &GeneratorUpload::finished, [this] { ++finished; });
-    }
+    UploadBench() { ports.setDevice(1, generator.devicePath()); }
 };
 
 termios lineOf(const ww::virt::PseudoTerminal& pty) {
