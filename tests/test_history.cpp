@@ -4,7 +4,6 @@
 #define QTEST_QPA_MOUSE_HANDLING
 #include "app/expressiondialog.h"
 #include "app/formmain.h"
-#include "editor/canvaswidget.h"
 #include "testwindow.h"
 
 #include <QAction>
@@ -24,15 +23,10 @@ struct Win : TestWindow {
     Win() : TestWindow(Setup::active()) {}
     QUndoStack& stack() { return form->history().stack(); }
     void drag(double from, double to, double value) {
-        const CanvasMapping& m = form->editor().canvas().mapping();
-        auto at = [&](double i, double v) {
-            return QPoint(qRound(m.pixelX(i)), qRound(m.pixelY(v * 1e6))) +
-                   form->Picture_Arb->contentsRect().topLeft();
-        };
-        QTest::mousePress(form->Picture_Arb, Qt::LeftButton, {}, at(from, 0));
-        QTest::mouseMove(form->Picture_Arb, at((from + to) / 2, -value));
-        QTest::mouseMove(form->Picture_Arb, at(to, value));
-        QTest::mouseRelease(form->Picture_Arb, Qt::LeftButton, {}, at(to, value));
+        press(from, 0);
+        move((from + to) / 2, -value);
+        move(to, value);
+        release(to, value);
     }
 };
 

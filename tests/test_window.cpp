@@ -20,7 +20,6 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QMessageBox>
-#include <QMouseEvent>
 #include <QPainter>
 #include <QPushButton>
 #include <QScrollBar>
@@ -36,27 +35,6 @@ struct Win : TestWindow {
         Setup s = Setup::active();
         s.realDialogs = realDialogs;
         open(s);
-    }
-    CanvasWidget* canvas() { return form->Picture_Arb; }
-    // Widget position of a point in canvas user coordinates (index, value).
-    QPointF at(double index, double value) {
-        const CanvasMapping& m = form->editor().canvas().mapping();
-        return QPointF(m.pixelX(index), m.pixelY(value * 1000000.0)) +
-               QPointF(canvas()->contentsRect().topLeft());
-    }
-    void mouse(QEvent::Type type, double i, double v, Qt::MouseButton b, Qt::MouseButtons held) {
-        const QPointF pos = at(i, v);
-        QMouseEvent e(type, pos, canvas()->mapToGlobal(pos), b, held, Qt::NoModifier);
-        QApplication::sendEvent(canvas(), &e);
-    }
-    void press(double i, double v, Qt::MouseButton b = Qt::LeftButton) {
-        mouse(QEvent::MouseButtonPress, i, v, b, b);
-    }
-    void move(double i, double v, Qt::MouseButtons held = Qt::LeftButton) {
-        mouse(QEvent::MouseMove, i, v, Qt::NoButton, held);
-    }
-    void release(double i, double v, Qt::MouseButton b = Qt::LeftButton) {
-        mouse(QEvent::MouseButtonRelease, i, v, b, Qt::NoButton);
     }
     QString labels() {
         return form->LblArbCurrentXPoint->text() + "|" + form->LblArbCurrentYPoint->text();

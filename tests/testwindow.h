@@ -1,11 +1,13 @@
 #pragma once
 
 #include "app/formmain.h"
+#include "editor/canvaswidget.h"
 #include "editor/entryfield.h"
 #include "fakeprompts.h"
 #include "testfiles.h"
 
 #include <QApplication>
+#include <QMouseEvent>
 #include <QSettings>
 #include <QTemporaryDir>
 #include <QTest>
@@ -75,6 +77,28 @@ struct TestWindow {
         form->mnuOscil_ReadData_Click();
         QTRY_VERIFY(form->tds().TdsDone);
         form->tds().Command_TDS_Click();
+    }
+
+    // The canvas, and the mouse on it at a point in user coordinates (index, value).
+    ww::CanvasWidget* canvas() { return form->Picture_Arb; }
+    QPointF at(double index, double value) {
+        const ww::CanvasMapping& m = form->editor().canvas().mapping();
+        return QPointF(m.pixelX(index), m.pixelY(value * 1000000.0)) +
+               QPointF(canvas()->contentsRect().topLeft());
+    }
+    void mouse(QEvent::Type type, double i, double v, Qt::MouseButton b, Qt::MouseButtons held) {
+        const QPointF pos = at(i, v);
+        QMouseEvent e(type, pos, canvas()->mapToGlobal(pos), b, held, Qt::NoModifier);
+        QApplication::sendEvent(canvas(), &e);
+    }
+    void press(double i, double v, Qt::MouseButton b = Qt::LeftButton) {
+        mouse(QEvent::MouseButtonPress, i, v, b, b);
+    }
+    void move(double i, double v, Qt::MouseButtons held = Qt::LeftButton) {
+        mouse(QEvent::MouseMove, i, v, Qt::NoButton, held);
+    }
+    void release(double i, double v, Qt::MouseButton b = Qt::LeftButton) {
+        mouse(QEvent::MouseButtonRelease, i, v, b, Qt::NoButton);
     }
 
     ww::FormMain* operator->() { return form.get(); }
