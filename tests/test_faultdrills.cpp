@@ -5,19 +5,12 @@
 #include "app/formtds.h"
 #include "app/formteskcom.h"
 #include "testwindow.h"
-#include "virtualgenerator.h"
-#include "virtualoscilloscope.h"
 
 #include <QPushButton>
 #include <QTest>
 #include <sys/resource.h>
-#include <sys/stat.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 using namespace ww;
-using ww::virt::VirtualGenerator;
-using ww::virt::VirtualOscilloscope;
 
 namespace {
 enum class Drill { Upload, Link, Read };
@@ -39,24 +32,6 @@ double cpuSeconds() {
     return u.ru_utime.tv_sec + u.ru_stime.tv_sec + (u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
 }
 
-struct Rig : TestWindow {
-    VirtualGenerator generator;
-    VirtualOscilloscope scope;
-    explicit Rig(bool portMissing) {
-        const QString missing = "/dev/wavewright-missing";
-        Setup s;
-        s.ports = {{1, portMissing ? missing : generator.devicePath()},
-                   {2, portMissing ? missing : scope.devicePath()}};
-        s.show = true;
-        open(s);
-    }
-    void tick(qint64 ms) {
-        clock.advance(ms);
-        form->upload().Timer_TeskCom_Timer();
-        form->tds().Timer_TDS_Timer();
-    }
-    bool busy() { return f().upload().running() || f().tds().running(); }
-};
 } // namespace
 
 class TestFaultDrills : public QObject {
@@ -64,7 +39,6 @@ class TestFaultDrills : public QObject {
   private slots:
     void drill_data();
     void drill();
-    void portWithoutPermission();
 };
 
 void TestFaultDrills::drill_data() {
@@ -102,11 +76,11 @@ void TestFaultDrills::drill() {
     QFETCH(bool, completes);
     const auto ex = static_cast<Drill>(exchange);
     const auto fl = static_cast<Fault>(fault);
-    Rig rig(fl == Fault::NoSuchPort);
+    InstrumentWindow rig(0, fl == Fault::NoSuchPort);
     FormMain& f = rig.f();
     f.action("mnuStandardSin")->trigger();
-    if (ex != Drill::Upload)
-        f.mnu_ComNumberCOM_Click(1); // the oscilloscope
+    if (ex == Drill::Upload)
+        f.mnu_ComNumberCOM_Click(1); // the generator
     if (ex == Drill::Read) {         // a read needs a link first, on a healthy line
         if (fl != Fault::NoSuchPort) {
             f.mnuOscil_Link_Click();
@@ -239,31 +213,6 @@ void TestFaultDrills::drill() {
     QTest::qWait(200);
     QVERIFY2(cpuSeconds() - cpu < 0.07, "busy after the exchange ended");
     messageIfFailed();
-}
-
-void TestFaultDrills::portWithoutPermission() {
-    // A device the user may not open. Root opens anything, so the check runs in a child
-    // process that gives up root first.
-    VirtualGenerator generator;
-    const QByteArray path = generator.devicePath().toLocal8Bit();
-    QCOMPARE(chmod(path.constData(), 0600), 0);
-    const pid_t child = fork();
-    QVERIFY(child >= 0);
-    if (child == 0) {
-        if (geteuid() == 0 && (setgid(65534) != 0 || setuid(65534) != 0))
-            _exit(3);
-        PortMap ports;
-        ports.setDevice(1, QString::fromLocal8Bit(path));
-        SerialLink link(ports);
-        const QString text = link.open(1, "9600,n,8,1");
-        _exit(text.contains("permission denied") && text.contains("dialout") ? 0 : 1);
-    }
-    int status = 0;
-    waitpid(child, &status, 0);
-    QVERIFY(WIFEXITED(status));
-    if (WEXITSTATUS(status) == 3)
-        QSKIP("cannot give up root here");
-    QCOMPARE(WEXITSTATUS(status), 0);
 }
 
 QTEST_MAIN(TestFaultDrills)

@@ -10,7 +10,6 @@
 #include "testwindow.h"
 #include "virtualbench.h"
 #include "virtualgenerator.h"
-#include "virtualoscilloscope.h"
 
 #include <QAction>
 #include <QComboBox>
@@ -21,7 +20,6 @@
 
 using namespace ww;
 using ww::virt::VirtualGenerator;
-using ww::virt::VirtualOscilloscope;
 
 namespace {
 // An upload wired to a virtual generator as COM1.
@@ -41,27 +39,9 @@ termios lineOf(const ww::virt::PseudoTerminal& pty) {
     return t;
 }
 
-// The main window with a virtual oscilloscope as COM1 and a virtual generator as COM2.
-struct Win : TestWindow {
-    VirtualOscilloscope scope;
-    VirtualGenerator generator;
-    Win() {
-        Setup s;
-        s.ports = {{1, scope.devicePath()}, {2, generator.devicePath()}};
-        s.show = true;
-        s.completionPauseMs = 50;
-        open(s);
-    }
+struct Win : InstrumentWindow {
+    Win() : InstrumentWindow(50) {}
     FormTDS& t() { return *form->formTDS(); }
-    void tickAfter(int ms) {
-        clock.advance(ms);
-        form->tds().Timer_TDS_Timer();
-    }
-    void link() {
-        f().mnuOscil_Link_Click();
-        QTRY_VERIFY(f().tds().TdsDone);
-        t().Command_TDS->click();
-    }
 };
 } // namespace
 
@@ -187,7 +167,7 @@ void TestSerial::linkAndRead() {
     QTRY_COMPARE(w.t().Command_TDS->text(), QString("OK"));
     QCOMPARE(w.scope.commands(), QList<QByteArray>{"*IDN?"});
     QCOMPARE(w.t().Label_TDS->text(), QString::fromLatin1(w.scope.identification));
-    w.tickAfter(1000);
+    w.tick(1000);
     QCOMPARE(w.t().Label_TDS->text(), QString("Link with oscilloscope success！"));
     QVERIFY(w.t().isVisible() && w->tdsLink().isOpen()); // until the user presses OK
     w.t().Command_TDS->click();

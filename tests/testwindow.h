@@ -5,6 +5,8 @@
 #include "editor/entryfield.h"
 #include "fakeprompts.h"
 #include "testfiles.h"
+#include "virtualgenerator.h"
+#include "virtualoscilloscope.h"
 
 #include <QApplication>
 #include <QMouseEvent>
@@ -108,4 +110,27 @@ struct TestWindow {
     void edit(const std::function<void(ww::WaveStore&)>& change) {
         form->document().change(QStringLiteral("test"), change);
     }
+};
+
+// The main window, shown, with a virtual oscilloscope as COM1 and a virtual generator as COM2,
+// or with both ports naming a device that does not exist.
+struct InstrumentWindow : TestWindow {
+    ww::virt::VirtualOscilloscope scope;
+    ww::virt::VirtualGenerator generator;
+    explicit InstrumentWindow(int completionPauseMs = 0, bool portsMissing = false) {
+        const QString missing = QStringLiteral("/dev/wavewright-missing");
+        Setup s;
+        s.ports = {{1, portsMissing ? missing : scope.devicePath()},
+                   {2, portsMissing ? missing : generator.devicePath()}};
+        s.show = true;
+        s.completionPauseMs = completionPauseMs;
+        open(s);
+    }
+    // Moves the clock and lets both exchanges' timers see it.
+    void tick(qint64 ms) {
+        clock.advance(ms);
+        form->upload().Timer_TeskCom_Timer();
+        form->tds().Timer_TDS_Timer();
+    }
+    bool busy() { return form->upload().running() || form->tds().running(); }
 };
