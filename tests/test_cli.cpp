@@ -94,7 +94,6 @@ void TestCli::sendOnTheWire() {
         const Run dry = wavewright({"send", file, "--number", "3", "--dry-run"});
         QCOMPARE(dry.code, 0);
         QCOMPARE(dry.out, lines.join('\n') + '\n');
-        QVERIFY(dry.err.isEmpty());
     }
 }
 
@@ -250,9 +249,6 @@ void TestCli::convertAndPorts() {
     QVERIFY2(bar.endsWith("]  50.0% 63/126 lines, 16.5 kB/s, 0:02 left"), qPrintable(bar));
     QCOMPARE(bar.size(), 79);
     QCOMPARE(bar.count('#'), (bar.indexOf(']') - 1) / 2);
-    const Run help = wavewright({"capture", "--help"});
-    QCOMPARE(help.code, 0);
-    QVERIFY(help.out.startsWith("Usage: wavewright capture [options] FILE"));
 }
 
 QTEST_GUILESS_MAIN(TestCli)

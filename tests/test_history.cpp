@@ -13,7 +13,6 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScrollBar>
-#include <QSettings>
 #include <QUndoStack>
 
 using namespace ww;
@@ -163,12 +162,9 @@ void TestHistory::memoryStaysBounded() {
 }
 
 void TestHistory::expressionEditor() {
-    QTemporaryDir dir;
-    QSettings settings(dir.filePath("wavewright.ini"), QSettings::IniFormat);
     Win w;
     w->action("mnuStandardSqu")->trigger();
-    w.stack().clear();
-    ExpressionDialog d(w.store(), settings);
+    ExpressionDialog d(w.store(), w.settings);
     QPushButton* ok = d.buttons->button(QDialogButtonBox::Ok);
     QCOMPARE(d.line->currentText(), QString("sin(x)"));
     QVERIFY(ok->isEnabled());
@@ -195,7 +191,7 @@ void TestHistory::expressionEditor() {
     QCOMPARE(w.store().ArbData[150], scaled[150]);
     QCOMPARE(w->action("mnuEditUndo")->text(), QString("&Undo Expression"));
     // The expression is offered again next time.
-    ExpressionDialog again(w.store(), settings);
+    ExpressionDialog again(w.store(), w.settings);
     QCOMPARE(again.line->currentText(), QString("0.9*y + 0.2*sin(x)"));
 }
 
