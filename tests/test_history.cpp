@@ -81,10 +81,11 @@ void TestHistory::everyChangeIsOneStep() {
         {"Undo Waveform number",
          [](Win& w) { w->VScroll_ArbNumber->triggerAction(QAbstractSlider::SliderSingleStepSub); }},
         {"Undo Draw", [](Win& w) { w.drag(40, 60, 0.7); }},
-        {"Undo Amplitude divide", menu("mnuWaveAmplDiv", "4")},
-        {"Undo Amplitude multiply", menu("mnuWaveAmplMul", "3")},
+        // Named as the menu names them.
+        {"Undo Amplitude Divide", menu("mnuWaveAmplDiv", "4")},
+        {"Undo Amplitude Muitiply", menu("mnuWaveAmplMul", "3")},
         {"Undo Amplitude Normalize", menu("mnuWaveAmplZoomIn")},
-        {"Undo Frequency multiply", menu("mnuWaveFreqMul", "3")},
+        {"Undo Frequency Multiply", menu("mnuWaveFreqMul", "3")},
         {"Undo Symmetry of X-axis", menu("mnuWaveXSymm")},
         {"Undo Symmetry of Y-axis", menu("mnuWaveYSymm")},
         {"Undo Formula of Sine Add", menu("mnuWaveSinAddFormula", "sinx+0.5sin3x")},
@@ -133,11 +134,26 @@ void TestHistory::viewAndShortcuts() {
     QTest::keyClick(w->Picture_Arb, Qt::Key_Z, Qt::ControlModifier);
     QTest::keyClick(w->Picture_Arb, Qt::Key_Z, Qt::ControlModifier | Qt::ShiftModifier);
     QCOMPARE(w.store().ArbData[0], 1.0f);
-    // Inside a Y field Ctrl+Z is a key the field refuses, with its message.
-    w->Text_ArbLineStartY->setFocus();
+    // Inside a field Ctrl+Z is the menu's too: an edit pending there is dropped, the field
+    // shows what comes back, and no key message is shown. Other control keys still meet the
+    // field's filter.
+    typeInto(w->Text_ArbLineStartY, "0.5");
+    typeInto(w->Text_ArbLineStartY, "0.7", false);
     QTest::keyClick(w->Text_ArbLineStartY, Qt::Key_Z, Qt::ControlModifier);
-    QCOMPARE(w.prompts.texts(), QStringList{"Number Only!"});
+    QCOMPARE(w.store().ArbData[0], 0.0f);
+    QCOMPARE(w->Text_ArbLineStartY->text(), QString("0.500"));
+    QVERIFY(!w->Text_ArbLineStartY->isEditingLook());
+    typeInto(w->Text_Arb_Length, "700", false);
+    QTest::keyClick(w->Text_Arb_Length, Qt::Key_Y, Qt::ControlModifier);
     QCOMPARE(w.store().ArbData[0], 1.0f);
+    QCOMPARE(w->Text_Arb_Length->text(), QString("201"));
+    QTest::keyClick(w->Text_Arb_Length, Qt::Key_Return);
+    QCOMPARE(w.store().ArbLength, 201.0f);
+    QTest::keyClick(w->Text_ArbLineStartX, Qt::Key_V, Qt::ControlModifier);
+    QCOMPARE(w.prompts.texts(), QStringList{"Positive Integer Only!"});
+    // With nothing to redo, Ctrl+Y in a field does nothing and says nothing.
+    QTest::keyClick(w->Text_ArbLineStartY, Qt::Key_Y, Qt::ControlModifier);
+    QCOMPARE(w.prompts.texts().size(), 1);
     // A view that no longer fits the restored length returns to the full view.
     typeInto(w->Text_Arb_Length, "1000");
     w->action("mnuArbZoomin")->trigger();
@@ -159,6 +175,13 @@ void TestHistory::memoryStaysBounded() {
     w.drag(8000, 8100, 0.5);
     QCOMPARE(w.stack().count(), 1);
     QVERIFY2(w->history().bytes() < 4096, qPrintable(QString::number(w->history().bytes())));
+    // The formula's step is a group of two changes: counted through its parts.
+    w.stack().clear();
+    w.prompts.inputs.push_back("sinx+0.5sin2x");
+    w->action("mnuWaveSinAddFormula")->trigger();
+    QCOMPARE(w.stack().count(), 1);
+    QVERIFY(w->history().bytes() >= 16000 * sizeof(float));
+    QVERIFY(w->history().bytes() < 3 * 16001 * sizeof(float));
 }
 
 void TestHistory::expressionEditor() {

@@ -53,6 +53,7 @@ class TestSerial : public QObject {
     void lineSettingsOnTheWire();
     void uploadThroughWindow();
     void linkAndRead();
+    void pendingEditsWaitOutExchanges();
     void demoLoopCapturesUpload();
     void devicesChosenInTheWindow();
 };
@@ -196,6 +197,40 @@ void TestSerial::linkAndRead() {
     w.t().close(); // the close box ends it as the button does
     QVERIFY(!w->tds().running() && !w.t().isVisible() && w->isEnabled());
     QVERIFY(w.prompts.messages.empty());
+}
+
+void TestSerial::pendingEditsWaitOutExchanges() {
+    // An exchange started from the menu sends the store as it is: disabling the window for it
+    // commits nothing. The edit stays pending, and commits when the user leaves the field.
+    Win w;
+    QApplication::setActiveWindow(w.form.get());
+    QVERIFY(QTest::qWaitForWindowActive(w.form.get()));
+    w->mnu_ComNumberCOM_Click(1); // the generator
+    EntryField* len = w->Text_Arb_Length;
+    typeInto(len, "3", false);
+    w->action("mnuArbOutput")->trigger();
+    QTRY_VERIFY(!w->formTeskCom()->isVisible());
+    QCOMPARE(w.generator.waveforms().value(1).length, 201);
+    QVERIFY(w.prompts.messages.empty());
+    QCOMPARE(len->text(), QString("3"));
+    QVERIFY(len->isEditingLook());
+    QTRY_VERIFY(len->hasFocus()); // given back when the window is active again
+    w->Text_ArbLineStartY->setFocus();
+    QCOMPARE(w.prompts.texts(), QStringList{"Arbitrary length from 4 to 16000 "});
+    QCOMPARE(w.store().ArbLength, 4.0f);
+
+    // The same for a coordinate around Set Link.
+    w->mnu_ComNumberCOM_Click(0); // the oscilloscope
+    EntryField* x = w->Text_ArbLineStartX;
+    typeInto(x, "3", false);
+    w->action("mnuOscil_Link")->trigger();
+    QTRY_COMPARE(w.t().Command_TDS->text(), QString("OK"));
+    w.t().Command_TDS->click();
+    QCOMPARE(w->entry().ArbLineStartX, 0);
+    QCOMPARE(x->text(), QString("3"));
+    QTRY_VERIFY(x->hasFocus());
+    w->Text_ArbLineStopX->setFocus();
+    QCOMPARE(w->entry().ArbLineStartX, 3);
 }
 
 void TestSerial::demoLoopCapturesUpload() {

@@ -65,6 +65,7 @@ class TestWindowSuite : public QObject {
     void startupAndLayout();
     void messages();
     void entryFields();
+    void pendingEdits();
     void setPointAndLine();
     void pressAfterCommitMessage();
     void drawing();
@@ -249,7 +250,7 @@ void TestWindowSuite::entryFields() {
     typeInto(len, "1000", false);
     w->Text_ArbLineStopY->setFocus();
     QCOMPARE(w.store().ArbLength, 1000.0f);
-    QVERIFY(!len->isEditingLook() && !len->hasFocusFlag());
+    QVERIFY(!len->isEditingLook() && !len->hasFocus());
     QTest::mouseClick(w->Text_ArbLineStopX, Qt::LeftButton, {}, QPoint(3, 3));
     QCOMPARE(w->Text_ArbLineStopX->selectedText(), w->Text_ArbLineStopX->text());
 
@@ -275,6 +276,64 @@ void TestWindowSuite::entryFields() {
     focus(QEvent::FocusIn, Qt::MenuBarFocusReason);
     QTest::keyClick(len, Qt::Key_Return);
     QCOMPARE(w.store().ArbLength, 400.0f);
+}
+
+void TestWindowSuite::pendingEdits() {
+    // What the fields show is what the store holds once a command has written it.
+    QTemporaryDir dir;
+    const QString own = writeFile(dir, "w.txt", "201\r\n" + QByteArray("0.5\r\n").repeated(201));
+    const QString hundred =
+        writeFile(dir, "h.txt", "100\r\n" + QByteArray("0.25\r\n").repeated(100));
+    Win w;
+    EntryField* len = w->Text_Arb_Length;
+    typeInto(len, "5000", false);
+    w.prompts.openNames.push_back(own);
+    QTest::keyClick(len, Qt::Key_O, Qt::ControlModifier); // the menu's shortcut, from the field
+    QCOMPARE(w.prompts.openCalls, 1);
+    QCOMPARE(len->text(), QString("201"));
+    w->Text_ArbLineStartX->setFocus();
+    QCOMPARE(w.store().ArbLength, 201.0f);
+    typeInto(len, "700", false);
+    w.prompts.openNames.push_back(hundred);
+    w->action("mnuWaveAdd")->trigger();
+    QCOMPARE(len->text(), QString("201"));
+    w.prompts.saveNames.push_back(dir.filePath("saved.txt"));
+    QTest::keyClick(len, Qt::Key_S, Qt::ControlModifier);
+    QCOMPARE(fileBytes(dir.filePath("saved.txt")).count('\n'), 202);
+    QVERIFY(w.prompts.messages.empty());
+
+    // The formula commits the length it sets; a later edit still commits when the user leaves.
+    typeInto(len, "1000");
+    w.prompts.inputs.push_back(QString("sinx+0.5sin2x"));
+    w->action("mnuWaveSinAddFormula")->trigger();
+    typeInto(len, "1005", false);
+    w->Text_ArbLineStopX->setFocus();
+    QCOMPARE(w.store().ArbLength, 1005.0f);
+    QVERIFY(!len->isEditingLook());
+
+    // A field that got the focus back with its window (a file dialog closed) commits too.
+    EntryField* x = w->Text_ArbLineStartX;
+    QWidget other;
+    other.show();
+    QApplication::setActiveWindow(&other);
+    QVERIFY(QTest::qWaitForWindowActive(&other));
+    x->setFocus(); // taken when the main window is active again
+    QApplication::setActiveWindow(w.form.get());
+    QVERIFY(QTest::qWaitForWindowActive(w.form.get()));
+    QVERIFY(x->hasFocus());
+    QTest::keyClicks(x, "60");
+    w->Text_ArbLineStartY->setFocus();
+    QCOMPARE(w->entry().ArbLineStartX, 60);
+    QVERIFY(!x->isEditingLook());
+
+    // Leaving a Y field with its whole text selected commits 0, as Enter does.
+    EntryField* y = w->Text_ArbLineStartY;
+    typeInto(y, "0.5");
+    y->selectAll();
+    w->Text_ArbLineStopY->setFocus();
+    QCOMPARE(y->text(), QString("0.000"));
+    QCOMPARE(w->entry().ArbLineStartY, 0.0f);
+    QVERIFY(w.prompts.messages.empty());
 }
 
 void TestWindowSuite::setPointAndLine() {
@@ -331,6 +390,16 @@ void TestWindowSuite::pressAfterCommitMessage() {
         QCOMPARE(w.store().ArbData[150], point ? 1.0f : 0.0f); // the square held -1.0 there
         QCOMPARE(w.store().ArbData[50], point ? 1.0f : 0.0f);
         QTest::mouseRelease(button, Qt::LeftButton);
+    }
+    { // Exit, pressed while a length outside the range waits: the message, then the exit.
+        Win w(true);
+        typeInto(w->Text_Arb_Length, "3", false);
+        QString shown;
+        answerNextBox(&shown);
+        QTest::mousePress(w->Command_Exit, Qt::LeftButton);
+        QCOMPARE(shown, kLength);
+        QCOMPARE(w.exits, 1);
+        QTest::mouseRelease(w->Command_Exit, Qt::LeftButton);
     }
     // On the canvas, the box takes the release of a drawing press. The moves after it, with no
     // button held, must not draw.

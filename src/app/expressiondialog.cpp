@@ -22,11 +22,9 @@ ExpressionDialog::ExpressionDialog(const WaveStore& current, QSettings& settings
     : QDialog(parent), m_current(current), m_settings(settings) {
     setWindowTitle(QStringLiteral("Expression"));
     auto* layout = new QVBoxLayout(this);
-    layout->addWidget(new QLabel(
-        QStringLiteral("x runs over 0..2π, n is the sample, N the length, t = n/N, y the "
-                       "current sample.\nsquare, triangle, saw, pulse(p, duty), noise(seed), "
-                       "clip(v, lo, hi) and muparser's own functions."),
-        this));
+    auto* help = new QLabel(Expression::help(), this);
+    help->setWordWrap(true);
+    layout->addWidget(help);
     line = new QComboBox(this);
     line->setEditable(true);
     line->setInsertPolicy(QComboBox::NoInsert);

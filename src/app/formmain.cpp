@@ -20,12 +20,16 @@
 #include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
+#include <QDragEnterEvent>
+#include <QDropEvent>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMimeData>
 #include <QPushButton>
 #include <QScrollBar>
 #include <QSettings>
+#include <QTimer>
 
 namespace ww {
 
@@ -105,10 +109,11 @@ FormMain::FormMain(FormMainOptions options, QWidget* parent)
     m_entry = std::make_unique<EntryRules>(
         m_doc, [this](const QString& text, bool critical) { say(text, critical); });
     m_history = std::make_unique<History>(m_doc);
-    // A change of the length (a file, a curve, the formula, an undo) shows in the length field,
+    // A change that writes the length (a file, a curve, the formula, an undo) shows it in the
+    // length field, even when it stays the same, so that no edit pending there outlives it;
     // one of the waveform number (an undo) in its bar.
     connect(&m_doc, &WaveDocument::changed, this, [this](const WaveChange& change) {
-        if (change.lengthChanged)
+        if (change.lengthChanged || change.writesLength)
             Text_Arb_Length->setText(QString::number(m_doc.store().length()));
         if (change.numberChanged) {
             const int number = toInt32(m_doc.store().ArbNumber);
@@ -118,6 +123,7 @@ FormMain::FormMain(FormMainOptions options, QWidget* parent)
         }
     });
     setWindowTitle(kMainTitle);
+    setAcceptDrops(true);
     setWindowIcon(programIcon());
     // A fixed single border: no maximise button, the size is set by the layout.
     setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
@@ -255,8 +261,8 @@ void FormMain::buildControls() {
     Text_ArbLineStopY->keyPress = [this](int& key) {
         m_entry->yKeyPress(*Text_ArbLineStopY, key, m_entry->ArbLineStopY);
     };
-    for (QPushButton* b :
-         {Command_ArbPoint, Command_ArbLine, Command_ArbWaveCls, Command_ArbWaveOutput})
+    for (QPushButton* b : {Command_ArbPoint, Command_ArbLine, Command_ArbWaveCls,
+                           Command_ArbWaveOutput, Command_Exit})
         new LatePressClicks(b);
     connect(Command_ArbPoint, &QPushButton::clicked, this, &FormMain::Command_ArbPoint_Click);
     connect(Command_ArbLine, &QPushButton::clicked, this, &FormMain::Command_ArbLine_Click);
@@ -391,27 +397,49 @@ void FormMain::mousePressEvent(QMouseEvent* event) {
     QMainWindow::mousePressEvent(event);
 }
 
+namespace {
+// The one local file a drag brings, or nothing.
+QString droppedFile(const QMimeData* data) {
+    const QList<QUrl> urls = data->urls();
+    return urls.size() == 1 && urls.front().isLocalFile() ? urls.front().toLocalFile() : QString();
+}
+} // namespace
+
+void FormMain::dragEnterEvent(QDragEnterEvent* event) {
+    if (!droppedFile(event->mimeData()).isEmpty())
+        event->acceptProposedAction();
+}
+
+void FormMain::dropEvent(QDropEvent* event) {
+    const QString path = droppedFile(event->mimeData());
+    if (path.isEmpty())
+        return;
+    event->acceptProposedAction();
+    // Opened after the drop has ended, so that the drag source is not held by a dialog.
+    QTimer::singleShot(0, this, [this, path] { openFile(path); });
+}
+
 void FormMain::mnuArbClear_Click() {
-    m_doc.change(QStringLiteral("Clear"), clearSamples);
+    m_doc.change(caption("mnuArbClear"), clearSamples);
 }
 
 void FormMain::mnuStandardSqu_Click() {
-    m_doc.change(QStringLiteral("Square"), makeSquare);
+    m_doc.change(caption("mnuStandardSqu"), makeSquare);
 }
 void FormMain::mnuStandardSin_Click() {
-    m_doc.change(QStringLiteral("Sine"), makeSine);
+    m_doc.change(caption("mnuStandardSin"), makeSine);
 }
 void FormMain::mnuStandardCos_Click() {
-    m_doc.change(QStringLiteral("Cosine"), makeCosine);
+    m_doc.change(caption("mnuStandardCos"), makeCosine);
 }
 void FormMain::mnuStandardTri_Click() {
-    m_doc.change(QStringLiteral("Triangle"), makeTriangle);
+    m_doc.change(caption("mnuStandardTri"), makeTriangle);
 }
 void FormMain::mnuStandardUpRamp_Click() {
-    m_doc.change(QStringLiteral("Positive Ramp"), makePositiveRamp);
+    m_doc.change(caption("mnuStandardUpRamp"), makePositiveRamp);
 }
 void FormMain::mnuStandardDownRamp_Click() {
-    m_doc.change(QStringLiteral("Negative Ramp"), makeNegativeRamp);
+    m_doc.change(caption("mnuStandardDownRamp"), makeNegativeRamp);
 }
 
 void FormMain::say(const QString& text, bool critical) {
@@ -425,6 +453,24 @@ void FormMain::Command_ArbPoint_Click() {
 
 void FormMain::Command_ArbLine_Click() {
     m_entry->setLine();
+}
+
+QString FormMain::caption(const char* item) const {
+    // The step a command adds to the history is named as its menu item, without the
+    // underlined letter's mark and the dots of an item that opens a dialog.
+    QString text = action(QLatin1String(item))->text();
+    text.remove(QLatin1Char('&'));
+    if (text.endsWith(QChar(0x2026)))
+        text.chop(1);
+    return text;
+}
+
+void FormMain::dropPendingEdits() {
+    Text_Arb_Length->dropPending(QString::number(m_doc.store().length()));
+    Text_ArbLineStartX->dropPending(QString::number(m_entry->ArbLineStartX));
+    Text_ArbLineStopX->dropPending(QString::number(m_entry->ArbLineStopX));
+    Text_ArbLineStartY->dropPending(formatThreeDecimals(m_entry->ArbLineStartY));
+    Text_ArbLineStopY->dropPending(formatThreeDecimals(m_entry->ArbLineStopY));
 }
 
 void FormMain::commitPendingLength() {
@@ -464,6 +510,11 @@ std::optional<WaveFileContent> FormMain::chooseWaveFile(const QString& filter, W
     const QString name = m_prompts->openFileName(filter);
     if (name.isEmpty())
         return std::nullopt;
+    return readChosenWaveFile(name, use, noFileText);
+}
+
+std::optional<WaveFileContent> FormMain::readChosenWaveFile(const QString& name, WaveFileUse use,
+                                                            const QString& noFileText) {
     if (!hasWaveFileExtension(name)) {
         m_prompts->message(noFileText, MsgIcon::Exclamation, QStringLiteral("ERROR!"));
         return std::nullopt;
@@ -480,12 +531,25 @@ std::optional<WaveFileContent> FormMain::chooseWaveFile(const QString& filter, W
 }
 
 void FormMain::mnuFileOpen_Click() {
-    const auto content =
-        chooseWaveFile(QStringLiteral("WaveForm Data File(*.txt)"), WaveFileUse::Open,
-                       QStringLiteral("No data file.\nPlease open."));
+    takeWaveFile(chooseWaveFile(QStringLiteral("WaveForm Data File(*.txt)"), WaveFileUse::Open,
+                                QStringLiteral("No data file.\nPlease open.")));
+}
+
+void FormMain::openFile(const QString& path) {
+    // The program's own file is opened as File > Open opens it; anything else is imported.
+    if (hasWaveFileExtension(path))
+        takeWaveFile(readChosenWaveFile(path, WaveFileUse::Open,
+                                        QStringLiteral("No data file.\nPlease open.")));
+    else
+        importFile(*m_prompts, m_doc, path, this);
+}
+
+void FormMain::takeWaveFile(const std::optional<WaveFileContent>& content) {
     if (!content)
         return;
-    m_doc.change(QStringLiteral("Open"), [&content](WaveStore& s) {
+    WaveChange how{caption("mnuFileOpen")};
+    how.writesLength = true;
+    m_doc.change(how, [&content](WaveStore& s) {
         s.ArbLength = static_cast<float>(content->length);
         std::copy(content->samples.begin(), content->samples.end(), s.ArbData.begin());
     });
@@ -498,26 +562,29 @@ void FormMain::mixWithFileCommand(bool subtract) {
                                 : QStringLiteral("No file!\nPlease open"));
     if (!content)
         return;
-    m_doc.change(subtract ? QStringLiteral("Subtract") : QStringLiteral("Add"),
-                 [&content, subtract](WaveStore& s) {
-                     mixWithFile(s, content->samples, content->length, subtract);
-                 });
+    WaveChange how{caption(subtract ? "mnuWaveDec" : "mnuWaveAdd")};
+    how.writesLength = true;
+    m_doc.change(how, [&content, subtract](WaveStore& s) {
+        mixWithFile(s, content->samples, content->length, subtract);
+    });
 }
 
 void FormMain::mnuWaveXSymm_Click() {
-    m_doc.change(QStringLiteral("Symmetry of X-axis"), symmetryX);
+    m_doc.change(caption("mnuWaveXSymm"), symmetryX);
 }
 
 void FormMain::mnuWaveYSymm_Click() {
-    m_doc.change(QStringLiteral("Symmetry of Y-axis"), symmetryY);
+    m_doc.change(caption("mnuWaveYSymm"), symmetryY);
 }
 
 bool FormMain::factorCommand(
-    const QString& title, const QString& line1, const QString& line2, const QString& refusal,
+    const char* item, const QString& title, const QString& line1, const QString& line2,
+    const QString& refusal,
     const std::function<bool(WaveStore&, const std::optional<QString>&)>& apply) {
     const std::optional<QString> answer =
         m_prompts->input(line1 + QLatin1Char('\n') + line2, title, QStringLiteral("2"));
-    if (!m_doc.tryChange(WaveChange{title}, [&](WaveStore& s) { return apply(s, answer); })) {
+    if (!m_doc.tryChange(WaveChange{caption(item)},
+                         [&](WaveStore& s) { return apply(s, answer); })) {
         m_prompts->message(refusal, MsgIcon::Critical, title);
         return false;
     }
@@ -525,28 +592,31 @@ bool FormMain::factorCommand(
 }
 
 void FormMain::mnuWaveAmplDiv_Click() {
-    factorCommand(QStringLiteral("Amplitude divide"), QStringLiteral("Please enter divisor,"),
-                  QStringLiteral("(divisor>=1)"), QStringLiteral("ERROR! divisor<1"),
+    factorCommand("mnuWaveAmplDiv", QStringLiteral("Amplitude divide"),
+                  QStringLiteral("Please enter divisor,"), QStringLiteral("(divisor>=1)"),
+                  QStringLiteral("ERROR! divisor<1"),
                   [](WaveStore& s, const std::optional<QString>& a) {
                       return amplitudeDivide(s, factorFromAnswer(a));
                   });
 }
 
 void FormMain::mnuWaveAmplMul_Click() {
-    factorCommand(QStringLiteral("Amplitude multiply"), QStringLiteral("Please enter multiplier,"),
-                  QStringLiteral("(multiplier>=1)"), QStringLiteral("ERROR！multiplier<1"),
+    factorCommand("mnuWaveAmplMul", QStringLiteral("Amplitude multiply"),
+                  QStringLiteral("Please enter multiplier,"), QStringLiteral("(multiplier>=1)"),
+                  QStringLiteral("ERROR！multiplier<1"),
                   [](WaveStore& s, const std::optional<QString>& a) {
                       return amplitudeMultiply(s, factorFromAnswer(a));
                   });
 }
 
 void FormMain::mnuWaveAmplZoomIn_Click() {
-    m_doc.tryChange(WaveChange{QStringLiteral("Amplitude Normalize")}, amplitudeNormalize);
+    m_doc.tryChange(WaveChange{caption("mnuWaveAmplZoomIn")}, amplitudeNormalize);
 }
 
 void FormMain::mnuWaveFreqMul_Click() {
-    factorCommand(QStringLiteral("Frequency multiply"), QStringLiteral("Please enter coefficient,"),
-                  QStringLiteral("(coefficient>=1)"), QStringLiteral("ERROR！coefficient<1"),
+    factorCommand("mnuWaveFreqMul", QStringLiteral("Frequency multiply"),
+                  QStringLiteral("Please enter coefficient,"), QStringLiteral("(coefficient>=1)"),
+                  QStringLiteral("ERROR！coefficient<1"),
                   [](WaveStore& s, const std::optional<QString>& a) {
                       return frequencyMultiply(s, coefficientFromAnswer(a));
                   });
@@ -571,7 +641,7 @@ void FormMain::mnuWaveSinAddFormula_Click() {
         return;
     }
     // The samples and the commit of the new length by the length field are one step to undo.
-    m_history->stack().beginMacro(title);
+    m_history->stack().beginMacro(caption("mnuWaveSinAddFormula"));
     m_doc.change(WaveChange{title, WaveChange::Redraw::None},
                  [&result](WaveStore& s) { s = result; });
     Text_Arb_Length->setText(QString::number(m_doc.store().length()));
@@ -588,7 +658,9 @@ void FormMain::mnuWaveExpression_Click() {
 void FormMain::applyExpression(const std::vector<float>& samples) {
     if (samples.empty())
         return;
-    m_doc.change(QStringLiteral("Expression"), [&samples](WaveStore& s) {
+    WaveChange how{caption("mnuWaveExpression")};
+    how.writesLength = true;
+    m_doc.change(how, [&samples](WaveStore& s) {
         std::copy_n(samples.begin(), std::min<std::size_t>(samples.size(), kStoreLastIndex + 1),
                     s.ArbData.begin());
     });
@@ -653,7 +725,9 @@ void FormMain::mnuOscil_ReadData_Click() {
 }
 
 void FormMain::takeOscilloscopeData(const std::vector<float>& samples) {
-    m_doc.change(QStringLiteral("Read Data"), [&samples](WaveStore& s) {
+    WaveChange how{caption("mnuOscil_ReadData")};
+    how.writesLength = true;
+    m_doc.change(how, [&samples](WaveStore& s) {
         std::copy(samples.begin(), samples.end(), s.ArbData.begin());
         s.ArbLength = static_cast<float>(samples.size());
     });

@@ -109,6 +109,9 @@ class FormMain : public QMainWindow {
     void Command_ArbPoint_Click();
     void Command_ArbLine_Click();
     void mnuFileOpen_Click();
+    // Ours: a file named on the command line or dropped on the window, opened as Open opens
+    // the program's own file and imported otherwise.
+    void openFile(const QString& path);
     void mnuFileSave_Click();
     // Ours: a waveform from a CSV, TSV, number or WAV file through a dialog that shows it
     // first; and the waveform out as CSV, WAV, or a PNG or SVG picture.
@@ -157,6 +160,8 @@ class FormMain : public QMainWindow {
   protected:
     void closeEvent(QCloseEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
 
   private:
     void buildControls();
@@ -166,18 +171,25 @@ class FormMain : public QMainWindow {
     void placeAxisLabels(const ViewState& view);
     void applyScrollRange(const ScrollRange& range);
     void commitPendingLength();
+    // Undo and redo drop what is typed but not committed, so the fields show what comes back.
+    void dropPendingEdits();
+    // The name of a command's history step: its menu item's caption.
+    QString caption(const char* item) const;
     void mixWithFileCommand(bool subtract);
     // Asks for a waveform file and reads it, telling the user what is wrong with it.
     std::optional<WaveFileContent> chooseWaveFile(const QString& filter, WaveFileUse use,
                                                   const QString& noFileText);
+    std::optional<WaveFileContent> readChosenWaveFile(const QString& name, WaveFileUse use,
+                                                      const QString& noFileText);
+    void takeWaveFile(const std::optional<WaveFileContent>& content);
     void showDevices(); // the COM items say which device they stand for
     void FormTeskCom_Load();
     void FormTDS_Load();
     void takeOscilloscopeData(const std::vector<float>& samples);
     void markMenuArray(QActionGroup* group, int index);
     // Asks for a factor (default "2"); apply answers false to refuse it, with the refusal text.
-    bool factorCommand(const QString& title, const QString& line1, const QString& line2,
-                       const QString& refusal,
+    bool factorCommand(const char* item, const QString& title, const QString& line1,
+                       const QString& line2, const QString& refusal,
                        const std::function<bool(WaveStore&, const std::optional<QString>&)>& apply);
 
     FormMainOptions m_options;

@@ -202,13 +202,36 @@ void FormMain::buildMenus() {
     edit->setObjectName(QStringLiteral("mnuEdit"));
     menuBar()->insertMenu(action("mnuOscilloscopes"), edit);
     named(edit->menuAction(), "mnuEdit");
-    QAction* undo =
-        named(m_history->stack().createUndoAction(edit, QStringLiteral("&Undo")), "mnuEditUndo");
+    // An edit still pending in a field is dropped first, so the field shows what comes back.
+    QUndoStack& stack = m_history->stack();
+    QAction* undo = named(edit->addAction(QStringLiteral("&Undo")), "mnuEditUndo");
     undo->setShortcut(QKeySequence::Undo);
-    QAction* redo =
-        named(m_history->stack().createRedoAction(edit, QStringLiteral("&Redo")), "mnuEditRedo");
+    QAction* redo = named(edit->addAction(QStringLiteral("&Redo")), "mnuEditRedo");
     redo->setShortcuts({Qt::CTRL | Qt::Key_Y, Qt::CTRL | Qt::SHIFT | Qt::Key_Z});
-    edit->addActions({undo, redo});
+    const auto follow = [](QAction* a, const QString& verb, bool can, const QString& what) {
+        a->setEnabled(can);
+        a->setText(what.isEmpty() ? verb : verb + QLatin1Char(' ') + what);
+    };
+    const auto followUndo = [=, &stack] {
+        follow(undo, QStringLiteral("&Undo"), stack.canUndo(), stack.undoText());
+    };
+    const auto followRedo = [=, &stack] {
+        follow(redo, QStringLiteral("&Redo"), stack.canRedo(), stack.redoText());
+    };
+    connect(&stack, &QUndoStack::canUndoChanged, undo, followUndo);
+    connect(&stack, &QUndoStack::undoTextChanged, undo, followUndo);
+    connect(&stack, &QUndoStack::canRedoChanged, redo, followRedo);
+    connect(&stack, &QUndoStack::redoTextChanged, redo, followRedo);
+    followUndo();
+    followRedo();
+    connect(undo, &QAction::triggered, this, [this, &stack] {
+        dropPendingEdits();
+        stack.undo();
+    });
+    connect(redo, &QAction::triggered, this, [this, &stack] {
+        dropPendingEdits();
+        stack.redo();
+    });
 
     QAction* about = named(menuBar()->addAction(QStringLiteral("&About")), "about");
     connect(about, &QAction::triggered, this, &FormMain::about_Click);

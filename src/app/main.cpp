@@ -18,6 +18,8 @@ int main(int argc, char* argv[]) {
         QCoreApplication::setApplicationName(QStringLiteral("wavewright"));
         return ww::cli::run(QCoreApplication::arguments());
     }
+    if (argc > 1 && ww::cli::refuseUnknownCommand(arguments[1]))
+        return ww::cli::kUsage;
     // The window lives in a module of its own, so the commands above never load the window
     // libraries. It sits beside the program in the build and in the library folder when
     // installed.

@@ -19,6 +19,12 @@ const QStringList& toolbarImages() {
     return images;
 }
 
+const QStringList& toolbarTips() {
+    static const QStringList tips = {"Open",      "Save",     "Add",  "Subtract", "Draw", "Zoom In",
+                                     "Full view", "Zoom Out", "Send", "Exit",     "Help"};
+    return tips;
+}
+
 namespace {
 void drawWave(QPainter& p, QRectF r, const QColor& c) {
     QPainterPath path;
@@ -131,7 +137,7 @@ Toolbar1::Toolbar1(QWidget* parent) : QToolBar(parent) {
         const QString key = toolbarKeys()[i];
         QAction* a = addAction(toolbarIcon(toolbarImages()[i]), QString());
         a->setObjectName(QStringLiteral("Toolbar1_") + key);
-        a->setToolTip(key);
+        a->setToolTip(toolbarTips()[i]);
         connect(a, &QAction::triggered, this, [this, key] { emit buttonClick(key); });
     }
 }

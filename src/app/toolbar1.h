@@ -10,6 +10,8 @@ namespace ww {
 // The eleven toolbar keys in their order on the bar, and the image each shows.
 const QStringList& toolbarKeys();
 const QStringList& toolbarImages();
+// What each button does, in words, for its tool tip.
+const QStringList& toolbarTips();
 // The 18 x 18 image of the given name ("Open", "Save", ... "Help"), drawn here.
 QIcon toolbarIcon(const QString& image);
 

@@ -14,8 +14,11 @@ namespace ww {
 void importWaveform(Prompts& prompts, WaveDocument& doc, QWidget* parent) {
     const QString name = prompts.openFileName(
         QStringLiteral("Waveforms (*.csv *.tsv *.dat *.txt *.wav);;All files (*)"));
-    if (name.isEmpty())
-        return;
+    if (!name.isEmpty())
+        importFile(prompts, doc, name, parent);
+}
+
+void importFile(Prompts& prompts, WaveDocument& doc, const QString& name, QWidget* parent) {
     QStringList names;
     std::vector<std::vector<double>> columns;
     int chosen = 0, time = -1;
@@ -59,7 +62,9 @@ void importWaveform(Prompts& prompts, WaveDocument& doc, QWidget* parent) {
 }
 
 void takeImport(WaveDocument& doc, const std::vector<float>& samples) {
-    doc.change(QStringLiteral("Import"), [&samples](WaveStore& s) {
+    WaveChange how{QStringLiteral("Import")};
+    how.writesLength = true;
+    doc.change(how, [&samples](WaveStore& s) {
         const std::size_t n = std::min<std::size_t>(samples.size(), kMaxLength);
         std::copy_n(samples.begin(), n, s.ArbData.begin());
         s.ArbLength = static_cast<float>(n);

@@ -13,6 +13,8 @@ namespace ww {
 // shows it in the import dialog and takes it as one change of the document; a file that
 // cannot come in gets one message and changes nothing.
 void importWaveform(Prompts& prompts, WaveDocument& document, QWidget* parent);
+// The same for a file already chosen (dropped on the window, or named on the command line).
+void importFile(Prompts& prompts, WaveDocument& document, const QString& name, QWidget* parent);
 // The samples an import brings, as the waveform and its length.
 void takeImport(WaveDocument& document, const std::vector<float>& samples);
 // File > Export…: CSV, WAV at a rate asked for, or a PNG or SVG picture at a size asked for,

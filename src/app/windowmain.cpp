@@ -54,6 +54,10 @@ extern "C" Q_DECL_EXPORT int wavewright_window_main(int argc, char* argv[]) {
     parser.addOption(port);
     parser.addOption(demo);
     parser.addOption(exitAfterPaint);
+    parser.addPositionalArgument(QStringLiteral("FILE"),
+                                 QStringLiteral("A waveform file to open, or any other file the "
+                                                "program reads to import."),
+                                 QStringLiteral("[FILE]"));
     if (!parser.parse(arguments)) {
         // Qt's own options (-platform, -style, ...) are QApplication's to take.
         static const QStringList qtOptions = {
@@ -74,6 +78,22 @@ extern "C" Q_DECL_EXPORT int wavewright_window_main(int argc, char* argv[]) {
     if (parser.isSet(version)) {
         std::printf("wavewright %s\n", WAVEWRIGHT_VERSION);
         return 0;
+    }
+
+    if (parser.positionalArguments().size() > 1) {
+        std::fprintf(stderr, "wavewright: one file at a time, not %lld\n",
+                     static_cast<long long>(parser.positionalArguments().size()));
+        return 2;
+    }
+    // Without a display Qt would abort; say so, and what works without one.
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") && qEnvironmentVariableIsEmpty("DISPLAY") &&
+        qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY") &&
+        !arguments.contains(QStringLiteral("-platform"))) {
+        std::fprintf(stderr,
+                     "wavewright: no display to show the window on (DISPLAY is not set); "
+                     "without a window: wavewright %s (--help on each).\n",
+                     qPrintable(ww::cli::commandNames().join(QLatin1Char('|'))));
+        return 1;
     }
 
     ww::FormMainOptions options;
@@ -113,6 +133,10 @@ extern "C" Q_DECL_EXPORT int wavewright_window_main(int argc, char* argv[]) {
     if (parser.isSet(exitAfterPaint))
         window.installEventFilter(&firstPaint);
     window.show();
+    if (!parser.positionalArguments().isEmpty()) {
+        const QString file = parser.positionalArguments().front();
+        QTimer::singleShot(0, &window, [&window, file] { window.openFile(file); });
+    }
     if (generatorWindow) {
         generatorWindow->move(window.frameGeometry().bottomLeft() + QPoint(0, 8));
         generatorWindow->show();

@@ -13,6 +13,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QSettings>
+#include <algorithm>
 #include <cstdio>
 #include <functional>
 #include <optional>
@@ -79,14 +80,11 @@ struct Command {
 // The line settings all exchanges share: --port, --baud, --parity, --quiet, --time-scale.
 struct LineOptions {
     QCommandLineOption port, baud, parity, quiet, timeScale;
-    LineOptions(Command& c, const QString& quietHelp)
+    LineOptions(Command& c, const QString& quietHelp, const QString& parityHelp)
         : port(c.add("port", "COM1..COM4 or a device path such as /dev/ttyUSB0 (default COM1).",
                      "P")),
           baud(c.add("baud", "600, 1200, 2400, 4800 or 9600 (default 9600).", "rate")),
-          parity(c.add("parity",
-                       "n, N (8 data bits), O or E (7 data bits for the generator) (default n).",
-                       "letter")),
-          quiet(c.add("quiet", quietHelp)),
+          parity(c.add("parity", parityHelp, "letter")), quiet(c.add("quiet", quietHelp)),
           timeScale(c.add("time-scale", "The clock runs this many times faster.", "factor", true)) {
     }
 
@@ -227,7 +225,9 @@ QString writeWaveform(const QString& path, const WaveStore& store, int rate,
 
 int send(const QStringList& args) {
     Command c("send", "FILE", "Uploads a waveform file to the Vorrel generator.");
-    LineOptions lineOptions(c, "No progress on standard error.");
+    LineOptions lineOptions(c, "No progress on standard error.",
+                            "n or N (none, 8 data bits), O or E (odd or even, 7 data bits) "
+                            "(default n).");
     const auto number =
         c.add("number", "The generator's waveform number, 1 to 8 (default 1).", "1..8");
     const auto dryRun =
@@ -261,7 +261,8 @@ int send(const QStringList& args) {
 int capture(const QStringList& args) {
     Command c("capture", "FILE",
               "Reads the curve shown on a TDS oscilloscope into a waveform file of 2500 points.");
-    LineOptions lineOptions(c, "No progress or identification on standard error.");
+    LineOptions lineOptions(c, "No progress or identification on standard error.",
+                            "n or N (none), O or E (odd or even); 8 data bits (default n).");
     const auto source = c.add("source", "CH1, CH2, REFA or REFB (default CH1).", "name");
     const auto eol = c.add("eol", "The command terminator, lf or cr (default lf).", "lf|cr");
     const auto flow = c.add("flow", "Handshaking, none or rtscts (default rtscts).", "kind");
@@ -367,22 +368,59 @@ int convert(const QStringList& args) {
     return kOk;
 }
 
-int expr(const QStringList& args) {
+// The expression may start with a minus ("-sin(x)"): every word that is not one of the
+// command's options (or an option's value) is the expression, whatever it starts with.
+QStringList expressionLast(const QStringList& args, const QStringList& valued,
+                           const QStringList& flags) {
+    QStringList options{args.value(0)}, positional;
+    for (int i = 1; i < args.size(); ++i) {
+        const QString& a = args[i];
+        const QString name = a.section(QLatin1Char('='), 0, 0);
+        if (a == QLatin1String("--")) {
+            positional += args.mid(i + 1);
+            break;
+        }
+        if (valued.contains(name)) {
+            options << a;
+            if (!a.contains(QLatin1Char('=')) && i + 1 < args.size())
+                options << args[++i];
+        } else if (flags.contains(a)) {
+            options << a;
+        } else {
+            positional << a;
+        }
+    }
+    return options + QStringList{QStringLiteral("--")} + positional;
+}
+
+int expr(const QStringList& rawArgs) {
     Command c("expr", "EXPRESSION",
-              "Writes the waveform an expression makes to a file: x runs over 0..2pi, n is the "
-              "sample index, N the length, t = n / N; square, triangle, saw, pulse, noise and "
-              "clip beside muparser's own functions.");
-    const auto length = c.add("length", "Samples, 4 to 16000 (default 201).", "N");
-    const auto output = c.add("o", "The waveform file to write (.txt).", "FILE");
+              "Writes the waveform an expression makes to a file (.txt, the program's own, .csv "
+              "or .wav).\n" +
+                  Expression::help());
+    const auto length = c.add("length", "Samples, 4 to 16000 (default 201, or the input's).", "N");
+    const auto output = c.add("o", "The file to write: .txt, .csv or .wav.", "FILE");
     const auto fit = c.add("fit", "Values beyond -1..+1: clip (default) or peak.", "clip|peak");
+    const auto input = c.add("input",
+                             "The waveform y stands for: any file convert reads (without it, an "
+                             "expression that uses y is refused).",
+                             "FILE");
+    const QStringList args = expressionLast(rawArgs, {"--length", "-o", "--o", "--fit", "--input"},
+                                            {"-h", "--help", "-?"});
     if (const auto done = c.parse(args, 1))
         return *done;
-    int n = 201;
+    std::optional<WaveStore> current;
+    if (c.parser.isSet(input) && !(current = readWaveform(c.parser.value(input))))
+        return kFailed;
+    int n = current ? current->length() : 201;
     if (c.parser.isSet(length)) {
         bool ok = false;
         n = c.parser.value(length).toInt(&ok);
         if (!ok || n < kMinLength || n > kMaxLength)
             return c.usage(QStringLiteral("--length wants 4 to 16000"));
+        if (current && n != current->length())
+            return c.usage(
+                QStringLiteral("--length: y has the input's %1 samples").arg(current->length()));
     }
     const QString file = c.parser.value(output);
     if (file.isEmpty() || !canWrite(file))
@@ -397,7 +435,11 @@ int expr(const QStringList& args) {
                      qPrintable(text), qPrintable(QString(std::max(error->position, 0), ' ')));
         return kUsage;
     }
-    const Expression::Values values = expression.evaluate(n, nullptr);
+    if (expression.usesCurrent() && !current)
+        return c.usage(QStringLiteral("the expression uses y, the current waveform: give it "
+                                      "with --input FILE"));
+    const Expression::Values values =
+        expression.evaluate(n, current ? current->ArbData.data() : nullptr);
     if (values.nonFiniteAt >= 0) {
         say(QStringLiteral("the expression is not a finite number at sample %1")
                 .arg(values.nonFiniteAt));
@@ -425,10 +467,51 @@ int ports(const QStringList& args) {
 }
 } // namespace
 
+QStringList commandNames() {
+    return {"send", "capture", "convert", "ports", "expr"};
+}
+
 bool isCommand(const QString& word) {
-    return word == QLatin1String("send") || word == QLatin1String("capture") ||
-           word == QLatin1String("convert") || word == QLatin1String("ports") ||
-           word == QLatin1String("expr");
+    return commandNames().contains(word);
+}
+
+namespace {
+// Edits (insert, delete, replace, swap of neighbours) that turn a into b.
+int editDistance(const QString& a, const QString& b) {
+    const int n = static_cast<int>(a.size()), m = static_cast<int>(b.size());
+    std::vector<std::vector<int>> d(n + 1, std::vector<int>(m + 1));
+    for (int i = 0; i <= n; ++i)
+        d[i][0] = i;
+    for (int j = 0; j <= m; ++j)
+        d[0][j] = j;
+    for (int i = 1; i <= n; ++i)
+        for (int j = 1; j <= m; ++j) {
+            const int cost = a[i - 1] == b[j - 1] ? 0 : 1;
+            d[i][j] = std::min({d[i - 1][j] + 1, d[i][j - 1] + 1, d[i - 1][j - 1] + cost});
+            if (i > 1 && j > 1 && a[i - 1] == b[j - 2] && a[i - 2] == b[j - 1])
+                d[i][j] = std::min(d[i][j], d[i - 2][j - 2] + 1);
+        }
+    return d[n][m];
+}
+} // namespace
+
+bool refuseUnknownCommand(const QString& word) {
+    if (word.isEmpty() || isCommand(word) || word.startsWith(QLatin1Char('-')) ||
+        word.contains(QLatin1Char('/')) || word.contains(QLatin1Char('.')) ||
+        QFileInfo::exists(word))
+        return false;
+    QString nearest;
+    int best = 3; // further than two edits away is no suggestion
+    for (const QString& c : commandNames())
+        if (const int d = editDistance(word.toLower(), c); d < best) {
+            best = d;
+            nearest = c;
+        }
+    std::fprintf(stderr, "wavewright: '%s' is not a command; the commands are %s.\n",
+                 qPrintable(word), qPrintable(commandNames().join(QStringLiteral(", "))));
+    if (!nearest.isEmpty())
+        std::fprintf(stderr, "Did you mean 'wavewright %s'?\n", qPrintable(nearest));
+    return true;
 }
 
 bool resolvePort(const QString& text, PortMap& ports, int& comNumber) {

@@ -16,6 +16,11 @@ enum Exit { kOk = 0, kFailed = 1, kUsage = 2 };
 // "send", "capture", "convert", "ports" and "expr": the words that start the command line
 // instead of the window.
 bool isCommand(const QString& word);
+// The commands, for messages that name them.
+QStringList commandNames();
+// A first word that is neither a command, an option nor a file: most likely a command typed
+// wrong. Says so on standard error, with the nearest command, and answers true.
+bool refuseUnknownCommand(const QString& word);
 
 // Runs one command; arguments as the program got them, the program's name first. Needs a
 // QCoreApplication, and no display.

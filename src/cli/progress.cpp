@@ -54,8 +54,9 @@ void Progress::update(qint64 done, qint64 total, qint64 bytes) {
     if (quarter == m_lastQuarter)
         return;
     m_lastQuarter = quarter;
-    std::fprintf(stderr, "%3d%% %lld/%lld %s\n", quarter * 25, static_cast<long long>(done),
-                 static_cast<long long>(total), qPrintable(m_unit));
+    // A line at each quarter crossed, with the share of the count it shows.
+    std::fprintf(stderr, "%3d%% %lld/%lld %s\n", static_cast<int>(100 * done / total),
+                 static_cast<long long>(done), static_cast<long long>(total), qPrintable(m_unit));
 }
 
 void Progress::finish() {

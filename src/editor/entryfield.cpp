@@ -1,5 +1,6 @@
 #include "entryfield.h"
 
+#include <QAction>
 #include <QFocusEvent>
 #include <QKeyEvent>
 #include <QMouseEvent>
@@ -70,7 +71,33 @@ void EntryField::markNormal() {
     setPalette(p);
 }
 
+bool EntryField::isMenuShortcut(const QKeyEvent* event) const {
+    if (!(event->modifiers() & (Qt::ControlModifier | Qt::AltModifier)))
+        return false;
+    const QKeySequence typed(event->keyCombination());
+    // Disabled items count too: Ctrl+Z with nothing to undo is still no character.
+    for (const QAction* a : window()->findChildren<QAction*>())
+        for (const QKeySequence& s : a->shortcuts())
+            if (s == typed)
+                return true;
+    return false;
+}
+
+bool EntryField::event(QEvent* event) {
+    // Left to the menu: the line edit would otherwise take Ctrl+Z and its like for itself.
+    if (event->type() == QEvent::ShortcutOverride &&
+        isMenuShortcut(static_cast<QKeyEvent*>(event))) {
+        event->ignore();
+        return true;
+    }
+    return QLineEdit::event(event);
+}
+
 void EntryField::keyPressEvent(QKeyEvent* event) {
+    if (isMenuShortcut(event)) { // its item is disabled: nothing happens, and nothing is said
+        event->ignore();
+        return;
+    }
     int key = characterCode(event);
     if (key == 0 || !keyPress) {
         QLineEdit::keyPressEvent(event);
@@ -103,7 +130,6 @@ void EntryField::focusInEvent(QFocusEvent* event) {
     if (passingFocus(event->reason()))
         return;
     m_selectOnPress = event->reason() == Qt::MouseFocusReason;
-    m_focused = true;
     markEditing();
 }
 
@@ -111,15 +137,22 @@ void EntryField::LostFocus() {
     int key = kKeyEnter;
     if (keyPress)
         keyPress(key);
-    m_focused = false;
+}
+
+void EntryField::dropPending(const QString& committed) {
+    if (text() != committed)
+        setText(committed);
+    markNormal();
 }
 
 void EntryField::focusOutEvent(QFocusEvent* event) {
-    QLineEdit::focusOutEvent(event);
-    if (passingFocus(event->reason()))
-        return;
-    if (m_focused)
+    // Every real loss of the focus commits. Not one that only passes through a menu, a box or
+    // another window, nor one that an exchange causes by disabling the window: the user has
+    // not left the field, and the edit stays pending until they do. The commit comes before
+    // the line edit drops the selection, which the Y fields' commit looks at.
+    if (!passingFocus(event->reason()) && isEnabled())
         LostFocus();
+    QLineEdit::focusOutEvent(event);
 }
 
 void EntryField::mousePressEvent(QMouseEvent* event) {

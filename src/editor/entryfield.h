@@ -9,7 +9,8 @@ namespace ww {
 
 // A single-line number field: hands every typed character to its key handler (which may
 // cancel it), commits on Enter and on losing the focus, and shows the editing look (white on
-// blue) from the first change until the next commit.
+// blue) from the first change until the next commit. A key that is one of the window's menu
+// shortcuts is left to the menu, from inside the field as from anywhere in the window.
 class EntryField : public QLineEdit, public TextBox {
     Q_OBJECT
   public:
@@ -17,10 +18,11 @@ class EntryField : public QLineEdit, public TextBox {
 
     std::function<void(int& key)> keyPress;
 
-    bool hasFocusFlag() const { return m_focused; }
     bool isEditingLook() const { return m_editingLook; }
     // The commit that losing the focus runs.
     void LostFocus();
+    // Drops an edit not yet committed: the field shows `committed` again in the normal look.
+    void dropPending(const QString& committed);
 
     // TextBox
     QString text() const override { return QLineEdit::text(); }
@@ -32,13 +34,15 @@ class EntryField : public QLineEdit, public TextBox {
     void markNormal() override;
 
   protected:
+    bool event(QEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
     void focusInEvent(QFocusEvent* event) override;
     void focusOutEvent(QFocusEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
 
   private:
-    bool m_focused = false;
+    bool isMenuShortcut(const QKeyEvent* event) const;
+
     bool m_editingLook = false;
     bool m_selectOnPress = false;
 };

@@ -6,6 +6,8 @@
 #include <QSettings>
 
 #ifdef Q_OS_UNIX
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 #endif
 
@@ -52,6 +54,66 @@ QString deviceProblem(const QString& path) {
     for (const char* folder : {"/var/lock/", "/run/lock/"})
         if (QFile::exists(QLatin1String(folder) + lock))
             return QStringLiteral("in use by another program");
+#else
+    Q_UNUSED(path);
+#endif
+    return QString();
+}
+
+QString notSerialPort(const QString& path) {
+#ifdef Q_OS_UNIX
+    const QByteArray local = QFile::encodeName(path);
+    struct stat st {};
+    if (::stat(local.constData(), &st) != 0)
+        return QString();
+    if (S_ISREG(st.st_mode))
+        return QStringLiteral("it is not a serial port but a plain file");
+    if (S_ISFIFO(st.st_mode))
+        return QStringLiteral("it is not a serial port but a pipe");
+    if (S_ISDIR(st.st_mode))
+        return QStringLiteral("it is not a serial port but a folder");
+    if (!S_ISCHR(st.st_mode))
+        return QStringLiteral("it is not a serial port");
+    const int fd = ::open(local.constData(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0)
+        return QString();
+    const bool terminal = ::isatty(fd) == 1;
+    ::close(fd);
+    if (!terminal)
+        return QStringLiteral("it is not a serial port (a device of another kind)");
+#else
+    Q_UNUSED(path);
+#endif
+    return QString();
+}
+
+QString heldBy(const QString& path) {
+#ifdef Q_OS_LINUX
+    // Every process's open files, as far as this user may see them; a few thousand links at most
+    // on a desktop, read only after an open was refused.
+    const QString target = QFileInfo(path).canonicalFilePath();
+    if (target.isEmpty())
+        return QString();
+    const QStringList pids = QDir(QStringLiteral("/proc")).entryList(QDir::Dirs);
+    int looked = 0;
+    for (const QString& pid : pids) {
+        bool number = false;
+        pid.toInt(&number);
+        if (!number)
+            continue;
+        const QDir fds(QStringLiteral("/proc/%1/fd").arg(pid));
+        for (const QFileInfo& fd : fds.entryInfoList(QDir::Files | QDir::System)) {
+            if (++looked > 200000)
+                return QString();
+            if (fd.symLinkTarget() != target)
+                continue;
+            QFile comm(QStringLiteral("/proc/%1/comm").arg(pid));
+            const QString name = comm.open(QIODevice::ReadOnly)
+                                     ? QString::fromLocal8Bit(comm.readAll()).trimmed()
+                                     : QStringLiteral("another program");
+            return QStringLiteral("in use by %1 (process %2)").arg(name, pid);
+        }
+    }
 #else
     Q_UNUSED(path);
 #endif

@@ -25,6 +25,10 @@ QList<DetectedPort> systemPorts();
 // Why a device cannot be used now ("not connected", "no permission", "in use by another
 // program"), or an empty string.
 QString deviceProblem(const QString& path);
+// What the system can tell about a device a serial port refused: "not a serial port (...)",
+// "in use by NAME (process PID)", or an empty string when it sees nothing wrong.
+QString notSerialPort(const QString& path);
+QString heldBy(const QString& path);
 
 // The devices COM1..COM4 stand for, as the Devices dialog edits them: the detected ports, a
 // choice per COM number (a detected port is stored by its by-id name, a typed path as typed),

@@ -1,5 +1,7 @@
 #include "seriallink.h"
 
+#include "devices.h"
+
 #include <QTimer>
 
 #ifdef Q_OS_UNIX
@@ -25,17 +27,31 @@ QSerialPort::Parity parityOf(const QString& p) {
 } // namespace
 
 QString openFailureText(const QString& port, QSerialPort::SerialPortError error,
-                        const QString& detail) {
+                        const QString& detail, const QString& device) {
     QString why;
+    const QString notSerial = error == QSerialPort::DeviceNotFoundError || device.isEmpty()
+                                  ? QString()
+                                  : notSerialPort(device);
+    if (!notSerial.isEmpty())
+        return QStringLiteral("Cannot open %1: %2.").arg(port, notSerial);
     switch (error) {
     case QSerialPort::DeviceNotFoundError:
         why = QStringLiteral("there is no such device.");
         break;
-    case QSerialPort::PermissionError:
-        why = QStringLiteral("permission denied. The port may be in use by another program; "
-                             "on Linux the user must also be in the 'dialout' group "
-                             "(sudo usermod -aG dialout $USER, then log in again).");
+    case QSerialPort::PermissionError: {
+        // Qt says "permission" for a port another program holds as well.
+        const QString problem = device.isEmpty() ? QString() : deviceProblem(device);
+        const QString holder = device.isEmpty() ? QString() : heldBy(device);
+        if (!holder.isEmpty())
+            why = QStringLiteral("it is %1.").arg(holder);
+        else if (problem.startsWith(QLatin1String("in use")) ||
+                 (!device.isEmpty() && problem.isEmpty()))
+            why = QStringLiteral("it is in use by another program.");
+        else
+            why = QStringLiteral("permission denied. On Linux the user must be in the 'dialout' "
+                                 "group (sudo usermod -aG dialout $USER, then log in again).");
         break;
+    }
     case QSerialPort::OpenError:
         why = QStringLiteral("the port is already open.");
         break;
@@ -81,8 +97,8 @@ QString SerialLink::open(int comNumber, const QString& settings, const Options& 
                                : options.flowControl == 1 ? QSerialPort::SoftwareControl
                                                           : QSerialPort::NoFlowControl);
     if (!m_port->open(QIODevice::ReadWrite)) {
-        QString text =
-            openFailureText(m_ports.describe(comNumber), m_port->error(), m_port->errorString());
+        QString text = openFailureText(m_ports.describe(comNumber), m_port->error(),
+                                       m_port->errorString(), m_portName);
         if (!m_ports.hint.isEmpty())
             text += QLatin1Char(' ') + m_ports.hint;
         m_port.reset();

@@ -47,8 +47,9 @@ class SerialLink : public Transport {
 };
 
 // "Cannot open COM1 (/dev/ttyS0): ..." for an error of QSerialPort; `port` as PortMap
-// describes it.
+// describes it, `device` the path opened, when known, to tell a port in use or a file that is
+// no serial port from missing permission.
 QString openFailureText(const QString& port, QSerialPort::SerialPortError error,
-                        const QString& detail);
+                        const QString& detail, const QString& device = {});
 
 } // namespace ww

@@ -16,6 +16,7 @@ struct WaveChange {
     int last = kStoreLastIndex;
     bool keepAnchor = false;    // the length commit keeps the drawing anchor
     bool keepView = false;      // undo and redo keep the zoomed view where it still fits
+    bool writesLength = false;  // sets the length anew (a file, a curve, an undo), changed or not
     bool lengthChanged = false; // filled in by the document
     bool numberChanged = false;
 };

@@ -1,6 +1,7 @@
 #include "history.h"
 
 #include <algorithm>
+#include <functional>
 
 namespace ww {
 
@@ -29,6 +30,7 @@ class History::Command : public QUndoCommand {
     void apply(const std::vector<float>& samples, float length, float number) {
         WaveChange how{text()};
         how.keepView = true;
+        how.writesLength = true;
         m_history.m_replaying = true;
         m_history.m_doc.change(how, [&](WaveStore& s) {
             std::copy(samples.begin(), samples.end(), s.ArbData.begin() + m_step.first);
@@ -102,9 +104,18 @@ void History::push(const QString& name) {
 }
 
 std::size_t History::bytes() const {
+    // A macro step (the formula's) is a plain command whose children hold the changes.
+    const std::function<std::size_t(const QUndoCommand*)> size = [&size](const QUndoCommand* c) {
+        std::size_t n = 0;
+        if (const auto* own = dynamic_cast<const Command*>(c))
+            n += own->bytes();
+        for (int i = 0; i < c->childCount(); ++i)
+            n += size(c->child(i));
+        return n;
+    };
     std::size_t total = 0;
     for (int i = 0; i < m_stack.count(); ++i)
-        total += static_cast<const Command*>(m_stack.command(i))->bytes();
+        total += size(m_stack.command(i));
     return total;
 }
 

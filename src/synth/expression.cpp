@@ -43,6 +43,39 @@ double noise(void* sampleIndex, double seed) {
     z ^= z >> 31;
     return static_cast<double>(z >> 11) * 0x1.0p-53 * 2.0 - 1.0;
 }
+
+// A comma outside every bracket makes muparser return several results, of which the last would
+// be taken; an "=" that is no comparison assigns. Neither is one waveform.
+std::optional<Expression::Error> oneValue(const QString& text) {
+    int depth = 0;
+    for (int i = 0; i < text.size(); ++i) {
+        const QChar c = text[i];
+        if (c == QLatin1Char('('))
+            ++depth;
+        else if (c == QLatin1Char(')'))
+            --depth;
+        else if (c == QLatin1Char(',') && depth <= 0) {
+            const bool decimal =
+                i > 0 && i + 1 < text.size() && text[i - 1].isDigit() && text[i + 1].isDigit();
+            return Expression::Error{
+                decimal ? QStringLiteral("A comma separates results; for a decimal, write a "
+                                         "point (0.5, not 0,5).")
+                        : QStringLiteral("An expression gives one value: the comma would make "
+                                         "several results."),
+                i};
+        } else if (c == QLatin1Char('=')) {
+            const QChar before = i > 0 ? text[i - 1] : QChar();
+            const QChar after = i + 1 < text.size() ? text[i + 1] : QChar();
+            if (QStringLiteral("<>!=").contains(before) || after == QLatin1Char('='))
+                continue;
+            return Expression::Error{
+                QStringLiteral("'=' would assign; an expression gives one value (to compare, "
+                               "write ==)."),
+                i};
+        }
+    }
+    return std::nullopt;
+}
 } // namespace
 
 struct Expression::Impl {
@@ -56,6 +89,8 @@ struct Expression::Impl {
         parser.DefineVar("N", &N);
         parser.DefineVar("t", &t);
         parser.DefineVar("y", &y);
+        parser.DefineConst("pi", kTwoPi / 2.0);
+        parser.DefineConst("e", 2.71828182845904523536);
         parser.DefineFun("square", square);
         parser.DefineFun("triangle", triangle);
         parser.DefineFun("saw", saw);
@@ -73,6 +108,8 @@ std::optional<Expression::Error> Expression::setText(const QString& text) {
     d->valid = false;
     if (text.trimmed().isEmpty())
         return Error{QStringLiteral("Write an expression, for example sin(x)."), -1};
+    if (auto error = oneValue(text))
+        return error;
     try {
         d->parser.SetExpr(text.toStdString());
         d->parser.Eval(); // the syntax is checked on the first evaluation
@@ -81,6 +118,28 @@ std::optional<Expression::Error> Expression::setText(const QString& text) {
     }
     d->valid = true;
     return std::nullopt;
+}
+
+bool Expression::usesCurrent() const {
+    if (!d->valid)
+        return false;
+    const mu::varmap_type used = d->parser.GetUsedVar();
+    return used.find("y") != used.end();
+}
+
+QString Expression::help() {
+    return QStringLiteral(
+        "x runs over 0..2pi across the waveform, n is the sample index, N the length, "
+        "t = n/N, y the current sample.\n"
+        "Constants: pi, e. Operators: + - * / ^, comparisons < <= > >= == !=, && ||, "
+        "and c ? a : b.\n"
+        "Waveforms (period 2pi, range -1..+1): square(p), triangle(p), saw(p), "
+        "pulse(p, duty) with duty 0..1, noise(seed).\n"
+        "clip(v, lo, hi); sin(v), cos(v), tan(v), asin(v), acos(v), atan(v), sinh(v), "
+        "cosh(v), tanh(v), asinh(v), acosh(v), atanh(v); exp(v), ln(v), log(v), log2(v), "
+        "log10(v), sqrt(v), abs(v), sign(v), rint(v); min(a, b, ...), max(a, b, ...), "
+        "sum(a, b, ...), avg(a, b, ...).\n"
+        "Decimals are written with a point.");
 }
 
 void clearUpperVectorState() {

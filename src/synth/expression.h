@@ -11,7 +11,8 @@ namespace ww {
 // x (0 to 2π over the waveform), n (the sample index), N (the length), t (n / N) and y (the
 // current sample). Functions beyond muparser's own, each of period 2π and range -1..+1 where
 // it has one: square(p), triangle(p), saw(p), pulse(p, duty), noise(seed) (the same for the
-// same seed and n) and clip(v, lo, hi).
+// same seed and n) and clip(v, lo, hi). Constants pi and e. An expression gives one value:
+// several results (a comma outside a function's arguments) and assignments are refused.
 class Expression {
   public:
     struct Error {
@@ -31,6 +32,10 @@ class Expression {
 
     // Takes a new text; nullopt when it is an expression, else what is wrong and where.
     std::optional<Error> setText(const QString& text);
+    // Whether the expression reads y, the current waveform.
+    bool usesCurrent() const;
+    // The variables, constants, operators and every function with its parameters, as lines.
+    static QString help();
     // The expression at `length` samples; `current` holds the waveform's samples (y), or null
     // for zeros.
     Values evaluate(int length, const float* current) const;
