@@ -8,8 +8,10 @@
 #include "virtualoscilloscope.h"
 
 #include <QElapsedTimer>
+#include <QFileInfo>
 #include <QImage>
 #include <QProcess>
+#include <QSerialPort>
 #include <QSettings>
 #include <QTemporaryDir>
 #include <QTest>
@@ -72,6 +74,7 @@ class TestCli : public QObject {
     void failures();
     void interruptsLeaveNothingBehind();
     void convertAndPorts();
+    void virtualGeneratorByHand();
 };
 
 void TestCli::sendOnTheWire() {
@@ -122,6 +125,9 @@ void TestCli::failures() {
     hangUp.script.hangUpAtLine = 2;
     VirtualOscilloscope mute;
     mute.script.silent = true;
+    VirtualGenerator held;
+    QSerialPort holder(held.devicePath());
+    QVERIFY(holder.open(QIODevice::ReadWrite));
     const struct {
         QStringList args;
         int code;
@@ -156,6 +162,29 @@ void TestCli::failures() {
         {{"expr", "1/(n-2)", "-o", dir.filePath("out.txt")},
          1,
          "the expression is not a finite number at sample 2"},
+        // An expression means one thing: no comma results, no assignment, y only with a file.
+        {{"expr", "0,5*sin(x)", "-o", dir.filePath("out.txt")},
+         2,
+         "for a decimal, write a point (0.5, not 0,5).\n  0,5*sin(x)\n   ^"},
+        {{"expr", "sin(x), cos(x)", "-o", dir.filePath("out.txt")}, 2, "several results"},
+        {{"expr", "x=1", "-o", dir.filePath("out.txt")}, 2, "'=' would assign"},
+        {{"expr", "0.5*y", "-o", dir.filePath("out.txt")}, 2, "give it with --input FILE"},
+        // First steps: a command typed wrong, and the window where there is no display.
+        {{"sned", good},
+         2,
+         "'sned' is not a command; the commands are send, capture, convert, ports, expr.\n"
+         "Did you mean 'wavewright send'?\n"},
+        {{}, 1, "no display to show the window on"},
+        // Ports that are no serial port, or that another program holds.
+        {{"send", good, "--port", "/dev/null"},
+         1,
+         "Cannot open /dev/null: it is not a serial port (a device of another kind).\n"},
+        {{"send", good, "--port", bad}, 1, "it is not a serial port but a plain file.\n"},
+        {{"send", good, "--port", held.devicePath()},
+         1,
+         QString("it is in use by %1 (process %2).\n")
+             .arg(QFileInfo(QCoreApplication::applicationFilePath()).fileName().left(15))
+             .arg(QCoreApplication::applicationPid())},
     };
     for (const auto& c : cases) {
         const Run r = wavewright(c.args);
@@ -203,6 +232,20 @@ void TestCli::convertAndPorts() {
     const Run made = wavewright({"expr", "triangle(x)", "--length", "4", "-o", in});
     QCOMPARE(made.code, 0);
     QCOMPARE(fileBytes(in), QByteArray("4\r\n 0.000\r\n 1.000\r\n 0.000\r\n-1.000\r\n"));
+    // An expression may start with a minus; pi and e are the constants; y comes from --input.
+    const QString out = dir.filePath("out.csv");
+    QCOMPARE(wavewright({"expr", "-0.5 + n/4", "-o", out, "--length", "4"}).code, 0);
+    QVERIFY(fileBytes(out).endsWith("0,-0.5\r\n1,-0.25\r\n2,0\r\n3,0.25\r\n"));
+    QCOMPARE(wavewright({"expr", "e/pi + 0*n", "-o", out, "--length", "4"}).code, 0);
+    QVERIFY(fileBytes(out).endsWith("3,0.86525595\r\n")); // float(e / pi), shortest
+    QCOMPARE(wavewright({"expr", "-y/2", "--input", in, "-o", out}).code, 0);
+    QVERIFY(fileBytes(out).endsWith("0,-0\r\n1,-0.5\r\n2,-0\r\n3,0.5\r\n"));
+    const Run help = wavewright({"expr", "--help"});
+    for (const char* part :
+         {"pulse(p, duty)", "clip(v, lo, hi)", "max(a, b, ...)", "pi, e", ".txt, .csv or .wav"})
+        QVERIFY2(help.out.contains(part), part);
+    const Run captureHelp = wavewright({"capture", "--help"});
+    QVERIFY(captureHelp.out.contains("8 data bits") && !captureHelp.out.contains("7 data bits"));
     // Every pair of formats and back: the same samples.
     const QString csv = dir.filePath("w.csv"), wav = dir.filePath("w.wav");
     const QString again = dir.filePath("again.txt");
@@ -242,13 +285,37 @@ void TestCli::convertAndPorts() {
         s.setValue("ports/COM2", g.devicePath());
     }
     QVERIFY(wavewright({"ports"}).out.contains("COM2 = " + g.devicePath().toUtf8()));
-    QCOMPARE(wavewright({"send", documentedFile(dir, 4), "--port", "COM2"}).code, 0);
-    QCOMPARE(g.lines().size(), 2);
+    const Run sent = wavewright({"send", documentedFile(dir, 1000), "--port", "COM2"});
+    QCOMPARE(sent.code, 0);
+    QCOMPARE(g.lines().size(), 9);
+    // Off a terminal, a line at each quarter crossed, with the share of the count it shows.
+    QCOMPARE(sent.err, QByteArray(" 11% 1/9 lines\n 33% 3/9 lines\n 55% 5/9 lines\n 77% 7/9 lines\n"
+                                  "100% 9/9 lines\n"));
     // The live bar: share, count, rate and time left, in the width of a terminal.
     const QString bar = cli::Progress::barLine(63, 126, "lines", 33000, 2000, 79);
     QVERIFY2(bar.endsWith("]  50.0% 63/126 lines, 16.5 kB/s, 0:02 left"), qPrintable(bar));
     QCOMPARE(bar.size(), 79);
     QCOMPARE(bar.count('#'), (bar.indexOf(']') - 1) / 2);
+}
+
+void TestCli::virtualGeneratorByHand() {
+    QProcess p;
+    p.start(QStringLiteral(VORREL_GENERATOR_EXE), {"--help"});
+    QVERIFY(p.waitForFinished(10'000));
+    QCOMPARE(p.exitCode(), 0);
+    QVERIFY(p.readAllStandardOutput().contains("--port COM1=DEVICE"));
+    // Each line is printed once, followed by its own faults.
+    p.start(QStringLiteral(VORREL_GENERATOR_EXE));
+    QVERIFY(p.waitForReadyRead(10'000));
+    QFile line(QString::fromLocal8Bit(p.readLine()).trimmed());
+    QVERIFY(line.open(QIODevice::ReadWrite | QIODevice::Unbuffered));
+    line.write("ARB:P_P 10C800\nhello\nARB:P_P 10C800\n");
+    QByteArray out;
+    QTRY_VERIFY((out += p.readAllStandardOutput()).count('\n') >= 4);
+    p.kill();
+    p.waitForFinished();
+    QCOMPARE(out, QByteArray("ARB:P_P 10C800\nhello\n  format error: not a generator line: "
+                             "hello\nARB:P_P 10C800\n"));
 }
 
 QTEST_GUILESS_MAIN(TestCli)

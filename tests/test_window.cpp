@@ -20,6 +20,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QMessageBox>
+#include <QMimeData>
 #include <QPainter>
 #include <QPushButton>
 #include <QScrollBar>
@@ -547,6 +548,22 @@ void TestWindowSuite::filesThroughWindow() {
     v->mnuFileOpen_Click();
     QCOMPARE(v.prompts.texts(), QStringList{kLength});
     QCOMPARE(v.store().ArbLength, 16000.0f);
+
+    // Named on the command line, or dropped on the window: opened as Open opens it.
+    Win u;
+    u->openFile(path);
+    QCOMPARE(u.store().ArbLength, 500.0f);
+    QCOMPARE(u->action("mnuEditUndo")->text(), QString("&Undo Open"));
+    u->action("mnuStandardSqu")->trigger();
+    QMimeData data;
+    data.setUrls({QUrl::fromLocalFile(path)});
+    QDragEnterEvent enter(QPoint(5, 5), Qt::CopyAction, &data, Qt::LeftButton, {});
+    QApplication::sendEvent(u.form.get(), &enter);
+    QVERIFY(enter.isAccepted());
+    QDropEvent drop(QPointF(5, 5), Qt::CopyAction, &data, Qt::LeftButton, {});
+    QApplication::sendEvent(u.form.get(), &drop);
+    QTRY_COMPARE(u.store().ArbData[250], 1.0f); // the square held -1 there
+    QVERIFY(u.prompts.messages.empty());
 }
 
 void TestWindowSuite::menuCommands() {
@@ -625,6 +642,11 @@ void TestWindowSuite::menuTree() {
 void TestWindowSuite::toolbarAndAbout() {
     Win w;
     QCOMPARE(w->Toolbar1->actions().size(), 11);
+    QStringList tips;
+    for (const QAction* a : w->Toolbar1->actions())
+        tips << a->toolTip();
+    QCOMPARE(tips, QStringList({"Open", "Save", "Add", "Subtract", "Draw", "Zoom In", "Full view",
+                                "Zoom Out", "Send", "Exit", "Help"}));
     for (int i = 0; i < 11; ++i)
         QCOMPARE(toolbarIcon(toolbarImages()[i]).availableSizes().value(0), QSize(18, 18));
     auto cursor = [&] { return w->Picture_Arb->cursor().shape(); };

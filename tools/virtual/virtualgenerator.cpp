@@ -71,6 +71,13 @@ void VirtualGenerator::handleLine(const QByteArray& line) {
         hangUp();
         return;
     }
+    // Whatever way the line is left: it has been checked, with these faults.
+    struct Checked {
+        VirtualGenerator& g;
+        const QByteArray& line;
+        qsizetype before;
+        ~Checked() { emit g.lineChecked(line, g.m_errors.mid(before)); }
+    } checked{*this, line, m_errors.size()};
     const char* p = line.constData();
     // "ARB:P_P " + 2 reversed decimal digits + 4 reversed hexadecimal digits.
     if (line.size() == 14 && line.startsWith("ARB:P_P ") && std::isdigit(p[8]) &&

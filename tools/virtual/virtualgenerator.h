@@ -62,6 +62,8 @@ class VirtualGenerator : public QObject {
 
   signals:
     void lineReceived(const QByteArray& line);
+    // The same line once it is checked, with the format faults found in it (none: empty).
+    void lineChecked(const QByteArray& line, const QStringList& faults);
     void waveformChanged(int number);
 
   private:
