@@ -1,6 +1,6 @@
 #include "files/table.h"
 #include "ratio.h"
-#include "synth/resample.h"
+#include "files/resample.h"
 
 #include <QFile>
 #include <QTemporaryDir>

@@ -17,6 +17,7 @@ class FakePrompts : public ww::Prompts {
     std::vector<Shown> messages;
     std::deque<std::optional<QString>> inputs; // an empty queue answers Cancel
     std::deque<QString> openNames, saveNames;
+    std::deque<QString> saveFilters; // the filter chosen with each save name, when given
     QStringList inputPrompts;
     int openCalls = 0, saveCalls = 0;
 
@@ -38,8 +39,11 @@ class FakePrompts : public ww::Prompts {
         ++openCalls;
         return take(openNames);
     }
-    QString saveFileName(const QString&) override {
+    QString saveFileName(const QString&, QString* chosenFilter) override {
         ++saveCalls;
+        const QString filter = take(saveFilters);
+        if (chosenFilter)
+            *chosenFilter = filter;
         return take(saveNames);
     }
     QStringList texts() const {

@@ -5,6 +5,7 @@
 #include "editor/entryrules.h"
 #include "editor/gridlabels.h"
 #include "editor/view.h"
+#include "files/resample.h"
 #include "files/sound.h"
 #include "files/table.h"
 #include "files/wavefile.h"
@@ -14,7 +15,6 @@
 #include "synth/arith.h"
 #include "synth/expression.h"
 #include "synth/formula.h"
-#include "synth/resample.h"
 #include "synth/shapes.h"
 #include "testfiles.h"
 
@@ -73,7 +73,6 @@ class TestModel : public QObject {
     void fileReading();
     void failedSaveKeepsTheOldFile();
     void deviceChoices();
-    void otherFormats();
 };
 
 void TestModel::formatSample_data() {
@@ -585,83 +584,6 @@ void TestModel::deviceChoices() {
     QVERIFY(openFailureText(next.describe(1), QSerialPort::DeviceNotFoundError, {})
                 .contains("COM1 (/dev/remembered-but-gone): there is no such device"));
     QVERIFY(openFailureText("COM1", QSerialPort::PermissionError, {}).contains("dialout"));
-}
-
-void TestModel::otherFormats() {
-    // CSV dialects: the delimiter found by itself, headers and comments skipped, a decimal comma
-    // after a semicolon or a tab, a time column recognised and not taken as the signal.
-    const struct {
-        const char* text;
-        char delimiter;
-        int columns, time, signal;
-        std::vector<double> signalValues;
-    } dialects[] = {
-        {"0.5\n-0.25\n1\n", 0, 1, -1, 0, {0.5, -0.25, 1}},
-        {"time,ch1,ch2\n0,0.1,0.2\n1e-3,0.3,0.4\n", ',', 3, 0, 2, {0.2, 0.4}},
-        {"# scope export\nt;v\n0;0,5\n0,001;-0,5\n", ';', 2, 0, 1, {0.5, -0.5}},
-        {"x\ty\n0\t1,5\n1\t2,5\n", '\t', 2, 0, 1, {1.5, 2.5}},
-        {"  0  0.1\n  1  0.2\n  2  0.3\n", ' ', 2, 0, 1, {0.1, 0.2, 0.3}},
-        {"a,b\n3,1\n1,2\n", ',', 2, -1, 1, {1, 2}},
-    };
-    for (const auto& d : dialects) {
-        const Table t = parseTable(d.text);
-        QVERIFY2(t.error.isEmpty(), qPrintable(t.error));
-        QCOMPARE(t.delimiter, d.delimiter);
-        QCOMPARE(static_cast<int>(t.columns.size()), d.columns);
-        QCOMPARE(t.timeColumn, d.time);
-        QCOMPARE(t.signalColumn, d.signal);
-        QCOMPARE(t.columns[d.signal], d.signalValues);
-    }
-    QCOMPARE(parseTable("v\n0.5\n0,5x\n").error,
-             QString("Line 3, column 1: \"0,5x\" is not a number."));
-    QCOMPARE(parseTable("a,b\n1,2\n3\n").error,
-             QString("Line 3 has 1 values where the lines before have 2."));
-    QCOMPARE(parseTable("name\nvalue\n").error, QString("The file has no numeric column."));
-    QCOMPARE(parseTable("").error, QString("The file holds no numbers."));
-    // A long read reports how far it is, and stops when told to.
-    QByteArray many;
-    for (int i = 0; i < 200000; ++i)
-        many += QByteArray::number(i % 7) + '\n';
-    std::vector<double> heard;
-    const Table stopped = parseTable(many, [&](double done) {
-        heard.push_back(done);
-        return heard.size() < 2;
-    });
-    QCOMPARE(stopped.error, QString("Cancelled."));
-    QVERIFY(stopped.columns.empty() && heard.size() == 2 && heard[0] > 0 && heard[1] < 1);
-
-    // Round trips: CSV to the printed precision (every float exactly), WAV float exactly.
-    std::vector<float> wave(1000);
-    for (std::size_t i = 0; i < wave.size(); ++i)
-        wave[i] = static_cast<float>(std::sin(0.01 * i * i) * 1.1 - 0.05);
-    QTemporaryDir dir;
-    QVERIFY(writeCsv(dir.filePath("w.csv"), wave).isEmpty());
-    QVERIFY(writeSound(dir.filePath("w.wav"), wave, 48000).isEmpty());
-    const Table back = readTable(dir.filePath("w.csv"));
-    const Sound sound = readSound(dir.filePath("w.wav"));
-    QCOMPARE(back.names, QStringList({"index", "value"}));
-    QVERIFY(back.signalColumn == 1 && sound.error.isEmpty() && sound.rate == 48000);
-    QCOMPARE(sound.channels.size(), std::size_t(1));
-    QCOMPARE(std::vector<float>(back.columns[1].begin(), back.columns[1].end()), wave);
-    QCOMPARE(std::vector<float>(sound.channels[0].begin(), sound.channels[0].end()), wave);
-    QVERIFY(!readSound(dir.filePath("w.csv")).error.isEmpty());
-
-    // Resampling keeps both ends; fitting scales, maps or clips only when asked.
-    QCOMPARE(resampleLinear({0, 1}, 5), (std::vector<double>{0, 0.25, 0.5, 0.75, 1}));
-    for (const int from : {4, 16000, 16001, 1000000}) {
-        std::vector<double> ramp(static_cast<std::size_t>(from));
-        for (int i = 0; i < from; ++i)
-            ramp[i] = static_cast<double>(i) / (from - 1);
-        const std::vector<double> r = resampleLinear(ramp, 16000);
-        QCOMPARE(r.size(), std::size_t(16000));
-        for (const int i : {0, 1, 7999, 15999})
-            QVERIFY(std::abs(r[i] - i / 15999.0) < 1e-9);
-    }
-    const std::vector<double> wide{-2.0, 0.0, 4.0};
-    QCOMPARE(fitImported(wide, ImportFit::Peak), (std::vector<float>{-0.5f, 0.0f, 1.0f}));
-    QCOMPARE(fitImported(wide, ImportFit::Range), (std::vector<float>{-1.0f, -1.0f / 3, 1.0f}));
-    QCOMPARE(fitImported(wide, ImportFit::Clip), (std::vector<float>{-1.0f, 0.0f, 1.0f}));
-    QCOMPARE(fitImported({0.5, -0.25}, ImportFit::AsIs), (std::vector<float>{0.5f, -0.25f}));
 }
 
 QTEST_APPLESS_MAIN(TestModel)

@@ -10,12 +10,15 @@
 #include "app/toolbar1.h"
 #include "editor/canvaswidget.h"
 #include "editor/picture.h"
+#include "files/formats.h"
 #include "files/sound.h"
 #include "files/table.h"
 #include "testwindow.h"
 
 #include <QAction>
+#include <QCheckBox>
 #include <QComboBox>
+#include <QDialogButtonBox>
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
@@ -688,18 +691,32 @@ void TestWindowSuite::importAndExport() {
     for (int i = 0; i < 20000; ++i)
         scope += QByteArray::number(i * 1e-6) + ';' +
                  QByteArray::number(2.0 * std::sin(i * 0.001)).replace('.', ',') + '\n';
-    const Table t = readTable(writeFile(dir, "scope.csv", scope));
-    ImportDialog d("scope.csv", t.names, t.columns, t.signalColumn, t.timeColumn);
+    ImportDialog d("scope.csv", readFileContent(writeFile(dir, "scope.csv", scope)));
     QCOMPARE(d.column->currentText(), QString("CH1"));
     QCOMPARE(d.column->itemText(0), QString("TIME (time)"));
-    QCOMPARE(d.fit->currentIndex(), 1); // beyond -1..+1: the peak scaled to 1
+    QVERIFY(d.understood->text().contains("delimiter: semicolon; decimal mark: comma"));
     QCOMPARE(d.length->value(), 16000);
-    QVERIFY(d.summary->text().startsWith("20000 samples from -2 to 2"));
+    QCOMPARE(d.resample->currentIndex(), 1); // a record keeps both its ends
+    QVERIFY2(d.summary->text().startsWith("20000 values from -2 to 2\n"),
+             qPrintable(d.summary->text()));
+    QVERIFY(d.summary->text().contains("values from -2 to 2: scaled so the peak is 1"));
     w->applyImport(d.result());
     QCOMPARE(w.store().ArbLength, 16000.0f);
     QCOMPARE(*std::max_element(w.store().ArbData.begin(), w.store().ArbData.end()), 1.0f);
+    QCOMPARE(w.store().ArbData[16000], w.store().ArbData[0]); // the trace closes on the first
     QCOMPARE(w->Text_Arb_Length->text(), QString("16000"));
     QCOMPARE(w->history().stack().undoText(), QString("Import"));
+    // Choices that leave too few values say so, and OK waits.
+    d.column->setCurrentIndex(0);
+    d.length->setValue(4);
+    QVERIFY(d.buttons->button(QDialogButtonBox::Ok)->isEnabled());
+    ImportDialog few("few.csv", readFileContent(writeFile(
+                                    dir, "few.csv", "t,v\n0,1\n1,nan\n2,0.5\n3,0.25\n4,0\n")));
+    QCOMPARE(few.summary->text(),
+             QString("line 3 of v is not a finite number (nan); it can be skipped."));
+    QVERIFY(!few.buttons->button(QDialogButtonBox::Ok)->isEnabled());
+    few.skipNonFinite->setChecked(true);
+    QCOMPARE(few.result(), (std::vector<float>{1, 0.5f, 0.25f, 0}));
 
     // A file that cannot come in: one message, nothing changed.
     const WaveStore before = w.store();
@@ -716,11 +733,19 @@ void TestWindowSuite::importAndExport() {
     // Exports read back as the samples; a picture has the trace where the canvas has it.
     typeInto(w->Text_Arb_Length, "400");
     w->action("mnuStandardSqu")->trigger();
-    w.prompts.saveNames = {dir.filePath("w.csv"), dir.filePath("w.wav"), dir.filePath("w.png"),
-                           dir.filePath("w.svg"), dir.path() + "/no/such/dir/w.csv"};
+    // A name without an extension takes the chosen filter's; the program's own file is one.
+    w.prompts.saveNames = {dir.filePath("w"),
+                           dir.filePath("w.wav"),
+                           dir.filePath("w.png"),
+                           dir.filePath("w.svg"),
+                           dir.path() + "/no/such/dir/w.csv",
+                           dir.filePath("own")};
+    w.prompts.saveFilters = {"CSV (*.csv *.tsv *.dat)",   "", "", "", "",
+                             "Waveform data file (*.txt)"};
     w.prompts.inputs = {QString("8000"), QString("800x400"), QString("800x400")};
-    for (int i = 0; i < 5; ++i)
+    for (int i = 0; i < 6; ++i)
         w->action("mnuFileExport")->trigger();
+    QVERIFY(fileBytes(dir.filePath("own.txt")).startsWith("400\r\n 1.000\r\n"));
     QCOMPARE(readTable(dir.filePath("w.csv")).columns[1][399], -1.0);
     const Sound sound = readSound(dir.filePath("w.wav"));
     QCOMPARE(sound.rate, 8000);

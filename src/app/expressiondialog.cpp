@@ -87,7 +87,7 @@ void ExpressionDialog::update() {
 std::vector<float> ExpressionDialog::result() const {
     if (!m_ok)
         return {};
-    return fitToRange(m_values.samples, peak->isChecked() ? Fit::Peak : Fit::Clip);
+    return fitWithClosing(m_values, peak->isChecked() ? Fit::Peak : Fit::Clip);
 }
 
 void ExpressionDialog::accept() {

@@ -124,6 +124,7 @@ FormMain::FormMain(FormMainOptions options, QWidget* parent)
     });
     setWindowTitle(kMainTitle);
     setAcceptDrops(true);
+    addPictureFormats(); // for Export
     setWindowIcon(programIcon());
     // A fixed single border: no maximise button, the size is set by the layout.
     setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
@@ -660,6 +661,7 @@ void FormMain::applyExpression(const std::vector<float>& samples) {
         return;
     WaveChange how{caption("mnuWaveExpression")};
     how.writesLength = true;
+    // The dialog's samples close with the sample after the last, as the shapes write it.
     m_doc.change(how, [&samples](WaveStore& s) {
         std::copy_n(samples.begin(), std::min<std::size_t>(samples.size(), kStoreLastIndex + 1),
                     s.ArbData.begin());

@@ -1,12 +1,13 @@
 #pragma once
 
-#include "synth/resample.h"
+#include "files/formats.h"
 
 #include <QDialog>
-#include <QStringList>
 #include <vector>
 
+class QCheckBox;
 class QComboBox;
+class QDialogButtonBox;
 class QLabel;
 class QSpinBox;
 
@@ -14,29 +15,35 @@ namespace ww {
 
 class PlotView;
 
-// What File > Import… will bring in, shown before anything changes: the columns (or
-// channels), a preview, the number of samples and their range; how values beyond -1..+1 come
-// in and the length (kept when it is 4..16000, else resampled).
+// What File > Import… will bring in, shown before anything changes: what was understood of
+// the file, its columns (or channels) and runs, a preview, the number of samples and their
+// range; how values beyond -1..+1 come in, nan and inf, the length and the resampling.
 class ImportDialog : public QDialog {
     Q_OBJECT
   public:
-    ImportDialog(const QString& file, const QStringList& names,
-                 std::vector<std::vector<double>> columns, int chosen, int timeColumn,
-                 QWidget* parent = nullptr);
+    ImportDialog(const QString& file, FileContent content, QWidget* parent = nullptr);
 
-    // The samples to take: the chosen column at the chosen length, fitted into -1..+1.
+    // The samples to take, or empty when the choices give none (the dialog says why).
     std::vector<float> result() const;
 
     QComboBox* column = nullptr;
+    QComboBox* run = nullptr;
     QComboBox* fit = nullptr;
+    QComboBox* resample = nullptr;
+    QCheckBox* skipNonFinite = nullptr;
     QSpinBox* length = nullptr;
+    QLabel* understood = nullptr;
     QLabel* summary = nullptr;
     PlotView* preview = nullptr;
+    QDialogButtonBox* buttons = nullptr;
 
   private:
+    WaveformRequest request() const;
+    void columnChosen();
     void update();
 
-    std::vector<std::vector<double>> m_columns;
+    FileContent m_content;
+    Waveform m_result;
 };
 
 } // namespace ww

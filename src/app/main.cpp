@@ -1,4 +1,5 @@
 #include "cli/commandline.h"
+#include "files/nativefile.h"
 
 #include <QCoreApplication>
 #include <cstdio>
@@ -8,15 +9,16 @@
 
 int main(int argc, char* argv[]) {
     QStringList arguments;
+    // File names as the system has them, bytes that are not UTF-8 included.
     for (int i = 0; i < argc; ++i)
-        arguments << QString::fromLocal8Bit(argv[i]);
+        arguments << ww::pathFromNative(QByteArray(argv[i]));
     // "wavewright send ..." and the other commands run without a window system; a picture
     // needs the drawing libraries, which come with the window module.
     const bool picture = ww::cli::wantsPicture(arguments);
     if (argc > 1 && ww::cli::isCommand(arguments[1]) && !picture) {
         QCoreApplication app(argc, argv);
         QCoreApplication::setApplicationName(QStringLiteral("wavewright"));
-        return ww::cli::run(QCoreApplication::arguments());
+        return ww::cli::run(arguments);
     }
     if (argc > 1 && ww::cli::refuseUnknownCommand(arguments[1]))
         return ww::cli::kUsage;

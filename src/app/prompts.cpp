@@ -42,7 +42,7 @@ QString QtPrompts::openFileName(const QString& filter) {
     return QFileDialog::getOpenFileName(m_parent, QString(), QString(), filter);
 }
 
-QString QtPrompts::saveFileName(const QString& filter) {
+QString QtPrompts::saveFileName(const QString& filter, QString* chosenFilter) {
     // The waveform file keeps exactly the name chosen: no extension is added.
     QFileDialog dialog(m_parent, QString(), QString(), filter);
     dialog.setAcceptMode(QFileDialog::AcceptSave);
@@ -50,6 +50,8 @@ QString QtPrompts::saveFileName(const QString& filter) {
     dialog.setDefaultSuffix(QString());
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return QString();
+    if (chosenFilter)
+        *chosenFilter = dialog.selectedNameFilter();
     return dialog.selectedFiles().constFirst();
 }
 

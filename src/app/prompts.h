@@ -23,7 +23,8 @@ class Prompts {
                                          const QString& defaultAnswer) = 0;
     // Empty when the user cancels. The filter is in Qt's form: "Waveform data file(*.txt)".
     virtual QString openFileName(const QString& filter) = 0;
-    virtual QString saveFileName(const QString& filter) = 0;
+    // `chosenFilter`, when given, receives the filter the user chose.
+    virtual QString saveFileName(const QString& filter, QString* chosenFilter = nullptr) = 0;
 };
 
 // The real dialogs.
@@ -37,7 +38,7 @@ class QtPrompts : public Prompts {
     std::optional<QString> input(const QString& prompt, const QString& title,
                                  const QString& defaultAnswer) override;
     QString openFileName(const QString& filter) override;
-    QString saveFileName(const QString& filter) override;
+    QString saveFileName(const QString& filter, QString* chosenFilter = nullptr) override;
 
   private:
     QWidget* m_parent;

@@ -19,6 +19,9 @@ void importFile(Prompts& prompts, WaveDocument& document, const QString& name, Q
 void takeImport(WaveDocument& document, const std::vector<float>& samples);
 // File > Export…: CSV, WAV at a rate asked for, or a PNG or SVG picture at a size asked for,
 // each written whole or not at all, with Save's failure message.
+// A name given without an extension takes the chosen filter's.
 void exportWaveform(Prompts& prompts, const WaveStore& store);
+// The picture formats (PNG, SVG) join the file formats: they need the window's libraries.
+void addPictureFormats();
 
 } // namespace ww

@@ -1,8 +1,10 @@
 #include "cli/commandline.h"
 #include "editor/picture.h"
+#include "files/nativefile.h"
 #include "firstpaintexit.h"
 #include "formmain.h"
 #include "instrumentwindow.h"
+#include "transfer.h"
 #include "virtualbench.h"
 
 #include <QApplication>
@@ -18,8 +20,11 @@ extern "C" Q_DECL_EXPORT int wavewright_picture_main(int argc, char* argv[]) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QGuiApplication app(argc, argv);
-    ww::cli::setPictureWriter(ww::savePicture);
-    return ww::cli::run(QCoreApplication::arguments());
+    ww::addPictureFormats();
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i)
+        arguments << ww::pathFromNative(QByteArray(argv[i]));
+    return ww::cli::run(arguments);
 }
 
 // The program's start when it shows its window: the executable loads this module for it.
@@ -27,7 +32,7 @@ extern "C" Q_DECL_EXPORT int wavewright_window_main(int argc, char* argv[]) {
     // The command line is read before the window system is needed, so --help works anywhere.
     QStringList arguments;
     for (int i = 0; i < argc; ++i)
-        arguments << QString::fromLocal8Bit(argv[i]);
+        arguments << ww::pathFromNative(QByteArray(argv[i]));
     QCommandLineParser parser;
     parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
     parser.setApplicationDescription(

@@ -1,20 +1,22 @@
 #include "commandline.h"
 
 #include "exchanges.h"
-#include "files/sound.h"
-#include "files/table.h"
+#include "files/formats.h"
+#include "files/nativefile.h"
 #include "files/wavefile.h"
 #include "link/devices.h"
 #include "link/generatorlines.h"
+#include "model/numbertext.h"
 #include "synth/expression.h"
-#include "synth/resample.h"
 
 #include <QCommandLineParser>
 #include <QDir>
 #include <QFileInfo>
 #include <QSettings>
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <functional>
 #include <optional>
 
@@ -122,105 +124,94 @@ struct LineOptions {
     }
 };
 
-// Reads a waveform file the program can read, checked whole; nullopt after saying why.
-// How a file that is not the program's own comes in: the column (or channel), the fit into
-// -1..+1, and the length (0: kept when it is 4..16000, else 16000).
-struct ImportChoice {
-    int column = -1; // -1: the last numeric column that is not time, or the first channel
-    ImportFit fit = ImportFit::AsIs;
-    int length = 0;
-};
-
 QString suffixOf(const QString& path) {
     return QFileInfo(path).suffix().toLower();
 }
 
-// The column (or channel) asked for, or why there is none.
-std::optional<std::vector<double>> pick(const std::vector<std::vector<double>>& columns, int column,
-                                        QString& why) {
-    if (column < static_cast<int>(columns.size()))
-        return columns[static_cast<std::size_t>(column)];
-    why = QStringLiteral("there is no column %1 (the file has %2)")
-              .arg(column + 1)
-              .arg(columns.size());
-    return std::nullopt;
-}
+// The options every reading command shares: which column, how values beyond -1..+1 come in,
+// the length and the way of resampling, what to do with nan and inf.
+struct ReadOptions {
+    QCommandLineOption column, fit, length, resample, skip;
+    explicit ReadOptions(Command& c)
+        : column(c.add("column",
+                       "The column to take, by its number from 1 or its name, or the channel "
+                       "of a WAV (default: the last numeric column that is not time).",
+                       "N|NAME")),
+          fit(c.add("fit",
+                    "Values beyond -1..+1: peak (scaled so the peak is 1), range (min..max onto "
+                    "-1..+1) or clip (default: as they are when all lie inside, else peak).",
+                    "how")),
+          length(c.add("length",
+                       "Resample to N points, 4 to 16000 (default: kept when it is 4..16000, "
+                       "else 16000).",
+                       "N")),
+          resample(c.add("resample",
+                         "periodic (one period: the sample after the last is the first) or ends "
+                         "(both ends kept) (default: periodic for the program's waveform "
+                         "file, ends for others).",
+                         "how")),
+          skip(c.add("skip-nonfinite", "Skips nan and inf instead of refusing the file.")) {}
 
-// Reads any waveform file the program reads, checked whole; nullopt after saying why.
-std::optional<WaveStore> readWaveform(const QString& path, const ImportChoice& how = {}) {
-    const QString suffix = suffixOf(path);
-    QString why;
-    if (suffix == QLatin1String("txt") && how.column < 0 && how.length == 0) {
-        // The program's own file as it stands; a .txt that is not one may be a table.
-        const WaveFileContent c = readWaveFile(path, WaveFileUse::Open);
-        if (c.error.isEmpty() && !c.lengthLimited) {
-            WaveStore store;
-            std::copy(c.samples.begin(), c.samples.end(), store.ArbData.begin());
-            store.ArbLength = static_cast<float>(c.length);
-            return store;
+    // Fills `r`; an empty string, or what is wrong.
+    QString read(const Command& c, WaveformRequest& r) const {
+        bool ok = true;
+        if (c.parser.isSet(column)) {
+            const QString v = c.parser.value(column);
+            const int n = v.toInt(&ok);
+            if (ok && n < 1)
+                return QStringLiteral("--column wants a number from 1 or a name");
+            if (ok)
+                r.column.place = n - 1;
+            else
+                r.column.name = v;
         }
-        why = c.lengthLimited
-                  ? QStringLiteral("line 1: the length %1 is outside 4..16000").arg(c.lengthValue)
-                  : c.error;
+        if (c.parser.isSet(fit)) {
+            const int i = QStringList{"peak", "range", "clip"}.indexOf(c.parser.value(fit));
+            if (i < 0)
+                return QStringLiteral("--fit wants peak, range or clip");
+            r.fit = i == 0 ? ImportFit::Peak : i == 1 ? ImportFit::Range : ImportFit::Clip;
+        }
+        if (c.parser.isSet(length)) {
+            r.length = c.parser.value(length).toInt(&ok);
+            if (!ok || r.length < kMinLength || r.length > kMaxLength)
+                return QStringLiteral("--length wants 4 to 16000");
+        }
+        if (c.parser.isSet(resample)) {
+            const int i = QStringList{"periodic", "ends"}.indexOf(c.parser.value(resample));
+            if (i < 0)
+                return QStringLiteral("--resample wants periodic or ends");
+            r.resample =
+                i == 0 ? WaveformRequest::Resample::Periodic : WaveformRequest::Resample::Ends;
+        }
+        r.skipNonFinite = c.parser.isSet(skip);
+        return QString();
     }
-    std::optional<std::vector<double>> values;
-    if (suffix == QLatin1String("wav")) {
-        const Sound sound = readSound(path);
-        if (sound.error.isEmpty())
-            values = pick(sound.channels, std::max(how.column, 0), why);
-        else
-            why = sound.error;
-    } else {
-        const Table table = readTable(path);
-        if (table.error.isEmpty())
-            values = pick(table.columns, how.column < 0 ? table.signalColumn : how.column, why);
-        else if (why.isEmpty())
-            why = table.error;
-    }
-    if (!values) {
-        say(QStringLiteral("%1: %2").arg(path, why));
+};
+
+// Reads any file the program reads, checked whole; nullopt after saying why. What was
+// understood on the way goes to standard error unless `quiet`.
+std::optional<WaveStore> readInput(const QString& path, const WaveformRequest& request,
+                                   bool quiet) {
+    const FileContent content = readFileContent(path, request);
+    if (content.lengthLimited) {
+        // Where Open shows the length message, the command line refuses with it.
+        say(QStringLiteral("%1: %2(line 1 holds a length outside 4..16000)")
+                .arg(path, lengthMessage()));
         return std::nullopt;
     }
-    const int n = static_cast<int>(values->size());
-    const int length =
-        how.length > 0 ? how.length : (n >= kMinLength && n <= kMaxLength ? n : kMaxLength);
-    const std::vector<float> samples =
-        fitImported(length == n ? *values : resampleLinear(*values, length), how.fit);
-    WaveStore store;
-    std::copy(samples.begin(), samples.end(), store.ArbData.begin());
-    store.ArbLength = static_cast<float>(length);
-    return store;
-}
-
-bool canRead(const QString& path) {
-    return QStringList{"txt", "csv", "tsv", "dat", "wav"}.contains(suffixOf(path));
-}
-
-PictureWriter& pictureWriter() {
-    static PictureWriter writer;
-    return writer;
+    const Waveform w = shapeWaveform(content, request);
+    if (!w.error.isEmpty()) {
+        say(QStringLiteral("%1: %2").arg(path, w.error));
+        return std::nullopt;
+    }
+    if (!quiet)
+        for (const QString& note : w.notes)
+            std::fprintf(stderr, "%s: %s\n", qPrintable(path), qPrintable(note));
+    return storeOf(w.samples);
 }
 
 bool isPicture(const QString& path) {
     return suffixOf(path) == QLatin1String("png") || suffixOf(path) == QLatin1String("svg");
-}
-
-bool canWrite(const QString& path) {
-    return QStringList{"txt", "csv", "wav"}.contains(suffixOf(path)) ||
-           (isPicture(path) && pictureWriter());
-}
-
-// Writes the store's waveform in the format `path` names; an empty string or why it failed.
-QString writeWaveform(const QString& path, const WaveStore& store, int rate,
-                      QSize size = QSize(1536, 720)) {
-    if (isPicture(path))
-        return pictureWriter()(path, size, store);
-    const std::vector<float> samples(store.ArbData.begin(), store.ArbData.begin() + store.length());
-    if (suffixOf(path) == QLatin1String("csv"))
-        return writeCsv(path, samples);
-    if (suffixOf(path) == QLatin1String("wav"))
-        return writeSound(path, samples, rate);
-    return writeWaveFile(path, QString::number(store.length()), store);
 }
 
 int send(const QStringList& args) {
@@ -244,7 +235,8 @@ int send(const QStringList& args) {
         if (!ok || slot < 1 || slot > 8)
             return c.usage(QStringLiteral("--number wants 1 to 8"));
     }
-    std::optional<WaveStore> store = readWaveform(c.parser.positionalArguments().at(0));
+    std::optional<WaveStore> store =
+        readInput(c.parser.positionalArguments().at(0), WaveformRequest{}, line.quiet);
     if (!store)
         return kFailed;
     store->ArbNumber = static_cast<float>(slot);
@@ -293,74 +285,54 @@ int capture(const QStringList& args) {
     const QString file = c.parser.positionalArguments().at(0);
     if (suffixOf(file) != QLatin1String("txt"))
         return c.usage(QStringLiteral("%1: the file name must end in .txt").arg(file));
+    // Known before the instrument is asked, not after a read of many seconds.
+    if (const QString why = checkWritable(file); !why.isEmpty()) {
+        say(QStringLiteral("%1: %2").arg(file, why));
+        return kFailed;
+    }
     return captureCurve(line, file);
 }
 
 int convert(const QStringList& args) {
     Command c("convert", "IN OUT",
-              "Reads any waveform file the program reads (.txt, .csv, .tsv, .dat, .wav) and writes "
-              "it in the format OUT's extension names (.txt: the program's own, .csv, .wav, and "
-              "pictures .png and .svg).");
-    const auto column = c.add("column",
-                              "The column (or channel) to take, from 1 (default: the "
-                              "last numeric column that is not time).",
-                              "N");
-    const auto fit =
-        c.add("fit", "Values beyond -1..+1: peak, range or clip (default clip).", "how");
-    const auto length =
-        c.add("length",
-              "Resample to N points, 4 to 16000 (default: kept when it is 4..16000, "
-              "else 16000).",
-              "N");
+              "Reads any file the program reads (its waveform file, a table of numbers such as "
+              ".csv, .tsv or .dat, or a .wav), recognised by its content, and writes it in the "
+              "format OUT's extension names (" +
+                  writableExtensions().join(QStringLiteral(", ")) +
+                  "). What was understood of IN goes to standard error.");
+    const ReadOptions readOptions(c);
     const auto rate = c.add("rate", "Samples a second of a WAV written (default 16000).", "HZ");
     const auto size =
         c.add("size", "Width x height of a picture written (default 1536x720).", "WxH");
+    const auto quiet = c.add("quiet", "Says nothing of what was understood.");
     if (const auto done = c.parse(args, 2))
         return *done;
     const QString in = c.parser.positionalArguments().at(0);
     const QString out = c.parser.positionalArguments().at(1);
-    if (!canRead(in))
-        return c.usage(
-            QStringLiteral("%1: unknown format (known: .txt, .csv, .tsv, .dat, .wav)").arg(in));
-    if (!canWrite(out))
-        return c.usage(
-            QStringLiteral("%1: unknown format (known: .txt, .csv, .wav, .png, .svg)").arg(out));
-    ImportChoice how;
+    if (!formatForWriting(out))
+        return c.usage(QStringLiteral("%1: unknown format (known: %2)")
+                           .arg(out, writableExtensions().join(QStringLiteral(", "))));
+    WaveformRequest request;
+    if (const QString why = readOptions.read(c, request); !why.isEmpty())
+        return c.usage(why);
+    WriteOptions write;
     bool ok = true;
-    if (c.parser.isSet(column)) {
-        how.column = c.parser.value(column).toInt(&ok) - 1;
-        if (!ok || how.column < 0)
-            return c.usage(QStringLiteral("--column wants 1 or more"));
-    }
-    if (c.parser.isSet(fit)) {
-        const int i = QStringList{"peak", "range", "clip"}.indexOf(c.parser.value(fit));
-        if (i < 0)
-            return c.usage(QStringLiteral("--fit wants peak, range or clip"));
-        how.fit = i == 0 ? ImportFit::Peak : i == 1 ? ImportFit::Range : ImportFit::Clip;
-    }
-    if (c.parser.isSet(length)) {
-        how.length = c.parser.value(length).toInt(&ok);
-        if (!ok || how.length < kMinLength || how.length > kMaxLength)
-            return c.usage(QStringLiteral("--length wants 4 to 16000"));
-    }
-    int hz = 16000;
     if (c.parser.isSet(rate)) {
-        hz = c.parser.value(rate).toInt(&ok);
-        if (!ok || hz < 1)
+        write.rate = c.parser.value(rate).toInt(&ok);
+        if (!ok || write.rate < 1)
             return c.usage(QStringLiteral("--rate wants a positive number of samples a second"));
     }
-    QSize pixels(1536, 720);
     if (c.parser.isSet(size)) {
         const QStringList wh = c.parser.value(size).split(QLatin1Char('x'));
-        pixels = QSize(wh.value(0).toInt(), wh.value(1).toInt());
-        if (pixels.width() < 120 || pixels.height() < 80 || pixels.width() > 20000 ||
-            pixels.height() > 20000)
+        write.size = QSize(wh.value(0).toInt(), wh.value(1).toInt());
+        if (write.size.width() < 120 || write.size.height() < 80 || write.size.width() > 20000 ||
+            write.size.height() > 20000)
             return c.usage(QStringLiteral("--size wants WIDTHxHEIGHT from 120x80 to 20000x20000"));
     }
-    const std::optional<WaveStore> store = readWaveform(in, how);
+    const std::optional<WaveStore> store = readInput(in, request, c.parser.isSet(quiet));
     if (!store)
         return kFailed;
-    const QString why = writeWaveform(out, *store, hz, pixels);
+    const QString why = writeWaveform(out, *store, write);
     if (!why.isEmpty()) {
         say(QStringLiteral("%1: %2").arg(out, why));
         return kFailed;
@@ -410,7 +382,7 @@ int expr(const QStringList& rawArgs) {
     if (const auto done = c.parse(args, 1))
         return *done;
     std::optional<WaveStore> current;
-    if (c.parser.isSet(input) && !(current = readWaveform(c.parser.value(input))))
+    if (c.parser.isSet(input) && !(current = readInput(c.parser.value(input), {}, true)))
         return kFailed;
     int n = current ? current->length() : 201;
     if (c.parser.isSet(length)) {
@@ -423,8 +395,9 @@ int expr(const QStringList& rawArgs) {
                 QStringLiteral("--length: y has the input's %1 samples").arg(current->length()));
     }
     const QString file = c.parser.value(output);
-    if (file.isEmpty() || !canWrite(file))
-        return c.usage(QStringLiteral("-o wants a file ending in .txt, .csv or .wav"));
+    if (file.isEmpty() || !formatForWriting(file))
+        return c.usage(QStringLiteral("-o wants a file ending in %1")
+                           .arg(writableExtensions().join(QStringLiteral(", "))));
     const QString how = c.parser.isSet(fit) ? c.parser.value(fit) : QStringLiteral("clip");
     if (how != QLatin1String("clip") && how != QLatin1String("peak"))
         return c.usage(QStringLiteral("--fit wants clip or peak"));
@@ -445,12 +418,9 @@ int expr(const QStringList& rawArgs) {
                 .arg(values.nonFiniteAt));
         return kFailed;
     }
-    const std::vector<float> samples =
-        fitToRange(values.samples, how == QLatin1String("peak") ? Fit::Peak : Fit::Clip);
-    WaveStore store;
-    std::copy(samples.begin(), samples.end(), store.ArbData.begin());
-    store.ArbLength = static_cast<float>(n);
-    const QString why = writeWaveform(file, store, 16000);
+    const WaveStore store =
+        storeOf(fitToRange(values.samples, how == QLatin1String("peak") ? Fit::Peak : Fit::Clip));
+    const QString why = writeWaveform(file, store);
     if (!why.isEmpty()) {
         say(QStringLiteral("%1: %2").arg(file, why));
         return kFailed;
@@ -546,10 +516,6 @@ QString portListing(const PortMap& ports) {
     return out;
 }
 
-void setPictureWriter(PictureWriter writer) {
-    pictureWriter() = std::move(writer);
-}
-
 bool wantsPicture(const QStringList& arguments) {
     if (arguments.value(1) != QLatin1String("convert"))
         return false;
@@ -559,7 +525,8 @@ bool wantsPicture(const QStringList& arguments) {
     return false;
 }
 
-int run(const QStringList& arguments) {
+namespace {
+int dispatch(const QStringList& arguments) {
     const QString word = arguments.value(1);
     const QStringList args = QStringList{arguments.value(0)} + arguments.mid(2);
     if (word == QLatin1String("send"))
@@ -572,8 +539,22 @@ int run(const QStringList& arguments) {
         return ports(args);
     if (word == QLatin1String("expr"))
         return expr(args);
-    say(QStringLiteral("unknown command '%1'").arg(word));
+    refuseUnknownCommand(word);
     return kUsage;
+}
+} // namespace
+
+int run(const QStringList& arguments) {
+    const int status = dispatch(arguments);
+    // What went to standard output must have arrived: a full disk or a closed pipe is a
+    // failure, not a success.
+    errno = 0;
+    if (std::fflush(stdout) != 0 || std::ferror(stdout)) {
+        std::fprintf(stderr, "wavewright: cannot write to standard output: %s\n",
+                     std::strerror(errno ? errno : EIO));
+        return kFailed;
+    }
+    return status;
 }
 
 } // namespace ww::cli

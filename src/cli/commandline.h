@@ -27,11 +27,8 @@ bool refuseUnknownCommand(const QString& word);
 int run(const QStringList& arguments);
 
 // Pictures (.png, .svg) need the drawing libraries, which the command line does not load:
-// the window module registers the writer and runs such a command itself.
-using PictureWriter =
-    std::function<QString(const QString& path, QSize size, const WaveStore& store)>;
-void setPictureWriter(PictureWriter writer);
-// Whether a command line asks for a picture.
+// the window module adds their formats and runs such a command itself. Whether a command line
+// asks for a picture:
 bool wantsPicture(const QStringList& arguments);
 
 // "COM1".."COM4" or a device path, as --port takes it, made into a COM number in `ports`.

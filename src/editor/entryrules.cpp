@@ -16,11 +16,6 @@ QString lengthText(std::int32_t n) {
 }
 } // namespace
 
-QString lengthMessage() {
-    return QStringLiteral("Arbitrary length from ") + QString::number(kMinLength) +
-           QStringLiteral(" to ") + QString::number(kMaxLength) + QStringLiteral(" ");
-}
-
 std::int32_t LimitArbLength(std::int32_t n, const Say& say) {
     if (n > kMaxLength) {
         say(lengthMessage(), true);

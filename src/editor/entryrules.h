@@ -31,7 +31,6 @@ using Say = std::function<void(const QString& text, bool critical)>;
 
 // Range rules. They return the value to use and tell the user when it had to change.
 std::int32_t LimitArbLength(std::int32_t n, const Say& say);
-QString lengthMessage();
 
 // Sign and point rules of the Y fields.
 QString ToggleMinusSign(const QString& text);

@@ -4,10 +4,10 @@
 #include "gridlabels.h"
 #include "view.h"
 
+#include <QBuffer>
 #include <QFileInfo>
 #include <QImage>
 #include <QPainter>
-#include <QSaveFile>
 #include <QSvgGenerator>
 
 namespace ww {
@@ -51,12 +51,12 @@ void drawPicture(QPainter& p, QSize size, const WaveStore& store) {
     }
 }
 
-QString savePicture(const QString& path, QSize size, const WaveStore& store) {
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        return file.errorString();
+QByteArray pictureBytes(const QString& format, QSize size, const WaveStore& store) {
+    QByteArray bytes;
+    QBuffer file(&bytes);
+    file.open(QIODevice::WriteOnly);
     bool written = true;
-    if (QFileInfo(path).suffix().compare(QLatin1String("svg"), Qt::CaseInsensitive) == 0) {
+    if (format == QLatin1String("svg")) {
         QSvgGenerator svg;
         svg.setOutputDevice(&file);
         svg.setSize(size);
@@ -71,11 +71,7 @@ QString savePicture(const QString& path, QSize size, const WaveStore& store) {
         p.end();
         written = image.save(&file, "PNG");
     }
-    if (!written) {
-        file.cancelWriting();
-        return QStringLiteral("The picture could not be written.");
-    }
-    return file.commit() ? QString() : file.errorString();
+    return written ? bytes : QByteArray();
 }
 
 } // namespace ww

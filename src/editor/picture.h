@@ -15,8 +15,7 @@ namespace ww {
 void drawPicture(QPainter& painter, QSize size, const WaveStore& store);
 // The plot area inside a picture of `size` (the rest holds the labels).
 QRect pictureArea(QSize size);
-// A PNG or an SVG picture (by the name's extension), written whole or not at all; an empty
-// string or why it failed.
-QString savePicture(const QString& path, QSize size, const WaveStore& store);
+// The bytes of a PNG or an SVG picture ("png", "svg"); empty when it cannot be made.
+QByteArray pictureBytes(const QString& format, QSize size, const WaveStore& store);
 
 } // namespace ww

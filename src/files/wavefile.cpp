@@ -2,8 +2,9 @@
 
 #include "model/numbers.h"
 
-#include <QFile>
-#include <QSaveFile>
+#include "nativefile.h"
+
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 
@@ -25,18 +26,7 @@ QByteArray waveFileBytes(const QString& lengthText, const WaveStore& store) {
 }
 
 QString writeWaveFile(const QString& path, const QString& lengthText, const WaveStore& store) {
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        return file.errorString();
-    const QByteArray bytes = waveFileBytes(lengthText, store);
-    if (file.write(bytes) != bytes.size()) {
-        const QString why = file.errorString();
-        file.cancelWriting();
-        return why;
-    }
-    if (!file.commit())
-        return file.errorString();
-    return QString();
+    return writeWhole(path, waveFileBytes(lengthText, store));
 }
 
 bool hasWaveFileExtension(const QString& name) {
@@ -128,26 +118,86 @@ WaveFileContent parseWaveFile(const QByteArray& bytes, WaveFileUse use) {
     return c;
 }
 
+QByteArray readHead(const QString& path, std::int64_t most, QString& error) {
+    InputFile file(path);
+    QByteArray bytes;
+    if (!file.isOpen()) {
+        error = file.error();
+        return bytes;
+    }
+    while (bytes.size() < most) {
+        const std::int64_t n =
+            file.read(bytes, std::min<std::int64_t>(most - bytes.size(), 1 << 20));
+        if (n < 0) {
+            error = file.error();
+            return QByteArray();
+        }
+        if (n == 0)
+            break;
+    }
+    return bytes;
+}
+
 WaveFileContent readWaveFile(const QString& path, WaveFileUse use) {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        WaveFileContent c;
-        c.error = file.errorString();
+    WaveFileContent c;
+    // A waveform file is at most some 130 kB: far more than it can be is not one.
+    QString why;
+    const QByteArray bytes = readHead(path, kWaveFileMostBytes + 1, why);
+    if (!why.isEmpty()) {
+        c.error = why;
         return c;
     }
-    // A waveform file is at most some 130 kB; anything far larger is not one.
-    if (file.size() > 64 * 1024 * 1024) {
-        WaveFileContent c;
+    if (bytes.size() > kWaveFileMostBytes) {
         c.error = QStringLiteral("The file is too large for a waveform file.");
         return c;
     }
-    const QByteArray bytes = file.readAll();
-    if (file.error() != QFileDevice::NoError) {
-        WaveFileContent c;
-        c.error = file.errorString();
-        return c;
-    }
     return parseWaveFile(bytes, use);
+}
+
+bool looksLikeWaveFile(const QByteArray& head, bool wholeFile, bool named) {
+    // Line 1 a plain whole number, then sample lines. A file named .txt is taken as it stands
+    // (Open reads what it holds); another must hold exactly as many samples as line 1 says.
+    qsizetype pos = 0;
+    auto nextLine = [&](QByteArrayView& line) {
+        if (pos >= head.size())
+            return false;
+        qsizetype end = head.indexOf('\n', pos);
+        if (end < 0) {
+            if (!wholeFile)
+                return false; // cut short by the head: not judged
+            end = head.size();
+        }
+        line = QByteArrayView(head.constData() + pos, end - pos);
+        if (line.endsWith('\r'))
+            line.chop(1);
+        pos = end + 1;
+        return true;
+    };
+    QByteArrayView line;
+    if (!nextLine(line))
+        return false;
+    const QByteArrayView first = line.trimmed();
+    if (first.isEmpty() || first.size() > 9 ||
+        !std::all_of(first.begin(), first.end(), [](char c) { return c >= '0' && c <= '9'; }))
+        return false;
+    if (named)
+        return true; // Open's own reading says what is wrong with the lines after it
+    const long long announced = first.toLongLong();
+    long long samples = 0;
+    double v = 0;
+    while (nextLine(line) && !line.trimmed().isEmpty()) {
+        if (!parseFileNumber(line, v))
+            return false;
+        if (++samples > kMaxLength + 1)
+            break;
+    }
+    if (samples == 0)
+        return false;
+    // Past the samples, nothing but blank lines.
+    while (nextLine(line))
+        if (!line.trimmed().isEmpty())
+            return false;
+    return samples == announced && wholeFile;
 }
 
 } // namespace ww

@@ -4,6 +4,7 @@
 
 #include <QByteArray>
 #include <QString>
+#include <cstdint>
 #include <vector>
 
 namespace ww {
@@ -37,6 +38,16 @@ enum class WaveFileUse { Open, Mix };
 // at. Numbers may use a point or a comma.
 WaveFileContent parseWaveFile(const QByteArray& bytes, WaveFileUse use = WaveFileUse::Open);
 WaveFileContent readWaveFile(const QString& path, WaveFileUse use = WaveFileUse::Open);
+
+// The most a waveform file can hold, with room for hand-written ones: more is not one.
+constexpr qsizetype kWaveFileMostBytes = 4 * 1024 * 1024;
+// Up to `most` bytes from the start of a file; `error` says why when it cannot be read.
+QByteArray readHead(const QString& path, std::int64_t most, QString& error);
+// Whether bytes from the start of a file are the program's own waveform file by their content:
+// line 1 a plain whole number, then one number a line. `wholeFile`: the bytes are all of it.
+// `named`: the name ends in .txt or .TXT, and line 1 is enough (Open says what is wrong with
+// the rest); otherwise it must hold exactly the samples line 1 announces, and nothing after.
+bool looksLikeWaveFile(const QByteArray& head, bool wholeFile, bool named);
 
 // A length or sample text: blanks around it, a point or a comma, an exponent if any ("1e-3");
 // false when it is not a finite number.

@@ -1,5 +1,7 @@
 #include "numbertext.h"
 
+#include "store.h"
+
 #include <cmath>
 
 namespace ww {
@@ -39,6 +41,11 @@ std::optional<float> parseSingle(const QString& text) {
     if (!v || std::abs(*v) > 3.4028234663852886e38)
         return std::nullopt;
     return static_cast<float>(*v);
+}
+
+QString lengthMessage() {
+    return QStringLiteral("Arbitrary length from ") + QString::number(kMinLength) +
+           QStringLiteral(" to ") + QString::number(kMaxLength) + QStringLiteral(" ");
 }
 
 } // namespace ww

@@ -8,6 +8,9 @@
 // point, whatever the user's locale.
 namespace ww {
 
+// The length range message: "Arbitrary length from 4 to 16000 ", its last blank included.
+QString lengthMessage();
+
 // "0.000" pattern: "-0.500", "1.000".
 QString formatThreeDecimals(double v);
 

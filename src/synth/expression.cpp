@@ -157,7 +157,7 @@ Expression::Values Expression::evaluate(int length, const float* current) const 
         return out;
     out.samples.resize(static_cast<std::size_t>(length));
     d->N = length;
-    for (int i = 0; i < length; ++i) {
+    for (int i = 0; i <= length; ++i) {
         d->n = i;
         d->t = static_cast<double>(i) / length;
         d->x = kTwoPi * d->t;
@@ -168,6 +168,10 @@ Expression::Values Expression::evaluate(int length, const float* current) const 
         } catch (const mu::Parser::exception_type&) {
             v = std::nan("");
         }
+        if (i == length) {
+            out.closing = std::isfinite(v) ? v : out.samples.front();
+            break;
+        }
         out.samples[static_cast<std::size_t>(i)] = v;
         if (!std::isfinite(v)) {
             if (out.nonFiniteAt < 0)
@@ -176,6 +180,13 @@ Expression::Values Expression::evaluate(int length, const float* current) const 
             out.peak = std::max(out.peak, std::abs(v));
         }
     }
+    return out;
+}
+
+std::vector<float> fitWithClosing(const Expression::Values& values, Fit fit) {
+    std::vector<float> out = fitToRange(values.samples, fit);
+    const double scale = fit == Fit::Peak && values.peak > 1.0 ? 1.0 / values.peak : 1.0;
+    out.push_back(static_cast<float>(std::clamp(values.closing * scale, -1.0, 1.0)));
     return out;
 }
 

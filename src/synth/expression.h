@@ -23,6 +23,8 @@ class Expression {
         std::vector<double> samples;
         int nonFiniteAt = -1; // the first sample that is not a finite number
         double peak = 0.0;    // the largest magnitude
+        double closing = 0.0; // the sample after the last (n = N, x = 2π), the first where
+                              // that is not a finite number
     };
 
     Expression();
@@ -53,5 +55,7 @@ void clearUpperVectorState();
 // How values outside -1..+1 are brought in: held at the limits, or all scaled so the peak is 1.
 enum class Fit { Clip, Peak };
 std::vector<float> fitToRange(const std::vector<double>& values, Fit fit);
+// The same with the closing sample after them, scaled as they are.
+std::vector<float> fitWithClosing(const Expression::Values& values, Fit fit);
 
 } // namespace ww
