@@ -16,6 +16,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <csignal>
+#include <unistd.h>
 
 using namespace ww;
 using ww::virt::VirtualGenerator;
@@ -123,7 +124,7 @@ void TestCli::failures() {
     VirtualGenerator silent, hangUp;
     silent.script.silentFromLine = 0;
     hangUp.script.hangUpAtLine = 2;
-    VirtualOscilloscope mute;
+    VirtualOscilloscope mute, untouched;
     mute.script.silent = true;
     VirtualGenerator held;
     QSerialPort holder(held.devicePath());
@@ -151,6 +152,20 @@ void TestCli::failures() {
         {{"convert", writeFile(dir, "words.csv", "a,b\nc,d\n"), dir.filePath("out.txt")},
          1,
          "The file has no numeric column."},
+        // The program's own file is read as Open reads it, whatever the options: where Open
+        // would show the length message, the command line refuses with it.
+        {{"send", writeFile(dir, "s.txt", "3\n0.1\n0.2\n0.3\n"), "--dry-run"},
+         1,
+         "s.txt: Arbitrary length from 4 to 16000 (line 1 holds a length outside 4..16000)\n"},
+        {{"convert", writeFile(dir, "one.csv", "t,v\n0,0.5\n"), dir.filePath("out.txt")},
+         1,
+         "one.csv: 1 value to take; a waveform needs at least 4.\n"},
+        {{"convert", good, dir.filePath("out.txt"), "--column", "volts"},
+         1,
+         "A waveform file has one column of samples."},
+        {{"capture", dir.filePath("no/dir/c.txt"), "--port", untouched.devicePath()},
+         1,
+         "c.txt: No such file or directory\n"},
         {{"send", good, "--bogus"}, 2, "Unknown option 'bogus'"},
         {{"send"}, 2, "wavewright send: wants FILE"},
         {{"send", good, "--number", "9"}, 2, "--number wants 1 to 8"},
@@ -193,6 +208,21 @@ void TestCli::failures() {
         QVERIFY(r.out.isEmpty());
     }
     QVERIFY(!QFile::exists(dir.filePath("c.txt")) && !QFile::exists(dir.filePath("out.txt")));
+    QVERIFY(untouched.commands().isEmpty()); // the output was checked before the instrument
+    // Standard output that cannot be written is a failure; names are kept byte for byte.
+    auto shell = [&](const QByteArray& script) {
+        QProcess p;
+        p.start("/bin/sh", {writeFile(dir, "run.sh", script), WAVEWRIGHT_EXE, dir.path()});
+        p.waitForFinished(60'000);
+        return std::make_pair(p.exitCode(), p.readAllStandardError());
+    };
+    const auto full = shell("\"$1\" ports > /dev/full\n");
+    QCOMPARE(full.first, 1);
+    QVERIFY(full.second.contains("cannot write to standard output: No space left on device"));
+    QCOMPARE(shell("\"$1\" expr 'sin(x)' -o \"$2/$(printf 'caf\\351.txt')\"\n").first, 0);
+    const QByteArray latin1 = QFile::encodeName(dir.path()) + "/caf\xE9.txt";
+    QCOMPARE(::access(latin1.constData(), F_OK), 0);
+    ::unlink(latin1.constData());
     QCOMPARE(silent.lines().size(), 1);
 }
 

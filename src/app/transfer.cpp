@@ -23,6 +23,7 @@ void importFile(Prompts& prompts, WaveDocument& doc, const QString& name, QWidge
     progress.setMinimumDuration(500);
     progress.setWindowModality(Qt::WindowModal);
     WaveformRequest request;
+    request.keepAll = true; // the dialog offers every column
     request.progress = [&progress](double done) {
         if (done >= 0)
             progress.setValue(static_cast<int>(done * 1000));

@@ -158,7 +158,9 @@ FileContent readAny(const QString& path, const WaveformRequest& request) {
         }
     }
     if (isSound(head, path)) {
-        const int channel = request.column.place;
+        const int channel = request.column.place >= 0 ? request.column.place
+                            : request.keepAll         ? -1
+                                                      : 0;
         return fromSound(readSound(path, request.limits, channel, request.progress));
     }
     if (looksLikeWaveFile(head, whole, hasWaveFileExtension(path))) {
@@ -169,7 +171,9 @@ FileContent readAny(const QString& path, const WaveformRequest& request) {
         }
         return fromWaveFile(parseWaveFile(head, WaveFileUse::Open));
     }
-    return fromTable(readTable(file, head, request.limits, request.column, request.progress));
+    ColumnWanted wanted = request.column;
+    wanted.signalOnly = !request.keepAll;
+    return fromTable(readTable(file, head, request.limits, wanted, request.progress));
 }
 
 std::vector<Format>& registry() {

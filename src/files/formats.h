@@ -20,6 +20,8 @@ namespace ww {
 // How a waveform is made of what a file holds.
 struct WaveformRequest {
     ColumnWanted column;  // a column by its place or name, or a channel by its place
+    bool keepAll = false; // every column or channel kept, for a choice among them; else only
+                          // what the waveform is made of
     int columnIndex = -1; // or one of the columns read, by its index (a dialog's choice)
     int run = -1;         // one run of a table, from 0; -1: all of them in file order
     ImportFit fit = ImportFit::Auto;

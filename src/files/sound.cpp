@@ -2,13 +2,14 @@
 
 #include "nativefile.h"
 
+#include <algorithm>
 #include <cstring>
 #include <sndfile.h>
 
 namespace ww {
 
 namespace {
-constexpr sf_count_t kFrames = 65536; // read at a time
+constexpr sf_count_t kChunkValues = 1 << 20; // read at a time, all channels together
 
 // Where libsndfile's bytes come from: a file or memory.
 struct Source {
@@ -92,10 +93,12 @@ Sound readFrom(Source& source, const ReadLimits& limits, int channel,
     s.channels.assign(s.kept.size(), {});
     for (auto& c : s.channels)
         c.reserve(static_cast<std::size_t>(std::max<sf_count_t>(info.frames, 0)));
-    std::vector<double> frames(static_cast<std::size_t>(kFrames * info.channels));
+    const sf_count_t chunk = std::clamp<sf_count_t>(
+        info.frames, 1, std::max<sf_count_t>(1, kChunkValues / info.channels));
+    std::vector<double> frames(static_cast<std::size_t>(chunk * info.channels));
     sf_count_t done = 0;
     for (;;) {
-        const sf_count_t got = sf_readf_double(file, frames.data(), kFrames);
+        const sf_count_t got = sf_readf_double(file, frames.data(), chunk);
         if (got <= 0)
             break;
         if ((done + got) * kept > limits.values) {

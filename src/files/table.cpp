@@ -467,6 +467,18 @@ Table readLines(LineReader& lines, std::int64_t size, const ReadLimits& limits,
     std::vector<int> keep;
     if (wanted.all()) {
         keep = layout.numeric;
+    } else if (wanted.signalOnly && wanted.place < 0 && wanted.name.isEmpty()) {
+        keep = {layout.numeric.front()};
+        if (timePlace >= 0 && timePlace != keep.front())
+            keep.push_back(timePlace);
+        // The last numeric column that is not the time column.
+        for (auto p = layout.numeric.rbegin(); p != layout.numeric.rend(); ++p)
+            if (*p != timePlace || layout.numeric.size() == 1) {
+                keep.push_back(*p);
+                break;
+            }
+        std::sort(keep.begin(), keep.end());
+        keep.erase(std::unique(keep.begin(), keep.end()), keep.end());
     } else {
         int place = wanted.place;
         if (place < 0) {
@@ -603,10 +615,12 @@ Table readLines(LineReader& lines, std::int64_t size, const ReadLimits& limits,
     if (t.timeColumn < 0 && keep.size() > 1 && keep.front() == layout.numeric.front() &&
         evenlyRising(t.columns.front()))
         t.timeColumn = 0;
-    if (wanted.all()) {
+    if (wanted.all() || (wanted.place < 0 && wanted.name.isEmpty())) {
         t.signalColumn = static_cast<int>(keep.size()) - 1;
         if (t.signalColumn == t.timeColumn && keep.size() > 1)
             --t.signalColumn;
+        if (t.signalColumn == t.timeColumn)
+            t.timeColumn = -1; // a lone column is the signal, whatever its name
     } else {
         const int place = wanted.place >= 0 ? wanted.place : [&] {
             for (const int p : keep)

@@ -45,7 +45,10 @@ struct Table {
 struct ColumnWanted {
     int place = -1; // -1: by name, or when the name is empty, every numeric column
     QString name;
-    bool all() const { return place < 0 && name.isEmpty(); }
+    bool all() const { return place < 0 && name.isEmpty() && !signalOnly; }
+    // Nothing asked for, and only what the default needs kept: the last numeric column and
+    // the first (a time column, maybe).
+    bool signalOnly = false;
 };
 
 // Reads a table; `progress` hears how far it is (0..1, or -1 when the size is not known) now

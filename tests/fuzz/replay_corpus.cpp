@@ -11,7 +11,7 @@ class ReplayCorpus : public QObject {
     void replay_data() {
         QTest::addColumn<QString>("target");
         QTest::addColumn<QString>("file");
-        for (const char* target : {"wavefile", "formula"}) {
+        for (const char* target : {"wavefile", "formula", "table", "sound", "expression"}) {
             const QDir dir(QStringLiteral(WAVEWRIGHT_FIXTURES "/fuzz/") + QLatin1String(target));
             const QStringList files = dir.entryList(QDir::Files);
             QVERIFY2(files.size() >= 5, target);
@@ -27,10 +27,17 @@ class ReplayCorpus : public QObject {
         QVERIFY(f.open(QIODevice::ReadOnly));
         const QByteArray bytes = f.readAll();
         const auto* data = reinterpret_cast<const std::uint8_t*>(bytes.constData());
+        const auto n = static_cast<std::size_t>(bytes.size());
         if (target == QLatin1String("wavefile"))
-            ww::fuzz::waveFile(data, static_cast<std::size_t>(bytes.size()));
+            ww::fuzz::waveFile(data, n);
+        else if (target == QLatin1String("formula"))
+            ww::fuzz::formula(data, n);
+        else if (target == QLatin1String("table"))
+            ww::fuzz::table(data, n);
+        else if (target == QLatin1String("sound"))
+            ww::fuzz::sound(data, n);
         else
-            ww::fuzz::formula(data, static_cast<std::size_t>(bytes.size()));
+            ww::fuzz::expression(data, n);
     }
 };
 

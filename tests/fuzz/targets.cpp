@@ -1,7 +1,11 @@
 #include "targets.h"
 
+#include "files/resample.h"
+#include "files/sound.h"
+#include "files/table.h"
 #include "files/wavefile.h"
 #include "synth/arith.h"
+#include "synth/expression.h"
 #include "synth/formula.h"
 
 #include <QByteArray>
@@ -70,6 +74,106 @@ void formula(const std::uint8_t* data, std::size_t size) {
         require(s.ArbLength >= 0 && s.ArbLength - 1 <= kStoreLastIndex,
                 "the formula's samples reach past the store");
         requireFinite(s);
+    }
+}
+
+namespace {
+// Whatever numbers came in, fitting them gives samples in -1..+1.
+void requireFits(const std::vector<double>& column) {
+    std::vector<double> finite;
+    for (const double v : column)
+        if (std::isfinite(v))
+            finite.push_back(v);
+    if (finite.empty())
+        return;
+    for (const ImportFit fit :
+         {ImportFit::Auto, ImportFit::Peak, ImportFit::Range, ImportFit::Clip})
+        for (const float v : fitImported(resampleLinear(finite, 37), fit))
+            require(std::isfinite(v) && v >= -1.0f && v <= 1.0f, "a fitted sample beyond -1..+1");
+    for (const double v : resamplePeriodic(finite, 41))
+        require(std::isfinite(v), "periodic resampling made a value that is not finite");
+}
+
+// Small limits, so that the limits themselves are exercised.
+ReadLimits smallLimits() {
+    ReadLimits l;
+    l.lineBytes = 4096;
+    l.values = 1 << 16;
+    return l;
+}
+} // namespace
+
+void table(const std::uint8_t* data, std::size_t size) {
+    const QByteArray bytes(reinterpret_cast<const char*>(data), static_cast<qsizetype>(size));
+    const Table t = parseTable(bytes, smallLimits());
+    if (!t.error.isEmpty()) {
+        require(t.columns.empty(), "a refused table still delivers columns");
+        return;
+    }
+    require(!t.columns.empty() && t.names.size() == static_cast<qsizetype>(t.columns.size()) &&
+                t.fileColumns.size() == t.columns.size(),
+            "names, places and columns disagree");
+    require(t.signalColumn >= 0 && t.signalColumn < static_cast<int>(t.columns.size()),
+            "the signal column is not a column");
+    require(t.timeColumn < static_cast<int>(t.columns.size()) && t.timeColumn != t.signalColumn,
+            "the time column");
+    for (const auto& c : t.columns)
+        require(c.size() == t.columns[0].size(), "columns of different lengths");
+    require(t.rows() * static_cast<qint64>(t.columns.size()) <= smallLimits().values,
+            "more numbers kept than the limit");
+    require(!t.runs.empty() && t.runs.front() == 0, "the data has no first run");
+    for (std::size_t r = 1; r < t.runs.size(); ++r)
+        require(t.runs[r] > t.runs[r - 1] && t.runs[r] < t.rows(), "runs out of order");
+    qint64 line = 0;
+    for (qint64 row = 0; row < t.rows(); ++row) {
+        require(t.lineOf(row) > line && t.lineOf(row) >= t.firstDataLine,
+                "rows out of their lines");
+        line = t.lineOf(row);
+    }
+    for (const auto& c : t.columns)
+        requireFits(c);
+}
+
+void sound(const std::uint8_t* data, std::size_t size) {
+    const QByteArray bytes(reinterpret_cast<const char*>(data), static_cast<qsizetype>(size));
+    for (const int channel : {-1, 0, 1}) {
+        const Sound s = parseSound(bytes, smallLimits(), channel);
+        if (!s.error.isEmpty()) {
+            require(s.channels.empty(), "a refused sound still delivers samples");
+            continue;
+        }
+        require(s.channels.size() == s.kept.size() && !s.kept.empty() &&
+                    s.kept.back() < s.channelCount,
+                "channels kept");
+        require(channel < 0 || s.kept == std::vector<int>{channel}, "the channel asked for");
+        for (const auto& c : s.channels) {
+            require(c.size() == s.channels[0].size() && !c.empty(),
+                    "channels of different lengths");
+            requireFits(c);
+        }
+    }
+}
+
+void expression(const std::uint8_t* data, std::size_t size) {
+    const QString text =
+        QString::fromUtf8(reinterpret_cast<const char*>(data), static_cast<qsizetype>(size));
+    Expression e;
+    if (e.setText(text))
+        return;
+    WaveStore current;
+    for (int i = 0; i <= kStoreLastIndex; ++i)
+        current.ArbData[i] = static_cast<float>(std::sin(i * 0.01));
+    for (const int length : {4, 333}) {
+        const Expression::Values v = e.evaluate(length, current.ArbData.data());
+        require(v.samples.size() == static_cast<std::size_t>(length), "sample count");
+        for (int i = 0; i < (v.nonFiniteAt < 0 ? length : v.nonFiniteAt); ++i)
+            require(std::isfinite(v.samples[i]), "a sample before the first fault is not finite");
+        if (v.nonFiniteAt >= 0)
+            continue;
+        for (const Fit fit : {Fit::Clip, Fit::Peak})
+            for (const float s : fitWithClosing(v, fit))
+                require(std::isfinite(s) && s >= -1.0f && s <= 1.0f,
+                        "an expression sample beyond -1..+1");
     }
 }
 

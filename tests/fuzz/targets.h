@@ -8,4 +8,7 @@
 namespace ww::fuzz {
 void waveFile(const std::uint8_t* data, std::size_t size);
 void formula(const std::uint8_t* data, std::size_t size);
+void table(const std::uint8_t* data, std::size_t size);
+void sound(const std::uint8_t* data, std::size_t size);
+void expression(const std::uint8_t* data, std::size_t size);
 } // namespace ww::fuzz
