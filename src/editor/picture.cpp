@@ -5,7 +5,6 @@
 #include "view.h"
 
 #include <QBuffer>
-#include <QFileInfo>
 #include <QImage>
 #include <QPainter>
 #include <QSvgGenerator>
