@@ -213,9 +213,9 @@ void TestHistory::expressionEditor() {
     w->applyExpression(d.result());
     QCOMPARE(w.store().ArbData[150], scaled[150]);
     // The trace closes with the expression one sample on (x = 2π), as the shapes close theirs:
-    // y there is the square's closing -1.
+    // y there is the first sample of the next period, the square's +1.
     QCOMPARE(w.store().ArbData[201],
-             static_cast<float>((0.9 * -1.0 + 0.2 * std::sin(2 * M_PI)) / d.peakValue()));
+             static_cast<float>((0.9 * 1.0 + 0.2 * std::sin(2 * M_PI)) / d.peakValue()));
     QCOMPARE(w->action("mnuEditUndo")->text(), QString("&Undo Expression"));
     // The expression is offered again next time.
     ExpressionDialog again(w.store(), w.settings);

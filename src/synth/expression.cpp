@@ -161,7 +161,8 @@ Expression::Values Expression::evaluate(int length, const float* current) const 
         d->n = i;
         d->t = static_cast<double>(i) / length;
         d->x = kTwoPi * d->t;
-        d->y = current ? current[i] : 0.0;
+        // One sample on, the waveform starts its next period: y is its first sample again.
+        d->y = current ? current[i < length ? i : 0] : 0.0;
         double v;
         try {
             v = d->parser.Eval();

@@ -38,8 +38,8 @@ class Expression {
     bool usesCurrent() const;
     // The variables, constants, operators and every function with its parameters, as lines.
     static QString help();
-    // The expression at `length` samples; `current` holds the waveform's samples (y), or null
-    // for zeros.
+    // The expression at `length` samples, and the closing one after them; `current` holds the
+    // waveform's `length` samples (y), or null for zeros.
     Values evaluate(int length, const float* current) const;
 
   private:
