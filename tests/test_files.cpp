@@ -345,8 +345,8 @@ void TestFiles::registryAndRoundTrips() {
     }
     QVERIFY(formatForWriting("a.WAV") && !formatForWriting("a.xyz"));
     QCOMPARE(writeWaveform(dir.filePath("w.xyz"), store),
-             QString(".xyz is no format this program writes (it writes .txt, .csv, .tsv, .dat, "
-                     ".wav)."));
+             QString(".xyz is no format this program writes (it writes .txt, .wav, .csv, .tsv, "
+                     ".dat)."));
     QCOMPARE(withFilterExtension("/tmp/wave", "CSV (*.csv *.tsv *.dat)"), QString("/tmp/wave.csv"));
     QCOMPARE(withFilterExtension("/tmp/wave.dat", "WAV (*.wav)"), QString("/tmp/wave.dat"));
     // A file written fails whole: the old one stays, no temporary is left.

@@ -99,6 +99,7 @@ void addPictureFormats() {
         addFormat({ext.toUpper() + QStringLiteral(" picture"),
                    {ext},
                    nullptr,
+                   nullptr,
                    [ext](const QString& path, const WaveStore& store, const WriteOptions& o) {
                        const QByteArray bytes = pictureBytes(ext, o.size, store);
                        return bytes.isEmpty() ? QStringLiteral("The picture could not be made.")

@@ -44,7 +44,7 @@ FileContent fromWaveFile(const WaveFileContent& c) {
     return f;
 }
 
-FileContent fromSound(const Sound& s) {
+FileContent fromSound(Sound s) {
     FileContent f;
     f.kind = QStringLiteral("sound");
     if (!s.error.isEmpty()) {
@@ -53,7 +53,7 @@ FileContent fromSound(const Sound& s) {
     }
     for (const int c : s.kept)
         f.names << QStringLiteral("channel %1").arg(c + 1);
-    f.columns = s.channels;
+    f.columns = std::move(s.channels);
     f.rate = s.rate;
     f.runs = {0};
     f.place = [](qint64 row) { return QStringLiteral("frame %1").arg(row); };
@@ -123,82 +123,64 @@ FileContent fromTable(Table t) {
     return f;
 }
 
-bool isSound(const QByteArray& head, const QString& path) {
-    return (head.size() >= 12 && (head.startsWith("RIFF") || head.startsWith("RF64")) &&
-            head.mid(8, 4) == "WAVE") ||
-           suffixOf(path) == QLatin1String("wav");
+bool isSound(const Opened& o) {
+    return (o.head.size() >= 12 && (o.head.startsWith("RIFF") || o.head.startsWith("RF64")) &&
+            o.head.mid(8, 4) == "WAVE") ||
+           suffixOf(o.path) == QLatin1String("wav");
 }
 
-FileContent readAny(const QString& path, const WaveformRequest& request) {
-    InputFile file(path);
-    if (!file.isOpen()) {
+FileContent readSoundFile(const Opened& o, const WaveformRequest& request) {
+    const int channel = request.column.place >= 0 ? request.column.place : request.keepAll ? -1 : 0;
+    return fromSound(readSound(o.path, request.limits, channel, request.progress));
+}
+
+bool isWaveFile(const Opened& o) {
+    return looksLikeWaveFile(o.head, o.whole, hasWaveFileExtension(o.path));
+}
+
+FileContent readWaveFileContent(const Opened& o, const WaveformRequest& request) {
+    if (!request.column.all() && request.column.place != 0) {
         FileContent f;
-        f.error = file.error();
+        f.error = QStringLiteral("A waveform file has one column of samples.");
         return f;
     }
-    if (file.size() > request.limits.fileBytes) {
-        FileContent f;
-        f.error =
-            QStringLiteral("The file is larger than %1 GiB.").arg(request.limits.fileBytes >> 30);
-        return f;
-    }
-    // Enough of the start to know the program's own file, which is never longer.
-    QByteArray head;
-    bool whole = false;
-    while (head.size() <= kWaveFileMostBytes) {
-        const std::int64_t n = file.read(head, kWaveFileMostBytes + 1 - head.size());
-        if (n < 0) {
-            FileContent f;
-            f.error = file.error();
-            return f;
-        }
-        if (n == 0) {
-            whole = true;
-            break;
-        }
-    }
-    if (isSound(head, path)) {
-        const int channel = request.column.place >= 0 ? request.column.place
-                            : request.keepAll         ? -1
-                                                      : 0;
-        return fromSound(readSound(path, request.limits, channel, request.progress));
-    }
-    if (looksLikeWaveFile(head, whole, hasWaveFileExtension(path))) {
-        if (!request.column.all() && request.column.place != 0) {
-            FileContent f;
-            f.error = QStringLiteral("A waveform file has one column of samples.");
-            return f;
-        }
-        return fromWaveFile(parseWaveFile(head, WaveFileUse::Open));
-    }
+    return fromWaveFile(parseWaveFile(o.head, WaveFileUse::Open));
+}
+
+FileContent readTableFile(const Opened& o, const WaveformRequest& request) {
     ColumnWanted wanted = request.column;
     wanted.signalOnly = !request.keepAll;
-    return fromTable(readTable(file, head, request.limits, wanted, request.progress));
+    return fromTable(readTable(o.file, o.head, request.limits, wanted, request.progress));
 }
 
 std::vector<Format>& registry() {
+    // In the order they are asked: the program's file by its content, a sound by its header
+    // or its name, and any other file as a table.
     static std::vector<Format> list = {
         {QStringLiteral("Waveform data file"),
          {"txt"},
-         readAny,
+         isWaveFile,
+         readWaveFileContent,
          [](const QString& path, const WaveStore& store, const WriteOptions&) {
              return writeWaveFile(path, QString::number(store.length()), store);
          }},
-        {QStringLiteral("CSV"),
-         {"csv", "tsv", "dat"},
-         readAny,
-         [](const QString& path, const WaveStore& store, const WriteOptions&) {
-             return writeCsv(path, std::vector<float>(store.ArbData.begin(),
-                                                      store.ArbData.begin() + store.length()));
-         }},
         {QStringLiteral("WAV"),
          {"wav"},
-         readAny,
+         isSound,
+         readSoundFile,
          [](const QString& path, const WaveStore& store, const WriteOptions& o) {
              return writeSound(
                  path,
                  std::vector<float>(store.ArbData.begin(), store.ArbData.begin() + store.length()),
                  o.rate);
+         }},
+        {QStringLiteral("CSV"),
+         {"csv", "tsv", "dat"},
+         [](const Opened&) { return true; },
+         readTableFile,
+         [](const QString& path, const WaveStore& store, const WriteOptions&) {
+             return writeCsv(path, std::vector<float>(store.ArbData.begin(),
+                                                      store.ArbData.begin() + store.length()));
          }},
     };
     return list;
@@ -278,7 +260,37 @@ QString withFilterExtension(const QString& path, const QString& filter) {
 }
 
 FileContent readFileContent(const QString& path, const WaveformRequest& request) {
-    return readAny(path, request);
+    InputFile file(path);
+    FileContent f;
+    if (!file.isOpen()) {
+        f.error = file.error();
+        return f;
+    }
+    if (file.size() > request.limits.fileBytes) {
+        f.error =
+            QStringLiteral("The file is larger than %1 GiB.").arg(request.limits.fileBytes >> 30);
+        return f;
+    }
+    // Enough of the start to know the program's own file, which is never longer.
+    QByteArray head;
+    bool whole = false;
+    while (head.size() <= kWaveFileMostBytes) {
+        const std::int64_t n = file.read(head, kWaveFileMostBytes + 1 - head.size());
+        if (n < 0) {
+            f.error = file.error();
+            return f;
+        }
+        if (n == 0) {
+            whole = true;
+            break;
+        }
+    }
+    const Opened opened{path, file, head, whole};
+    for (const Format& format : formats())
+        if (format.read && format.recognises && format.recognises(opened))
+            return format.read(opened, request);
+    f.error = QStringLiteral("No format this program reads.");
+    return f;
 }
 
 Waveform shapeWaveform(const FileContent& content, const WaveformRequest& request) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "model/store.h"
+#include "nativefile.h"
 #include "readlimits.h"
 #include "resample.h"
 #include "table.h"
@@ -71,11 +72,21 @@ struct WriteOptions {
     QSize size = QSize(1536, 720); // of a picture
 };
 
-// A format: one entry, with its reader and its writer (either may be missing).
+// A file being read: its name, its start, and the rest of it still to come from `file`.
+struct Opened {
+    const QString& path;
+    InputFile& file;
+    const QByteArray& head; // up to 4 MiB and a byte, all of it when `whole`
+    bool whole;
+};
+
+// A format: one entry, with how it is recognised, its reader and its writer (either may be
+// missing). Reading asks the formats in their order; the first that recognises the file reads it.
 struct Format {
     QString name;           // "CSV", "Waveform data file", ...
     QStringList extensions; // lower case, without the point; the first is the one added
-    std::function<FileContent(const QString& path, const WaveformRequest&)> read;
+    std::function<bool(const Opened&)> recognises;
+    std::function<FileContent(const Opened&, const WaveformRequest&)> read;
     std::function<QString(const QString& path, const WaveStore& store, const WriteOptions&)> write;
 };
 const std::vector<Format>& formats();
