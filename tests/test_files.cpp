@@ -135,6 +135,11 @@ void TestFiles::tableShapes() {
          "b",
          floats({0.5, 0.25, 1, 0}),
          {"delimiter: semicolon; decimal mark: comma"}},
+        {"one column with decimal commas",
+         "0,05\n0,25\n-0,5\n1\n",
+         "column 1",
+         floats({0.05, 0.25, -0.5, 1}),
+         {"delimiter: none (one column); decimal mark: comma"}},
         {"a UTF-8 byte-order mark",
          "\xEF\xBB\xBF"
          "0.5\n0.25\n-0.5\n1\n",

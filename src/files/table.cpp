@@ -133,9 +133,10 @@ struct Reading {
     bool comma;
 };
 // Tried in this order; a later one is chosen only where the data parses better under it. A
-// decimal comma goes only with a delimiter that is no comma.
-constexpr Reading kReadings[] = {{',', false}, {';', false}, {';', true}, {'\t', false},
-                                 {'\t', true}, {' ', false}, {' ', true}, {0, false}};
+// decimal comma goes only with a delimiter that is no comma, or with one column.
+constexpr Reading kReadings[] = {{',', false},  {';', false}, {';', true},
+                                 {'\t', false}, {'\t', true}, {' ', false},
+                                 {' ', true},   {0, false},   {0, true}};
 
 enum class Kind : unsigned char { Empty, Number, Text };
 
@@ -239,6 +240,25 @@ struct SampleLine {
     bool skip; // blank or a comment
 };
 
+// One comma a line, and after it a number with a leading zero ("0,05"): no whole numbers
+// split by a comma, but one column of numbers with a decimal comma.
+bool commasAreDecimal(const std::vector<SampleLine>& sample) {
+    bool leadingZero = false;
+    for (const SampleLine& s : sample) {
+        if (s.skip)
+            continue;
+        const qsizetype comma = s.text.indexOf(',');
+        if (comma < 0)
+            continue;
+        if (s.text.indexOf(',', comma + 1) >= 0)
+            return false;
+        const QByteArray after = s.text.mid(comma + 1).trimmed();
+        leadingZero = leadingZero ||
+                      (after.size() > 1 && after[0] == '0' && after[1] >= '0' && after[1] <= '9');
+    }
+    return leadingZero;
+}
+
 // What the sample of lines says: the reading, the numeric columns, where the data starts.
 struct Layout {
     Reading reading{0, false};
@@ -262,6 +282,8 @@ std::vector<Kind> kindsOf(const QByteArray& line, Reading r) {
 Layout layoutUnder(const std::vector<SampleLine>& sample, Reading r) {
     Layout l;
     l.reading = r;
+    if (r.delimiter == ',' && commasAreDecimal(sample))
+        return l;
     std::vector<std::vector<Kind>> kinds;
     std::vector<std::size_t> index; // sample line of each entry of kinds
     for (std::size_t i = 0; i < sample.size(); ++i)
