@@ -185,6 +185,9 @@ bool OutputFile::commit() {
         return false;
     const int fd = m_fd;
     m_fd = -1;
+    // On the disk before it takes the old file's place; where syncing is not supported, the
+    // rename still replaces the file whole.
+    ::fdatasync(fd);
     if (::close(fd) != 0) {
         m_error = systemError(errno);
         ::unlink(m_temporary.constData());
