@@ -537,8 +537,12 @@ void FormMain::mnuFileOpen_Click() {
 }
 
 void FormMain::openFile(const QString& path) {
-    // The program's own file is opened as File > Open opens it; anything else is imported.
-    if (hasWaveFileExtension(path))
+    // The program's own file (by its name and its content) is opened as File > Open opens it;
+    // anything else is imported.
+    QString why;
+    const QByteArray head = readHead(path, kWaveFileMostBytes + 1, why);
+    if (hasWaveFileExtension(path) &&
+        (!why.isEmpty() || looksLikeWaveFile(head, head.size() <= kWaveFileMostBytes, true)))
         takeWaveFile(readChosenWaveFile(path, WaveFileUse::Open,
                                         QStringLiteral("No data file.\nPlease open.")));
     else
