@@ -1,0 +1,182 @@
+#include "spectrum.h"
+
+#include "link/generatorlines.h"
+
+#include <algorithm>
+#include <cmath>
+#include <kiss_fft.h>
+#include <memory>
+
+namespace ww {
+
+namespace {
+constexpr double kPi = 3.14159265358979323846;
+
+// The window's samples and the half-width of its main lobe in bins.
+std::vector<double> windowOf(SpectrumWindow w, std::size_t n, int& halfLobe) {
+    std::vector<double> out(n, 1.0);
+    // Coefficients of the cosine sums (Blackman-Harris 4-term, flat-top as in IEEE 1057).
+    std::vector<double> a;
+    switch (w) {
+    case SpectrumWindow::None:
+        halfLobe = 0;
+        return out;
+    case SpectrumWindow::Hann:
+        a = {0.5, 0.5};
+        halfLobe = 2;
+        break;
+    case SpectrumWindow::BlackmanHarris:
+        a = {0.35875, 0.48829, 0.14128, 0.01168};
+        halfLobe = 4;
+        break;
+    case SpectrumWindow::FlatTop:
+        a = {0.21557895, 0.41663158, 0.277263158, 0.083578947, 0.006947368};
+        halfLobe = 5;
+        break;
+    }
+    for (std::size_t i = 0; i < n; ++i) {
+        double v = 0;
+        for (std::size_t j = 0; j < a.size(); ++j)
+            v += (j % 2 ? -1.0 : 1.0) * a[j] * std::cos(2.0 * kPi * j * i / n);
+        out[i] = v;
+    }
+    return out;
+}
+
+double dB(double ratio) {
+    return 10.0 * std::log10(std::max(ratio, 1e-300));
+}
+} // namespace
+
+std::vector<double> asGenerated(const std::vector<double>& samples) {
+    std::vector<double> out(samples.size());
+    for (std::size_t i = 0; i < samples.size(); ++i)
+        out[i] = sampleCode(static_cast<float>(samples[i])) / 4095.0 * 2.0 - 1.0;
+    return out;
+}
+
+SpectrumFigures analyseSpectrum(const std::vector<double>& samples, int harmonics,
+                                SpectrumWindow window) {
+    SpectrumFigures f;
+    const int n = static_cast<int>(samples.size());
+    if (n < 4) {
+        f.error = QStringLiteral("A spectrum needs at least 4 samples.");
+        return f;
+    }
+    for (const double v : samples)
+        if (!std::isfinite(v)) {
+            f.error = QStringLiteral("A sample is not a finite number.");
+            return f;
+        }
+    int halfLobe = 0;
+    const std::vector<double> w = windowOf(window, samples.size(), halfLobe);
+    double windowPower = 0, mean = 0;
+    for (int i = 0; i < n; ++i)
+        mean += samples[i] * w[i];
+    double windowSum = 0;
+    for (const double x : w)
+        windowSum += x, windowPower += x * x;
+    mean /= windowSum;
+    // The transform, in float as the library computes it, of the record less its mean: the DC
+    // is not a component of the waveform's distortion, and taking it out keeps it from leaking.
+    // The transform's plan (its twiddles) is kept for the next spectrum of the same length: a
+    // live view asks again at every change.
+    thread_local std::unique_ptr<std::remove_pointer_t<kiss_fft_cfg>, decltype(&kiss_fft_free)> cfg(
+        nullptr, &kiss_fft_free);
+    thread_local int planned = 0;
+    if (planned != n) {
+        cfg.reset(kiss_fft_alloc(n, 0, nullptr, nullptr));
+        planned = n;
+    }
+    std::vector<kiss_fft_cpx> in(static_cast<std::size_t>(n)), out(static_cast<std::size_t>(n));
+    for (int i = 0; i < n; ++i)
+        in[i] = {static_cast<float>((samples[i] - mean) * w[i]), 0.0f};
+    kiss_fft(cfg.get(), in.data(), out.data());
+    // Power of each bin from 0 to N/2, scaled so that a sine of amplitude A has A² / 2 in all.
+    const int half = n / 2;
+    std::vector<double> power(static_cast<std::size_t>(half) + 1);
+    for (int b = 1; b <= half; ++b) {
+        const double re = out[b].r, im = out[b].i;
+        const double both = (b == half && n % 2 == 0) ? 1.0 : 2.0;
+        power[b] = both * (re * re + im * im) / (static_cast<double>(n) * windowPower);
+    }
+    // The fundamental: bin 1 of one period, else the strongest component.
+    double fundamental = 1.0;
+    if (window != SpectrumWindow::None) {
+        if (half < 2 * halfLobe + 2) {
+            f.error = QStringLiteral("Too few samples for this window.");
+            return f;
+        }
+        // The strongest bin, and the centre of the power of its main lobe.
+        const auto peak = std::max_element(power.begin() + 1, power.end());
+        const int p = static_cast<int>(peak - power.begin());
+        double sum = 0, weighted = 0;
+        for (int b = std::max(1, p - halfLobe); b <= std::min(half, p + halfLobe); ++b)
+            sum += power[b], weighted += power[b] * b;
+        if (!(sum > 0)) {
+            f.error = QStringLiteral("The waveform has no fundamental: it is flat.");
+            return f;
+        }
+        fundamental = weighted / sum;
+        // Harmonics closer than the main lobe is wide share their bins: refused, not guessed.
+        if (fundamental < 2 * halfLobe + 1) {
+            f.error = QStringLiteral("Too few periods for this window: the record holds %1, "
+                                     "the window needs at least %2.")
+                          .arg(fundamental, 0, 'f', 1)
+                          .arg(2 * halfLobe + 1);
+            return f;
+        }
+    }
+    const int h = std::clamp(harmonics, 1, std::max(1, static_cast<int>(half / fundamental)));
+    // Each harmonic's power: its bin, or the bins of its main lobe.
+    // Each bin belongs to the nearest harmonic when it lies within that harmonic's main lobe;
+    // the others are noise. Bin 0 is the DC, taken out above.
+    std::vector<int> owner(power.size(), 0);
+    std::vector<double> hp(static_cast<std::size_t>(h), 0.0);
+    for (int b = 1; b <= half; ++b) {
+        const long k = std::lround(b / fundamental);
+        if (k >= 1 && k <= h && std::abs(b - k * fundamental) <= halfLobe + 1e-9) {
+            owner[b] = static_cast<int>(k);
+            hp[static_cast<std::size_t>(k - 1)] += power[b];
+        }
+    }
+    for (int k = 1; k <= h; ++k) {
+        Harmonic harmonic;
+        harmonic.k = k;
+        harmonic.amplitude = std::sqrt(2.0 * hp[static_cast<std::size_t>(k - 1)]);
+        if (window == SpectrumWindow::None && k <= half)
+            harmonic.phaseDeg = std::atan2(out[k].i, out[k].r) * 180.0 / kPi;
+        f.harmonics.push_back(harmonic);
+    }
+    const double p1 = hp.front();
+    if (!(p1 > 0)) {
+        f.error = QStringLiteral("The waveform has no fundamental: it is flat.");
+        f.harmonics.clear();
+        return f;
+    }
+    double total = 0, harmonicPower = 0, largestSpur = 0;
+    for (int b = 1; b <= half; ++b)
+        total += power[b];
+    for (std::size_t k = 1; k < hp.size(); ++k) {
+        harmonicPower += hp[k];
+        largestSpur = std::max(largestSpur, hp[k]);
+    }
+    for (int b = 1; b <= half; ++b)
+        if (owner[b] == 0)
+            largestSpur = std::max(largestSpur, power[b]);
+    for (Harmonic& harmonic : f.harmonics)
+        harmonic.dBc =
+            20.0 * std::log10(std::max(harmonic.amplitude, 1e-300) / f.harmonics.front().amplitude);
+    const double rest = std::max(total - p1, 0.0);
+    const double noise = std::max(rest - harmonicPower, 0.0);
+    f.fundamental = fundamental;
+    f.thdDb = dB(harmonicPower / p1);
+    f.thdnDb = dB(rest / p1);
+    f.snrDb = dB(p1 / std::max(noise, 1e-300));
+    f.sfdrDb = dB(p1 / std::max(largestSpur, 1e-300));
+    f.sinadDb = dB(p1 / std::max(rest, 1e-300));
+    f.enobBits = (f.sinadDb - 1.76) / 6.02;
+    return f;
+}
+
+} // namespace ww

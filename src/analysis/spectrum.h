@@ -1,0 +1,43 @@
+#pragma once
+
+#include <QString>
+#include <vector>
+
+namespace ww {
+
+// The spectrum of a waveform and the figures of IEEE Std 1241 made from it.
+//
+// One period (no window): the transform over exactly its N samples is exact, bin k is
+// harmonic k. A record that is not one period is windowed (Hann, Blackman-Harris or flat-top);
+// its fundamental is the strongest component, found from the data, and each harmonic's power
+// is the sum of the bins of its window's main lobe. A record of fewer periods than the main
+// lobe is wide (5 for Hann, 9 for Blackman-Harris, 11 for flat-top) is refused: its harmonics
+// would share bins.
+enum class SpectrumWindow { None, Hann, BlackmanHarris, FlatTop };
+
+struct Harmonic {
+    int k = 0;            // 1: the fundamental
+    double amplitude = 0; // peak amplitude, in the waveform's units
+    double dBc = 0;       // against the fundamental
+    double phaseDeg = 0;  // of the cosine, at the record's start (one period only)
+};
+
+struct SpectrumFigures {
+    QString error;                   // empty when the figures can be used
+    double fundamental = 0;          // in cycles over the record (1 for one period)
+    std::vector<Harmonic> harmonics; // 1..H
+    // IEEE Std 1241: total harmonic distortion (harmonics 2..H), THD+N (all but DC and the
+    // fundamental), SNR (all but DC, the fundamental and harmonics 2..H), SFDR (the fundamental
+    // against the largest other component), SINAD and the effective number of bits from it.
+    double thdDb = 0, thdnDb = 0, snrDb = 0, sfdrDb = 0, sinadDb = 0, enobBits = 0;
+};
+
+// H: 50 by default, fewer where N/2 is fewer.
+SpectrumFigures analyseSpectrum(const std::vector<double>& samples, int harmonics = 50,
+                                SpectrumWindow window = SpectrumWindow::None);
+
+// The samples as the generator makes them: each coded to 12 bits as the upload codes it, then
+// back to -1..+1.
+std::vector<double> asGenerated(const std::vector<double>& samples);
+
+} // namespace ww

@@ -1,0 +1,95 @@
+// The spectrum figures against values computed independently: exact for one period, within the
+// window's accuracy for a record that is not one.
+#include "analysis/spectrum.h"
+#include "synth/shapes.h"
+
+#include <QTest>
+#include <cmath>
+
+using namespace ww;
+
+namespace {
+std::vector<double> record(int n, double periods, double third, double phase = 0.3) {
+    std::vector<double> v(static_cast<std::size_t>(n));
+    for (int i = 0; i < n; ++i) {
+        const double x = 2 * M_PI * periods * i / n;
+        v[i] = 0.9 * std::sin(x + phase) + 0.9 * third * std::sin(3 * x);
+    }
+    return v;
+}
+} // namespace
+
+class TestSpectrum : public QObject {
+    Q_OBJECT
+  private slots:
+    void onePeriodIsExact();
+    void windowedRecords();
+};
+
+void TestSpectrum::onePeriodIsExact() {
+    // A sine with a 1 % third harmonic: THD -40 dB, the third at -40 dBc, nothing else.
+    const SpectrumFigures s = analyseSpectrum(record(1000, 1, 0.01));
+    QVERIFY(s.error.isEmpty());
+    QVERIFY(std::abs(s.thdDb - -40.0) <= 0.01);
+    QVERIFY(std::abs(s.harmonics[2].dBc - -40.0) <= 0.01);
+    QVERIFY(std::abs(s.harmonics[0].amplitude - 0.9) <= 1e-5);
+    QVERIFY(std::abs(s.harmonics[0].phaseDeg - (0.3 * 180 / M_PI - 90)) <= 0.01);
+    QVERIFY(s.harmonics[1].dBc < -120);
+    QCOMPARE(static_cast<int>(s.harmonics.size()), 50);
+    // The program's own square: odd harmonics as the discrete square has them, no even ones.
+    WaveStore square;
+    square.ArbLength = 1000;
+    makeSquare(square);
+    const int n = 1000;
+    const SpectrumFigures q =
+        analyseSpectrum(std::vector<double>(square.ArbData.begin(), square.ArbData.begin() + n));
+    for (int k = 1; k <= 49; ++k) {
+        const double dBc = q.harmonics[k - 1].dBc;
+        if (k % 2)
+            QVERIFY2(std::abs(dBc - 20 * std::log10(std::sin(M_PI / n) / std::sin(k * M_PI / n))) <
+                         0.01,
+                     qPrintable(QString::number(k)));
+        else
+            QVERIFY2(dBc < -100, qPrintable(QString::number(k)));
+    }
+    // A full-scale sine as the generator makes it: 12 bits give about 74 dB.
+    std::vector<double> sine(16000);
+    for (int i = 0; i < 16000; ++i)
+        sine[i] = std::sin(2 * M_PI * i / 16000);
+    const SpectrumFigures coded = analyseSpectrum(asGenerated(sine));
+    QVERIFY2(std::abs(coded.snrDb - 74.0) <= 0.5, qPrintable(QString::number(coded.snrDb)));
+    QVERIFY(std::abs(coded.enobBits - 12.0) <= 0.2);
+    // Too little, or nothing, to analyse.
+    QCOMPARE(analyseSpectrum({0, 0, 0, 0, 0}).error,
+             QString("The waveform has no fundamental: it is flat."));
+    QCOMPARE(analyseSpectrum({0.5, 1}).error, QString("A spectrum needs at least 4 samples."));
+}
+
+void TestSpectrum::windowedRecords() {
+    // Records that are not one period, a 10 % third harmonic: the fundamental found from the
+    // data, the fundamental and the third (-20 dBc) within the window's accuracy.
+    const struct {
+        SpectrumWindow window;
+        double periods, accuracyDb;
+    } cases[] = {{SpectrumWindow::Hann, 7.3, 0.02},
+                 {SpectrumWindow::BlackmanHarris, 9.7, 0.01},
+                 {SpectrumWindow::FlatTop, 12.5, 0.01}};
+    for (const auto& c : cases) {
+        const SpectrumFigures s = analyseSpectrum(record(2500, c.periods, 0.1), 10, c.window);
+        QVERIFY(s.error.isEmpty());
+        QVERIFY2(std::abs(s.fundamental - c.periods) < 0.05,
+                 qPrintable(QString::number(s.fundamental)));
+        QVERIFY2(std::abs(s.harmonics[2].dBc - -20.0) < c.accuracyDb,
+                 qPrintable(QString::number(s.harmonics[2].dBc)));
+        QVERIFY2(std::abs(20 * std::log10(s.harmonics[0].amplitude / 0.9)) < c.accuracyDb,
+                 qPrintable(QString::number(s.harmonics[0].amplitude)));
+        QVERIFY2(std::abs(s.thdDb - -20.0) < c.accuracyDb, qPrintable(QString::number(s.thdDb)));
+    }
+    // Fewer periods than the window's main lobe is wide: its harmonics would share bins.
+    QCOMPARE(analyseSpectrum(record(2500, 2.5, 0.1), 10, SpectrumWindow::Hann).error,
+             QString("Too few periods for this window: the record holds 2.5, the window needs at "
+                     "least 5."));
+}
+
+QTEST_APPLESS_MAIN(TestSpectrum)
+#include "test_spectrum.moc"
