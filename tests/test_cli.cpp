@@ -15,6 +15,7 @@
 #include <QSettings>
 #include <QTemporaryDir>
 #include <QTest>
+#include <cmath>
 #include <csignal>
 #include <unistd.h>
 
@@ -187,7 +188,8 @@ void TestCli::failures() {
         // First steps: a command typed wrong, and the window where there is no display.
         {{"sned", good},
          2,
-         "'sned' is not a command; the commands are send, capture, convert, ports, expr.\n"
+         "'sned' is not a command; the commands are send, capture, convert, ports, expr, "
+         "spectrum.\n"
          "Did you mean 'wavewright send'?\n"},
         {{}, 1, "no display to show the window on"},
         // Ports that are no serial port, or that another program holds.
@@ -274,6 +276,27 @@ void TestCli::convertAndPorts() {
     for (const char* part :
          {"pulse(p, duty)", "clip(v, lo, hi)", "max(a, b, ...)", "pi, e", ".txt, .csv or .wav"})
         QVERIFY2(help.out.contains(part), part);
+    // The spectrum of a file: one period as it is, anything else through a window.
+    QByteArray third;
+    for (int i = 0; i < 1000; ++i)
+        third += QByteArray::number(0.9 * std::sin(2 * M_PI * i / 1000) +
+                                        0.009 * std::sin(6 * M_PI * i / 1000),
+                                    'g', 12) +
+                 '\n';
+    const QString table = writeFile(dir, "third.csv", third);
+    const Run figures = wavewright({"spectrum", table, "--window", "none", "--harmonics", "3",
+                                    "--csv", dir.filePath("h.csv")});
+    QCOMPARE(figures.code, 0);
+    QVERIFY2(figures.out.startsWith("THD: -40.00 dB\nTHD+N: -40.00 dB\nSNR: "), figures.out);
+    QCOMPARE(figures.err, QByteArray("window: none\n"));
+    const QList<QByteArray> rows = fileBytes(dir.filePath("h.csv")).split('\n');
+    QCOMPARE(rows.value(0), QByteArray("harmonic,amplitude,dBc,phase_deg\r"));
+    QVERIFY(rows.value(3).startsWith("3,0.00899999") && rows.value(3).contains(",-40.0000,"));
+    const Run windowed = wavewright({"spectrum", table});
+    QCOMPARE(windowed.code, 1);
+    QVERIFY(windowed.err.contains("window: hann\n") && windowed.err.contains("Too few periods"));
+    QCOMPARE(wavewright({"spectrum", in, "--quantized"}).err, QByteArray("window: none\n"));
+    QCOMPARE(wavewright({"spectrum", table, "--window", "kaiser"}).code, 2);
     const Run captureHelp = wavewright({"capture", "--help"});
     QVERIFY(captureHelp.out.contains("8 data bits") && !captureHelp.out.contains("7 data bits"));
     // Every pair of formats and back: the same samples.

@@ -1,5 +1,6 @@
 #include "commandline.h"
 
+#include "analysis/spectrum.h"
 #include "exchanges.h"
 #include "files/formats.h"
 #include "files/nativefile.h"
@@ -428,6 +429,79 @@ int expr(const QStringList& rawArgs) {
     return kOk;
 }
 
+int spectrum(const QStringList& args) {
+    Command c("spectrum", "FILE",
+              "Prints what a waveform contains: THD, THD+N, SNR, SFDR and ENOB as IEEE Std 1241 "
+              "defines them, then the fundamental. FILE is any file convert reads. One period "
+              "(the program's waveform file) is analysed as it is; other files through a "
+              "window, which standard error names.");
+    const auto harmonics = c.add(
+        "harmonics", "Harmonics 2..H count as distortion (default 50, or N/2 if fewer).", "H");
+    const auto quantized =
+        c.add("quantized", "As the generator makes it: each sample coded to its 12 bits first.");
+    const auto window = c.add("window",
+                              "hann, blackman-harris, flat-top or none (default: none for the "
+                              "program's waveform file, hann for others).",
+                              "name");
+    const auto csv =
+        c.add("csv", "Writes harmonic,amplitude,dBc,phase_deg for 1..H to OUT.", "OUT");
+    if (const auto done = c.parse(args, 1))
+        return *done;
+    int h = 50;
+    if (c.parser.isSet(harmonics)) {
+        bool ok = false;
+        h = c.parser.value(harmonics).toInt(&ok);
+        if (!ok || h < 1 || h > kMaxLength / 2)
+            return c.usage(QStringLiteral("--harmonics wants 1 to 8000"));
+    }
+    static const QStringList windows = {"none", "hann", "blackman-harris", "flat-top"};
+    int w = -1;
+    if (c.parser.isSet(window) && (w = windows.indexOf(c.parser.value(window))) < 0)
+        return c.usage(QStringLiteral("--window wants hann, blackman-harris, flat-top or none"));
+    const QString file = c.parser.positionalArguments().at(0);
+    WaveformRequest request;
+    request.asRead = true;
+    const FileContent content = readFileContent(file, request);
+    const Waveform read = shapeWaveform(content, request);
+    if (!read.error.isEmpty()) {
+        say(QStringLiteral("%1: %2").arg(file, read.error));
+        return kFailed;
+    }
+    if (w < 0)
+        w = content.periodic ? 0 : 1;
+    std::fprintf(stderr, "window: %s\n", qPrintable(windows[w]));
+    const std::vector<double> values =
+        c.parser.isSet(quantized) ? asGenerated(read.values) : read.values;
+    const SpectrumFigures f = analyseSpectrum(values, h, static_cast<SpectrumWindow>(w));
+    if (!f.error.isEmpty()) {
+        say(QStringLiteral("%1: %2").arg(file, f.error));
+        return kFailed;
+    }
+    // With a point whatever the user's locale.
+    auto number = [](double v, int decimals) { return QString::number(v, 'f', decimals); };
+    std::printf("%s",
+                qPrintable(QStringLiteral("THD: %1 dB\nTHD+N: %2 dB\nSNR: %3 dB\nSFDR: %4 "
+                                          "dB\nENOB: %5 bits\nSINAD: %6 dB\nfundamental: "
+                                          "%7 periods in the record\n")
+                               .arg(number(f.thdDb, 2), number(f.thdnDb, 2), number(f.snrDb, 2),
+                                    number(f.sfdrDb, 2), number(f.enobBits, 2),
+                                    number(f.sinadDb, 2), number(f.fundamental, 2))));
+    if (c.parser.isSet(csv)) {
+        QByteArray table = "harmonic,amplitude,dBc,phase_deg\r\n";
+        for (const Harmonic& k : f.harmonics)
+            table += QStringLiteral("%1,%2,%3,%4\r\n")
+                         .arg(k.k)
+                         .arg(QString::number(k.amplitude, 'g', 9), number(k.dBc, 4),
+                              number(k.phaseDeg, 3))
+                         .toLatin1();
+        if (const QString why = writeWhole(c.parser.value(csv), table); !why.isEmpty()) {
+            say(QStringLiteral("%1: %2").arg(c.parser.value(csv), why));
+            return kFailed;
+        }
+    }
+    return kOk;
+}
+
 int ports(const QStringList& args) {
     Command c("ports", QString(), "Lists the serial ports and the devices COM1..COM4 stand for.");
     if (const auto done = c.parse(args, 0))
@@ -438,7 +512,7 @@ int ports(const QStringList& args) {
 } // namespace
 
 QStringList commandNames() {
-    return {"send", "capture", "convert", "ports", "expr"};
+    return {"send", "capture", "convert", "ports", "expr", "spectrum"};
 }
 
 bool isCommand(const QString& word) {
@@ -539,6 +613,8 @@ int dispatch(const QStringList& arguments) {
         return ports(args);
     if (word == QLatin1String("expr"))
         return expr(args);
+    if (word == QLatin1String("spectrum"))
+        return spectrum(args);
     refuseUnknownCommand(word);
     return kUsage;
 }

@@ -377,6 +377,10 @@ Waveform shapeWaveform(const FileContent& content, const WaveformRequest& reques
                       .arg(kMinLength);
         return w;
     }
+    if (request.asRead) {
+        w.values = std::move(values);
+        return w;
+    }
     const int length = request.length > 0 ? request.length
                        : n <= kMaxLength  ? static_cast<int>(n)
                                           : kMaxLength;

@@ -29,6 +29,8 @@ struct WaveformRequest {
     int length = 0; // 0: kept when it is 4..16000, else 16000
     enum class Resample { Auto, Periodic, Ends } resample = Resample::Auto;
     bool skipNonFinite = false; // nan and inf are refused with their place unless skipped
+    bool asRead = false; // the values as the file holds them, for analysis: neither fitted nor
+                         // resampled (`values` of the result), however many
     ReadLimits limits;
     std::function<bool(double)> progress; // 0..1 (-1: size unknown); false stops the reading
 };
@@ -54,6 +56,7 @@ struct FileContent {
 struct Waveform {
     QString error;
     std::vector<float> samples;
+    std::vector<double> values; // with `asRead`, instead of the samples
     QStringList notes;
     bool periodic = false;
 };
