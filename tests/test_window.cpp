@@ -7,6 +7,7 @@
 #include "app/formtds.h"
 #include "app/frmabout.h"
 #include "app/importdialog.h"
+#include "app/spectrumview.h"
 #include "app/toolbar1.h"
 #include "editor/canvaswidget.h"
 #include "editor/picture.h"
@@ -28,6 +29,7 @@
 #include <QPushButton>
 #include <QScrollBar>
 #include <QSpinBox>
+#include <QTableWidget>
 #include <QTimer>
 #include <QUndoStack>
 
@@ -79,6 +81,7 @@ class TestWindowSuite : public QObject {
     void menuTree();
     void toolbarAndAbout();
     void importAndExport();
+    void spectrumView();
 };
 
 void TestWindowSuite::startupAndLayout() {
@@ -769,6 +772,41 @@ void TestWindowSuite::importAndExport() {
     QVERIFY(fileBytes(dir.filePath("w.svg")).contains("<svg"));
     QCOMPARE(w.prompts.messages.size(), std::size_t(3));
     QVERIFY(w.prompts.texts()[2].startsWith("Save failure!\nPlease Retry.\n\n"));
+}
+
+void TestWindowSuite::spectrumView() {
+    QTemporaryDir dir;
+    Win w;
+    typeInto(w->Text_Arb_Length, "1000");
+    w->action("mnuStandardSin")->trigger();
+    w->action("mnuArbSpectrum")->trigger();
+    SpectrumView* view = w->spectrumView();
+    QVERIFY(view && view->isVisible());
+    QVERIFY(view->figures().error.isEmpty());
+    QVERIFY(view->figures().thdDb < -100); // a pure sine
+    QVERIFY(view->summary->text().startsWith("THD -"));
+    // It follows the waveform: the square's third harmonic is 1/3 of its fundamental.
+    w->action("mnuStandardSqu")->trigger();
+    QTRY_VERIFY(std::abs(view->figures().harmonics[2].dBc -
+                         20 * std::log10(std::sin(M_PI / 1000) / std::sin(3 * M_PI / 1000))) <
+                0.01);
+    QCOMPARE(view->table->rowCount(), 20);
+    QCOMPARE(view->table->item(2, 2)->text(),
+             QString::number(view->figures().harmonics[2].dBc, 'f', 2));
+    // As the generator makes it: the 12 bits add their noise.
+    w->action("mnuStandardSin")->trigger();
+    QTRY_VERIFY(view->figures().snrDb > 100);
+    view->quantized->setChecked(true);
+    QVERIFY(view->figures().snrDb < 80 && view->figures().snrDb > 60);
+    // The table as CSV, the chart as a picture.
+    w.prompts.saveNames = {dir.filePath("h"), dir.filePath("c.png")};
+    view->exportTable();
+    view->exportChart();
+    const QList<QByteArray> rows = fileBytes(dir.filePath("h.csv")).split('\n');
+    QCOMPARE(rows.value(0), QByteArray("harmonic,amplitude,dBc,phase_deg\r"));
+    QCOMPARE(rows.size(), 52); // 50 harmonics, and the last line end
+    QCOMPARE(QImage(dir.filePath("c.png")).size(), QSize(960, 480));
+    QVERIFY(w.prompts.messages.empty());
 }
 
 QTEST_MAIN(TestWindowSuite)

@@ -11,6 +11,7 @@
 #include "frmabout.h"
 #include "latepress.h"
 #include "model/numbers.h"
+#include "spectrumview.h"
 #include "synth/arith.h"
 #include "synth/formula.h"
 #include "synth/shapes.h"
@@ -27,6 +28,7 @@
 #include <QLineEdit>
 #include <QMimeData>
 #include <QPushButton>
+#include <QScreen>
 #include <QScrollBar>
 #include <QSettings>
 #include <QTimer>
@@ -697,6 +699,21 @@ void FormMain::Toolbar1_ButtonClick(const QString& key) {
             return;
         }
     }
+}
+
+void FormMain::mnuArbSpectrum_Click() {
+    if (!m_spectrum) {
+        m_spectrum = new SpectrumView(m_doc, *m_prompts, this);
+        m_spectrum->adjustSize();
+        // Beside the main window, as far as the screen has room for it.
+        const QRect room = screen()->availableGeometry();
+        QPoint at = frameGeometry().topRight() + QPoint(8, 0);
+        at.setX(std::max(room.left(), std::min(at.x(), room.right() - m_spectrum->width())));
+        at.setY(std::max(room.top(), std::min(at.y(), room.bottom() - m_spectrum->height())));
+        m_spectrum->move(at);
+    }
+    m_spectrum->show();
+    m_spectrum->raise();
 }
 
 frmAbout* FormMain::aboutBox() const {

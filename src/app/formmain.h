@@ -36,6 +36,7 @@ class CanvasWidget;
 class EntryField;
 class FormTeskCom;
 class FormTDS;
+class SpectrumView;
 class Toolbar1;
 class frmAbout;
 
@@ -75,6 +76,9 @@ class FormMain : public QMainWindow {
     void mnuArbZoomin_Click() { m_editor->zoomIn(); }
     void mnuArbZoomout_Click() { m_editor->zoomOut(); }
     void mnuArbZoomNo_Click() { m_editor->DrawWaveAll(); }
+    // Ours: what the waveform contains, in a window beside this one that follows it.
+    void mnuArbSpectrum_Click();
+    SpectrumView* spectrumView() const { return m_spectrum; }
     void mnuStandardSqu_Click();
     void mnuStandardSin_Click();
     void mnuStandardCos_Click();
@@ -211,6 +215,7 @@ class FormMain : public QMainWindow {
     std::unique_ptr<TdsExchange> m_tds;
     std::unique_ptr<FormTDS> m_formTDS;
     QPointer<frmAbout> m_about;
+    SpectrumView* m_spectrum = nullptr;
     TwipsLayout m_layout;
     ScreenScale m_scale;
     QRectF m_formTwips;

@@ -190,6 +190,12 @@ void FormMain::buildMenus() {
     connect(import, &QAction::triggered, this, &FormMain::mnuFileImport_Click);
     connect(exportAction, &QAction::triggered, this, &FormMain::mnuFileExport_Click);
 
+    // Ours, after the View menu's own items: the spectrum.
+    QMenu* view = action("mnuArb")->menu();
+    named(view->addSeparator(), "mnuArbBar1");
+    connect(named(view->addAction(QStringLiteral("&Spectrum…")), "mnuArbSpectrum"),
+            &QAction::triggered, this, &FormMain::mnuArbSpectrum_Click);
+
     // Ours, after the COM items: the devices they stand for.
     QMenu* com = action("mnuComNumber")->menu();
     com->setToolTipsVisible(true);
