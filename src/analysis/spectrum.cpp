@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <functional>
 #include <kiss_fft.h>
 #include <memory>
 
@@ -45,6 +46,166 @@ std::vector<double> windowOf(SpectrumWindow w, std::size_t n, int& halfLobe) {
 
 double dB(double ratio) {
     return 10.0 * std::log10(std::max(ratio, 1e-300));
+}
+
+// Least squares: the x minimising |A x - y|, through the normal equations (A is `rows` x
+// `columns`, given a row at a time). False when they are singular.
+bool leastSquares(int rows, int columns, const std::function<void(int, double*)>& row,
+                  const std::vector<double>& y, std::vector<double>& x) {
+    const auto p = static_cast<std::size_t>(columns);
+    std::vector<double> m(p * p, 0.0), v(p, 0.0), a(p);
+    for (int r = 0; r < rows; ++r) {
+        row(r, a.data());
+        for (std::size_t i = 0; i < p; ++i) {
+            v[i] += a[i] * y[static_cast<std::size_t>(r)];
+            for (std::size_t j = 0; j <= i; ++j)
+                m[i * p + j] += a[i] * a[j];
+        }
+    }
+    // Cholesky: M = L Lᵀ.
+    for (std::size_t i = 0; i < p; ++i)
+        for (std::size_t j = 0; j <= i; ++j) {
+            double sum = m[i * p + j];
+            for (std::size_t k = 0; k < j; ++k)
+                sum -= m[i * p + k] * m[j * p + k];
+            if (i == j) {
+                if (!(sum > 1e-12 * std::max(1.0, m[i * p + i])))
+                    return false;
+                m[i * p + i] = std::sqrt(sum);
+            } else {
+                m[i * p + j] = sum / m[j * p + j];
+            }
+        }
+    x.assign(p, 0.0);
+    for (std::size_t i = 0; i < p; ++i) {
+        double sum = v[i];
+        for (std::size_t k = 0; k < i; ++k)
+            sum -= m[i * p + k] * x[k];
+        x[i] = sum / m[i * p + i];
+    }
+    for (std::size_t i = p; i-- > 0;) {
+        double sum = x[i];
+        for (std::size_t k = i + 1; k < p; ++k)
+            sum -= m[k * p + i] * x[k];
+        x[i] = sum / m[i * p + i];
+    }
+    return true;
+}
+
+// A record that is not one period: a constant and harmonics 1..H of the fundamental fitted to
+// it (the fundamental's frequency refined with the first harmonics, as IEEE Std 1057 fits a
+// sine), the rest is noise. `power` is the record's windowed spectrum, for the spurs.
+SpectrumFigures fitHarmonics(const std::vector<double>& y, double periods, int harmonics,
+                             const std::vector<double>& power, int halfLobe) {
+    SpectrumFigures f;
+    const int n = static_cast<int>(y.size());
+    const int h = std::clamp(harmonics, 1, std::max(1, static_cast<int>((n / 2 - 1) / periods)));
+    double w = 2.0 * kPi * periods / n;
+    std::vector<double> x;
+    // The frequency: Gauss-Newton steps on the fundamental and the first harmonics, their
+    // amplitudes and the step in frequency solved together (IEEE Std 1057's sine fit, with
+    // harmonics).
+    const int refine = std::min(h, 8);
+    auto harmonicRow = [&w](int count, int i, double* a) {
+        a[0] = 1.0;
+        for (int k = 1; k <= count; ++k) {
+            a[2 * k - 1] = std::cos(k * w * i);
+            a[2 * k] = std::sin(k * w * i);
+        }
+    };
+    std::vector<double> ab;
+    if (!leastSquares(
+            n, 2 * refine + 1, [&](int i, double* a) { harmonicRow(refine, i, a); }, y, ab)) {
+        f.error = QStringLiteral("The harmonics cannot be told apart in this record.");
+        return f;
+    }
+    for (int step = 0; step < 30; ++step) {
+        std::vector<double> next;
+        if (!leastSquares(
+                n, 2 * refine + 2,
+                [&](int i, double* a) {
+                    harmonicRow(refine, i, a);
+                    double d = 0;
+                    for (int k = 1; k <= refine; ++k)
+                        d += k * i *
+                             (-ab[2 * k - 1] * std::sin(k * w * i) +
+                              ab[2 * k] * std::cos(k * w * i));
+                    a[2 * refine + 1] = d;
+                },
+                y, next))
+            break;
+        const double dw = next.back();
+        next.pop_back();
+        ab = next;
+        w += dw;
+        if (std::abs(dw) < 1e-13 * w)
+            break;
+    }
+    if (!leastSquares(
+            n, 2 * h + 1,
+            [&](int i, double* a) {
+                a[0] = 1.0;
+                for (int k = 1; k <= h; ++k) {
+                    a[2 * k - 1] = std::cos(k * w * i);
+                    a[2 * k] = std::sin(k * w * i);
+                }
+            },
+            y, x)) {
+        f.error = QStringLiteral("The harmonics cannot be told apart in this record.");
+        return f;
+    }
+    f.fundamental = w * n / (2.0 * kPi);
+    double noise = 0;
+    for (int i = 0; i < n; ++i) {
+        double model = x[0];
+        for (int k = 1; k <= h; ++k)
+            model += x[2 * k - 1] * std::cos(k * w * i) + x[2 * k] * std::sin(k * w * i);
+        noise += (y[i] - model) * (y[i] - model);
+    }
+    noise /= n;
+    std::vector<double> hp;
+    for (int k = 1; k <= h; ++k) {
+        const double a = x[2 * k - 1], b = x[2 * k];
+        Harmonic harmonic;
+        harmonic.k = k;
+        harmonic.amplitude = std::hypot(a, b);
+        harmonic.phaseDeg = std::atan2(-b, a) * 180.0 / kPi;
+        hp.push_back(harmonic.amplitude * harmonic.amplitude / 2);
+        f.harmonics.push_back(harmonic);
+    }
+    const double p1 = hp.front();
+    if (!(p1 > 0)) {
+        f.error = QStringLiteral("The waveform has no fundamental: it is flat.");
+        f.harmonics.clear();
+        return f;
+    }
+    double harmonicPower = 0, largestSpur = 0;
+    for (std::size_t k = 1; k < hp.size(); ++k) {
+        harmonicPower += hp[k];
+        largestSpur = std::max(largestSpur, hp[k]);
+    }
+    // A spur away from the harmonics: the strongest main lobe of the windowed spectrum that
+    // holds no harmonic.
+    const int half = static_cast<int>(power.size()) - 1;
+    for (int b = 1; b <= half; ++b) {
+        const double k = std::round(b / f.fundamental);
+        if (k >= 1 && std::abs(b - k * f.fundamental) <= halfLobe + 1)
+            continue;
+        double lobe = 0;
+        for (int j = std::max(1, b - halfLobe); j <= std::min(half, b + halfLobe); ++j)
+            lobe += power[j];
+        largestSpur = std::max(largestSpur, lobe);
+    }
+    for (Harmonic& harmonic : f.harmonics)
+        harmonic.dBc =
+            20.0 * std::log10(std::max(harmonic.amplitude, 1e-300) / f.harmonics.front().amplitude);
+    f.thdDb = dB(harmonicPower / p1);
+    f.thdnDb = dB((harmonicPower + noise) / p1);
+    f.snrDb = dB(p1 / std::max(noise, 1e-300));
+    f.sfdrDb = dB(p1 / std::max(largestSpur, 1e-300));
+    f.sinadDb = dB(p1 / std::max(harmonicPower + noise, 1e-300));
+    f.enobBits = (f.sinadDb - 1.76) / 6.02;
+    return f;
 }
 } // namespace
 
@@ -118,14 +279,15 @@ SpectrumFigures analyseSpectrum(const std::vector<double>& samples, int harmonic
             return f;
         }
         fundamental = weighted / sum;
-        // Harmonics closer than the main lobe is wide share their bins: refused, not guessed.
-        if (fundamental < 2 * halfLobe + 1) {
-            f.error = QStringLiteral("Too few periods for this window: the record holds %1, "
-                                     "the window needs at least %2.")
-                          .arg(fundamental, 0, 'f', 1)
-                          .arg(2 * halfLobe + 1);
+        if (fundamental < 1.5) {
+            f.error = QStringLiteral("Too few periods: the record holds %1, at least 1.5 are "
+                                     "needed.")
+                          .arg(fundamental, 0, 'f', 1);
             return f;
         }
+        // The window found the fundamental; the harmonics themselves are fitted to the record,
+        // so that few periods, whose harmonics share the window's bins, are measured right.
+        return fitHarmonics(samples, fundamental, harmonics, power, halfLobe);
     }
     const int h = std::clamp(harmonics, 1, std::max(1, static_cast<int>(half / fundamental)));
     // Each harmonic's power: its bin, or the bins of its main lobe.

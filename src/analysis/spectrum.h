@@ -9,10 +9,11 @@ namespace ww {
 //
 // One period (no window): the transform over exactly its N samples is exact, bin k is
 // harmonic k. A record that is not one period is windowed (Hann, Blackman-Harris or flat-top);
-// its fundamental is the strongest component, found from the data, and each harmonic's power
-// is the sum of the bins of its window's main lobe. A record of fewer periods than the main
-// lobe is wide (5 for Hann, 9 for Blackman-Harris, 11 for flat-top) is refused: its harmonics
-// would share bins.
+// the window finds its fundamental (the strongest component) and its spurs, and the harmonics
+// themselves are fitted to the record by least squares, the fundamental's frequency refined as
+// IEEE Std 1057 fits a sine; what the fit leaves is noise. So a record of few periods, whose
+// harmonics share the window's bins, is measured right too; one of fewer than 1.5 periods is
+// refused.
 enum class SpectrumWindow { None, Hann, BlackmanHarris, FlatTop };
 
 struct Harmonic {
