@@ -798,6 +798,15 @@ void TestWindowSuite::spectrumView() {
     QTRY_VERIFY(view->figures().snrDb > 100);
     view->quantized->setChecked(true);
     QVERIFY(view->figures().snrDb < 80 && view->figures().snrDb > 60);
+    // A freehand stroke is analysed once, when it ends, so drawing is not slowed.
+    const double before = view->figures().thdDb;
+    w.press(100, 0.5);
+    w.move(300, -0.5);
+    w.move(500, 0.8);
+    QCoreApplication::processEvents();
+    QCOMPARE(view->figures().thdDb, before);
+    w.release(500, 0.8);
+    QTRY_VERIFY(view->figures().thdDb != before);
     // The table as CSV, the chart as a picture.
     w.prompts.saveNames = {dir.filePath("h"), dir.filePath("c.png")};
     view->exportTable();
