@@ -92,6 +92,33 @@ bool leastSquares(int rows, int columns, const std::function<void(int, double*)>
     return true;
 }
 
+// The figures from the harmonics' powers (the fundamental's first), the noise (all that is
+// neither DC nor a harmonic) and the strongest component that is no harmonic.
+SpectrumFigures withFigures(SpectrumFigures& f, const std::vector<double>& hp, double noise,
+                            double spur) {
+    const double p1 = hp.front();
+    if (!(p1 > 0)) {
+        f.error = QStringLiteral("The waveform has no fundamental: it is flat.");
+        f.harmonics.clear();
+        return f;
+    }
+    double harmonicPower = 0;
+    for (std::size_t k = 1; k < hp.size(); ++k) {
+        harmonicPower += hp[k];
+        spur = std::max(spur, hp[k]);
+    }
+    for (Harmonic& harmonic : f.harmonics)
+        harmonic.dBc =
+            20.0 * std::log10(std::max(harmonic.amplitude, 1e-300) / f.harmonics.front().amplitude);
+    f.thdDb = dB(harmonicPower / p1);
+    f.thdnDb = dB((harmonicPower + noise) / p1);
+    f.snrDb = dB(p1 / std::max(noise, 1e-300));
+    f.sfdrDb = dB(p1 / std::max(spur, 1e-300));
+    f.sinadDb = dB(p1 / std::max(harmonicPower + noise, 1e-300));
+    f.enobBits = (f.sinadDb - 1.76) / 6.02;
+    return f;
+}
+
 // A record that is not one period: a constant and harmonics 1..H of the fundamental fitted to
 // it (the fundamental's frequency refined with the first harmonics, as IEEE Std 1057 fits a
 // sine), the rest is noise. `power` is the record's windowed spectrum, for the spurs.
@@ -173,19 +200,9 @@ SpectrumFigures fitHarmonics(const std::vector<double>& y, double periods, int h
         hp.push_back(harmonic.amplitude * harmonic.amplitude / 2);
         f.harmonics.push_back(harmonic);
     }
-    const double p1 = hp.front();
-    if (!(p1 > 0)) {
-        f.error = QStringLiteral("The waveform has no fundamental: it is flat.");
-        f.harmonics.clear();
-        return f;
-    }
-    double harmonicPower = 0, largestSpur = 0;
-    for (std::size_t k = 1; k < hp.size(); ++k) {
-        harmonicPower += hp[k];
-        largestSpur = std::max(largestSpur, hp[k]);
-    }
     // A spur away from the harmonics: the strongest main lobe of the windowed spectrum that
     // holds no harmonic.
+    double spur = 0;
     const int half = static_cast<int>(power.size()) - 1;
     for (int b = 1; b <= half; ++b) {
         const double k = std::round(b / f.fundamental);
@@ -194,18 +211,9 @@ SpectrumFigures fitHarmonics(const std::vector<double>& y, double periods, int h
         double lobe = 0;
         for (int j = std::max(1, b - halfLobe); j <= std::min(half, b + halfLobe); ++j)
             lobe += power[j];
-        largestSpur = std::max(largestSpur, lobe);
+        spur = std::max(spur, lobe);
     }
-    for (Harmonic& harmonic : f.harmonics)
-        harmonic.dBc =
-            20.0 * std::log10(std::max(harmonic.amplitude, 1e-300) / f.harmonics.front().amplitude);
-    f.thdDb = dB(harmonicPower / p1);
-    f.thdnDb = dB((harmonicPower + noise) / p1);
-    f.snrDb = dB(p1 / std::max(noise, 1e-300));
-    f.sfdrDb = dB(p1 / std::max(largestSpur, 1e-300));
-    f.sinadDb = dB(p1 / std::max(harmonicPower + noise, 1e-300));
-    f.enobBits = (f.sinadDb - 1.76) / 6.02;
-    return f;
+    return withFigures(f, hp, noise, spur);
 }
 } // namespace
 
@@ -310,35 +318,16 @@ SpectrumFigures analyseSpectrum(const std::vector<double>& samples, int harmonic
             harmonic.phaseDeg = std::atan2(out[k].i, out[k].r) * 180.0 / kPi;
         f.harmonics.push_back(harmonic);
     }
-    const double p1 = hp.front();
-    if (!(p1 > 0)) {
-        f.error = QStringLiteral("The waveform has no fundamental: it is flat.");
-        f.harmonics.clear();
-        return f;
-    }
-    double total = 0, harmonicPower = 0, largestSpur = 0;
-    for (int b = 1; b <= half; ++b)
+    double total = 0, harmonicPower = 0, spur = 0;
+    for (int b = 1; b <= half; ++b) {
         total += power[b];
-    for (std::size_t k = 1; k < hp.size(); ++k) {
-        harmonicPower += hp[k];
-        largestSpur = std::max(largestSpur, hp[k]);
-    }
-    for (int b = 1; b <= half; ++b)
         if (owner[b] == 0)
-            largestSpur = std::max(largestSpur, power[b]);
-    for (Harmonic& harmonic : f.harmonics)
-        harmonic.dBc =
-            20.0 * std::log10(std::max(harmonic.amplitude, 1e-300) / f.harmonics.front().amplitude);
-    const double rest = std::max(total - p1, 0.0);
-    const double noise = std::max(rest - harmonicPower, 0.0);
+            spur = std::max(spur, power[b]);
+    }
+    for (const double p : hp)
+        harmonicPower += p;
     f.fundamental = fundamental;
-    f.thdDb = dB(harmonicPower / p1);
-    f.thdnDb = dB(rest / p1);
-    f.snrDb = dB(p1 / std::max(noise, 1e-300));
-    f.sfdrDb = dB(p1 / std::max(largestSpur, 1e-300));
-    f.sinadDb = dB(p1 / std::max(rest, 1e-300));
-    f.enobBits = (f.sinadDb - 1.76) / 6.02;
-    return f;
+    return withFigures(f, hp, std::max(total - harmonicPower, 0.0), spur);
 }
 
 } // namespace ww
