@@ -7,7 +7,7 @@ namespace ww::virt {
 VirtualBench::VirtualBench(QObject* parent) : QObject(parent) {
     m_scope.curveProvider = [this] {
         const auto wave = m_generator.waveforms().value(m_generator.lastNumber());
-        return VirtualOscilloscope::curveFromSamples(wave.samples());
+        return VirtualOscilloscope::curveFromSamples(wave.samples(), m_scope.screen);
     };
     if (!m_pty.isOpen())
         return;

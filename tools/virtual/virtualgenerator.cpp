@@ -101,7 +101,9 @@ void VirtualGenerator::handleLine(const QByteArray& line) {
         Waveform& w = m_waves[m_lastNumber];
         for (int k = 0; k < 128; ++k) {
             const int i = (block - 1) * 128 + k;
-            const int code = fromReversedHex(line.mid(14 + k * 4, 4));
+            int code = fromReversedHex(line.mid(14 + k * 4, 4));
+            if (block == script.corruptBlock)
+                code ^= 0x800;
             if (i >= 0 && i < w.length) {
                 if (w.codes.size() <= i)
                     w.codes.resize(i + 1);

@@ -36,6 +36,9 @@ class VirtualGenerator : public QObject {
         bool splitReply = false;    // the reply byte by byte, each in a write of its own
         QByteArray extraAfterReply; // bytes that follow the reply's line feed
         bool hold = false;          // replies wait in held() until release()
+        // This data line (1 = the first) is kept with the top bit of each code flipped, as a
+        // line garbled on the way would be; it is answered as any other.
+        int corruptBlock = -1;
     };
     Script script;
 

@@ -4,6 +4,7 @@
 #include <QTimer>
 #include <QVector>
 #include <cmath>
+#include <random>
 
 namespace ww::virt {
 
@@ -43,12 +44,23 @@ QByteArray VirtualOscilloscope::curve(const QString& source) const {
     return m_curves.value(source, QByteArray(2500, '\x7f'));
 }
 
-QByteArray VirtualOscilloscope::curveFromSamples(const QVector<float>& samples) {
+QByteArray VirtualOscilloscope::curveFromSamples(const QVector<float>& samples,
+                                                 const Screen& screen) {
     if (samples.isEmpty())
         return QByteArray();
+    std::mt19937 random(screen.seed);
+    std::normal_distribution<double> noise(0.0, screen.noise);
+    const qint64 n = samples.size();
     QByteArray out(2500, '\x7f');
     for (int i = 0; i < 2500; ++i) {
-        const float v = samples[static_cast<int>(static_cast<qint64>(i) * samples.size() / 2500)];
+        // In samples, the product first: a whole number of them comes out exact.
+        double x = (i - screen.delay) * screen.periods * static_cast<double>(n) / 2500.0 +
+                   screen.phaseDeg / 360.0 * static_cast<double>(n);
+        x -= std::floor(x / static_cast<double>(n)) * static_cast<double>(n);
+        const auto at = std::clamp<qint64>(static_cast<qint64>(std::floor(x)), 0, n - 1);
+        double v = screen.gain * samples[static_cast<int>(at)] + screen.offset;
+        if (screen.noise > 0)
+            v += noise(random);
         const long code = std::lround(v * 128.0 + 127.0);
         out[i] = static_cast<char>(std::clamp(code, 0L, 255L));
     }

@@ -13,6 +13,17 @@ class QSocketNotifier;
 
 namespace ww::virt {
 
+// How the screen shows a waveform: a probe, a time base and a trigger that are not ideal.
+struct ScopeScreen {
+    double periods = 1.0; // of the waveform across the 2500 points
+    double phaseDeg = 0;  // where the first point falls in the waveform's period
+    double gain = 1.0;    // on the screen: gain × sample + offset, then the noise
+    double offset = 0;
+    int delay = 0;    // points the trace comes later (a trigger delay)
+    double noise = 0; // RMS of Gaussian noise, the screen's full scale being 1
+    quint32 seed = 1; // of the noise
+};
+
 // A TDS oscilloscope on a pseudo-terminal: answers "*IDN?" with its identification, takes the
 // read commands and answers "CURVe?" with "#42500", 2500 data bytes and the terminator.
 class VirtualOscilloscope : public QObject {
@@ -48,8 +59,11 @@ class VirtualOscilloscope : public QObject {
     QByteArray curve(const QString& source) const;
     // If set, CH1 comes from it at each CURVe? (an empty answer keeps the stored curve).
     std::function<QByteArray()> curveProvider;
-    // Samples in -1..+1 as 2500 8-bit codes, resampled; empty for no samples.
-    static QByteArray curveFromSamples(const QVector<float>& samples);
+    using Screen = ScopeScreen;
+    Screen screen;
+    // Samples in -1..+1 as 2500 8-bit codes, each point the sample the generator holds at
+    // that moment; empty for no samples. Beyond the screen's range a code stays at 0 or 255.
+    static QByteArray curveFromSamples(const QVector<float>& samples, const Screen& screen = {});
 
     const QList<QByteArray>& commands() const { return m_commands; }
     QString source() const { return m_source; }

@@ -1,0 +1,799 @@
+#include "compare.h"
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <kiss_fftr.h>
+#include <map>
+#include <memory>
+#include <numeric>
+
+namespace ww {
+
+namespace {
+constexpr int kBins = 1024;         // the phase grid of the search: 1/1024 of a period
+constexpr int kMaxCandidates = 3;   // harmonics the capture's strongest line may be
+constexpr double kMinPeriods = 0.9; // about one period at least
+constexpr int kMinPointsPerPeriod = 16;
+
+// Plans of the real transforms, kept for the next comparison of the same sizes.
+kiss_fftr_cfg plan(int n, bool inverse) {
+    using Plan = std::unique_ptr<std::remove_pointer_t<kiss_fftr_cfg>, decltype(&kiss_fftr_free)>;
+    thread_local std::map<std::pair<int, bool>, Plan> plans;
+    auto it = plans.find({n, inverse});
+    if (it == plans.end())
+        it = plans
+                 .emplace(
+                     std::pair{n, inverse},
+                     Plan(kiss_fftr_alloc(n, inverse ? 1 : 0, nullptr, nullptr), &kiss_fftr_free))
+                 .first;
+    return it->second.get();
+}
+
+// The whole part below x, for the inner loops: std::floor is a library call on the plain
+// x86-64 instruction set, and costs more than the rest of the loop.
+inline double below(double x) {
+    const auto whole = static_cast<double>(static_cast<long long>(x));
+    return whole > x ? whole - 1 : whole;
+}
+
+int powerOfTwoAtLeast(int n) {
+    int p = 1;
+    while (p < n)
+        p *= 2;
+    return p;
+}
+
+// The sent waveform as one period, the sample after the last being the first again.
+class Period {
+  public:
+    explicit Period(const std::vector<double>& sent)
+        : m_n(static_cast<int>(sent.size())), m_s(sent), m_cum(sent.size() + 1, 0.0) {
+        for (int i = 0; i < m_n; ++i)
+            m_cum[i + 1] = m_cum[i] + m_s[i];
+    }
+    int size() const { return m_n; }
+    // Into [0, N), from no further than one period off.
+    double wrap(double pos) const {
+        if (pos < 0)
+            pos += m_n;
+        else if (pos >= m_n)
+            pos -= m_n;
+        return pos;
+    }
+    double operator[](int i) const { return m_s[((i % m_n) + m_n) % m_n]; }
+    // The generator holds each sample for a step.
+    double held(double pos) const { return m_s[index(wrap(pos))]; }
+    // The integral of the held samples from 0 to pos, no further than one period off.
+    double integral(double pos) const {
+        const double turns = pos < 0 ? -1.0 : (pos >= m_n ? 1.0 : 0.0);
+        pos -= turns * m_n;
+        const int i = index(pos);
+        return turns * m_cum[m_n] + m_cum[i] + (pos - i) * m_s[i];
+    }
+    // What the fit compares with: the held waveform seen through a window as wide as a
+    // capture step (at least a sample), smooth enough for an edge to be placed between two
+    // points. One sample wide, it is the straight line through the middles of the steps.
+    void setBlur(double width) { m_blur = std::max(1.0, width); }
+    double at(double pos) const {
+        return (integral(pos + 0.5 * m_blur) - integral(pos - 0.5 * m_blur)) / m_blur;
+    }
+    // Its slope, per sample.
+    double slope(double pos) const {
+        return (held(pos + 0.5 * m_blur) - held(pos - 0.5 * m_blur)) / m_blur;
+    }
+
+  private:
+    int index(double pos) const { return std::clamp(static_cast<int>(pos), 0, m_n - 1); }
+
+    int m_n;
+    std::vector<double> m_s, m_cum;
+    double m_blur = 1.0;
+};
+
+// The sent waveform on the search's grid: node j is the mean of the sent samples within half a
+// node of it, the samples held as the generator holds them.
+std::vector<float> onGrid(const Period& s) {
+    const int n = s.size();
+    std::vector<float> g(kBins);
+    const double width = static_cast<double>(n) / kBins;
+    for (int j = 0; j < kBins; ++j)
+        g[j] = static_cast<float>((s.integral((j + 0.5) * width) - s.integral((j - 0.5) * width)) /
+                                  width);
+    const double mean = std::accumulate(g.begin(), g.end(), 0.0) / kBins;
+    for (float& v : g)
+        v = static_cast<float>(v - mean);
+    return g;
+}
+
+// The capture folded onto one period for a number of periods, and correlated with the sent
+// waveform at every phase of the grid. The correlation is weighed by how much the sent
+// waveform varies over the points at that phase, so that a part of a period is judged as
+// fairly as many periods.
+class Search {
+  public:
+    Search(const std::vector<double>& centred, const std::vector<float>& grid)
+        : m_c(centred), m_fold(kBins), m_count(kBins), m_spectrum(kBins / 2 + 1),
+          m_product(kBins / 2 + 1), m_correlation(kBins), m_sum(kBins), m_squares(kBins) {
+        std::vector<float> g = grid, g2(kBins);
+        for (int j = 0; j < kBins; ++j)
+            g2[j] = grid[j] * grid[j];
+        kiss_fftr(plan(kBins, false), g.data(), m_sent.data());
+        kiss_fftr(plan(kBins, false), g2.data(), m_sentSquared.data());
+    }
+
+    // The best phase for `periods`, in periods, and the correlation there (negative for an
+    // inverted capture).
+    double score(double periods, double& phase) {
+        std::fill(m_fold.begin(), m_fold.end(), 0.0f);
+        std::fill(m_count.begin(), m_count.end(), 0.0f);
+        const double step = periods / static_cast<double>(m_c.size()) * kBins;
+        for (std::size_t t = 0; t < m_c.size(); ++t) {
+            const double x = static_cast<double>(t) * step;
+            const double whole = below(x);
+            const auto f = static_cast<float>(x - whole);
+            const int j = static_cast<int>(static_cast<long long>(whole) & (kBins - 1));
+            const int next = (j + 1) & (kBins - 1);
+            const auto v = static_cast<float>(m_c[t]);
+            m_fold[j] += (1.0f - f) * v;
+            m_fold[next] += f * v;
+            m_count[j] += 1.0f - f;
+            m_count[next] += f;
+        }
+        correlate(m_fold, m_sent, m_correlation);
+        correlate(m_count, m_sent, m_sum);
+        correlate(m_count, m_sentSquared, m_squares);
+        const double points = static_cast<double>(m_c.size());
+        // The correlation coefficient's numerator over the spread of the sent waveform there.
+        for (int m = 0; m < kBins; ++m) {
+            const double sum = m_sum[m] / double(kBins);
+            const double spread = m_squares[m] / double(kBins) - sum * sum / points;
+            m_normal[m] =
+                spread > 0 ? static_cast<float>(m_correlation[m] / kBins / std::sqrt(spread)) : 0;
+        }
+        auto at = [&](int m) { return double(m_normal[(m + kBins) & (kBins - 1)]); };
+        int best = 0;
+        for (int m = 1; m < kBins; ++m)
+            if (std::abs(m_normal[m]) > std::abs(m_normal[best]))
+                best = m;
+        const double sign = at(best) < 0 ? -1.0 : 1.0;
+        const double y0 = sign * at(best - 1), y1 = sign * at(best), y2 = sign * at(best + 1);
+        const double curve = y0 - 2 * y1 + y2;
+        const double shift = curve < 0 ? std::clamp(0.5 * (y0 - y2) / curve, -0.5, 0.5) : 0.0;
+        phase = (best + shift) / kBins;
+        return sign * (y1 - 0.25 * (y0 - y2) * shift);
+    }
+
+  private:
+    // out[m] = kBins × the sum over j of a[j] × b[j + m], b given by its transform.
+    void correlate(std::vector<float>& a, const std::array<kiss_fft_cpx, kBins / 2 + 1>& b,
+                   std::vector<float>& out) {
+        kiss_fftr(plan(kBins, false), a.data(), m_spectrum.data());
+        for (int k = 0; k <= kBins / 2; ++k) {
+            const kiss_fft_cpx x = m_spectrum[k], y = b[k];
+            m_product[k] = {x.r * y.r + x.i * y.i, x.r * y.i - x.i * y.r}; // conj(x) × y
+        }
+        kiss_fftri(plan(kBins, true), m_product.data(), out.data());
+    }
+
+    const std::vector<double>& m_c;
+    std::vector<float> m_fold, m_count;
+    std::array<kiss_fft_cpx, kBins / 2 + 1> m_sent{}, m_sentSquared{};
+    std::vector<kiss_fft_cpx> m_spectrum, m_product;
+    std::vector<float> m_correlation, m_sum, m_squares;
+    std::array<float, kBins> m_normal{};
+};
+
+// The strongest line of the capture, in cycles over the record: Hann window, the mean (as the
+// window weighs it) taken out, zero-padded fourfold, the peak interpolated on its logarithm.
+double strongestLine(const std::vector<double>& c) {
+    const int m = static_cast<int>(c.size());
+    const int size = powerOfTwoAtLeast(std::max(4 * m, 1024));
+    std::vector<double> w(static_cast<std::size_t>(m));
+    double mean = 0, sum = 0;
+    for (int t = 0; t < m; ++t) {
+        w[t] = 0.5 - 0.5 * std::cos(2 * M_PI * t / m);
+        mean += w[t] * c[t];
+        sum += w[t];
+    }
+    mean /= sum;
+    std::vector<float> in(static_cast<std::size_t>(size), 0.0f);
+    for (int t = 0; t < m; ++t)
+        in[t] = static_cast<float>((c[t] - mean) * w[t]);
+    std::vector<kiss_fft_cpx> out(static_cast<std::size_t>(size) / 2 + 1);
+    kiss_fftr(plan(size, false), in.data(), out.data());
+    auto power = [&](int b) { return double(out[b].r) * out[b].r + double(out[b].i) * out[b].i; };
+    const double binsPerCycle = static_cast<double>(size) / m;
+    const int first = std::max(1, static_cast<int>(std::ceil(0.4 * binsPerCycle)));
+    int best = first;
+    for (int b = first; b < size / 2; ++b)
+        if (power(b) > power(best))
+            best = b;
+    double shift = 0;
+    if (best > 1) {
+        const double a = std::log(power(best - 1) + 1e-300), b = std::log(power(best) + 1e-300),
+                     d = std::log(power(best + 1) + 1e-300);
+        const double curve = a - 2 * b + d;
+        if (curve < 0)
+            shift = std::clamp(0.5 * (a - d) / curve, -0.5, 0.5);
+    }
+    return (best + shift) / binsPerCycle;
+}
+
+// The harmonics of the sent waveform that its strongest line may be, strongest first.
+std::vector<int> strongHarmonics(const std::vector<float>& grid) {
+    std::vector<float> g = grid;
+    std::vector<kiss_fft_cpx> out(kBins / 2 + 1);
+    kiss_fftr(plan(kBins, false), g.data(), out.data());
+    std::vector<std::pair<double, int>> level;
+    for (int k = 1; k < kBins / 2; ++k)
+        level.push_back({std::hypot(out[k].r, out[k].i), k});
+    std::sort(level.rbegin(), level.rend());
+    std::vector<int> ks;
+    for (const auto& [a, k] : level)
+        if (a >= 0.5 * level.front().first && static_cast<int>(ks.size()) < kMaxCandidates)
+            ks.push_back(k);
+    return ks;
+}
+
+// The four parameters fitted together: captured(t) = gain × sent(position(t)) + offset,
+// position(t) = (t × periods / M + phase) × N.
+struct Fit {
+    double periods = 0, phase = 0, gain = 1, offset = 0;
+};
+
+double position(const Fit& f, std::size_t t, std::size_t m, int n) {
+    const double turns = static_cast<double>(t) * f.periods / static_cast<double>(m) + f.phase;
+    return (turns - below(turns)) * n;
+}
+
+// Which points a fit heeds: 1 or 0 each.
+using Weights = std::vector<float>;
+
+// Gain and offset by least squares over the points weighed, for the period and the phase.
+void fitLevels(const Period& s, const std::vector<double>& c, const Weights& w, Fit& f) {
+    const std::size_t m = c.size();
+    double sw = 0, sr = 0, sc = 0, srr = 0, src = 0;
+    for (std::size_t t = 0; t < m; ++t) {
+        if (w[t] == 0)
+            continue;
+        const double r = s.at(position(f, t, m, s.size()));
+        sw += 1, sr += r, sc += c[t], srr += r * r, src += r * c[t];
+    }
+    const double det = sw * srr - sr * sr;
+    if (det <= 0)
+        return;
+    f.gain = (sw * src - sr * sc) / det;
+    f.offset = (sc - f.gain * sr) / sw;
+}
+
+double residual(const Period& s, const std::vector<double>& c, const Weights& w, const Fit& f) {
+    double e = 0;
+    for (std::size_t t = 0; t < c.size(); ++t) {
+        const double d = c[t] - f.gain * s.at(position(f, t, c.size(), s.size())) - f.offset;
+        e += w[t] * d * d;
+    }
+    return e;
+}
+
+// Solves the 4 × 4 system in place by Gaussian elimination with partial pivoting; false when
+// it is singular.
+bool solve4(std::array<double, 16>& k, std::array<double, 4>& x) {
+    for (int col = 0; col < 4; ++col) {
+        int pivot = col;
+        for (int r = col + 1; r < 4; ++r)
+            if (std::abs(k[r * 4 + col]) > std::abs(k[pivot * 4 + col]))
+                pivot = r;
+        if (!(std::abs(k[pivot * 4 + col]) > 1e-300))
+            return false;
+        for (int v = 0; v < 4; ++v)
+            std::swap(k[col * 4 + v], k[pivot * 4 + v]);
+        std::swap(x[col], x[pivot]);
+        for (int r = col + 1; r < 4; ++r) {
+            const double q = k[r * 4 + col] / k[col * 4 + col];
+            for (int v = col; v < 4; ++v)
+                k[r * 4 + v] -= q * k[col * 4 + v];
+            x[r] -= q * x[col];
+        }
+    }
+    for (int r = 3; r >= 0; --r) {
+        for (int v = r + 1; v < 4; ++v)
+            x[r] -= k[r * 4 + v] * x[v];
+        x[r] /= k[r * 4 + r];
+    }
+    return true;
+}
+
+// Gauss-Newton with Levenberg's damping on all four, over the points weighed.
+void refine(const Period& s, const std::vector<double>& c, const Weights& w, Fit& f) {
+    const std::size_t m = c.size();
+    const int n = s.size();
+    double current = residual(s, c, w, f), damping = 1e-3;
+    for (int iteration = 0; iteration < 8; ++iteration) {
+        std::array<double, 16> a{};
+        std::array<double, 4> b{};
+        for (std::size_t t = 0; t < m; ++t) {
+            if (w[t] == 0)
+                continue;
+            const double p = position(f, t, m, n);
+            const double r = s.at(p);
+            const double slope = s.slope(p) * n * f.gain;
+            const std::array<double, 4> j = {slope * static_cast<double>(t) / m, slope, r, 1.0};
+            const double d = c[t] - f.gain * r - f.offset;
+            for (int u = 0; u < 4; ++u) {
+                b[u] += j[u] * d;
+                for (int v = 0; v < 4; ++v)
+                    a[u * 4 + v] += j[u] * j[v];
+            }
+        }
+        bool improved = false;
+        for (int attempt = 0; attempt < 8 && !improved; ++attempt) {
+            std::array<double, 16> k = a;
+            std::array<double, 4> x = b;
+            for (int u = 0; u < 4; ++u)
+                k[u * 4 + u] *= 1.0 + damping;
+            if (!solve4(k, x))
+                return;
+            const Fit next{f.periods + x[0], f.phase + x[1], f.gain + x[2], f.offset + x[3]};
+            const double e = residual(s, c, w, next);
+            if (e < current) {
+                const double gained = current - e;
+                f = next;
+                current = e;
+                damping = std::max(damping * 0.3, 1e-9);
+                improved = true;
+                if (gained <= 1e-5 * current)
+                    return;
+            } else {
+                damping *= 10;
+            }
+        }
+        if (!improved)
+            return;
+    }
+}
+
+// Least and greatest of the sent samples over any stretch, each in constant time.
+class Extremes {
+  public:
+    // Index i of the table holds sample i - 1, so that a stretch may start half a sample
+    // before the first.
+    Extremes(const Period& s, double reach) {
+        const int n = s.size();
+        const int window = static_cast<int>(std::ceil(2 * reach)) + 3;
+        const int size = n + window + 1;
+        int levels = 1;
+        while ((1 << levels) <= window)
+            ++levels;
+        m_lo.assign(static_cast<std::size_t>(levels), std::vector<float>(size));
+        m_hi = m_lo;
+        for (int i = 0; i < size; ++i)
+            m_lo[0][i] = m_hi[0][i] = static_cast<float>(s[i - 1]);
+        for (int l = 1; l < levels; ++l)
+            for (int i = 0; i + (1 << l) <= size; ++i) {
+                m_lo[l][i] = std::min(m_lo[l - 1][i], m_lo[l - 1][i + (1 << (l - 1))]);
+                m_hi[l][i] = std::max(m_hi[l - 1][i], m_hi[l - 1][i + (1 << (l - 1))]);
+            }
+    }
+    // Over [from, from + 2 × reach], from in [0, N).
+    void range(double from, double to, double& lo, double& hi) const {
+        // Every sample held within the stretch, and those whose line reaches into it.
+        const int a = static_cast<int>(below(from - 0.5)) + 1;
+        const int b = static_cast<int>(below(to + 0.5)) + 1;
+        int l = 0;
+        while ((2 << l) <= b - a + 1)
+            ++l;
+        lo = std::min(m_lo[l][a], m_lo[l][b - (1 << l) + 1]);
+        hi = std::max(m_hi[l][a], m_hi[l][b - (1 << l) + 1]);
+    }
+
+  private:
+    std::vector<std::vector<float>> m_lo, m_hi;
+};
+
+// How far a captured point lies beyond the sent waveform's values within `reach` of where
+// the fit puts it, in the capture's units.
+double beyond(const Period& s, const Extremes& extremes, double reach, const Fit& f, double at,
+              double captured) {
+    double lo = 0, hi = 0;
+    const double from = s.wrap(at - reach);
+    extremes.range(from, from + 2 * reach, lo, hi);
+    const double a = f.gain * lo + f.offset, b = f.gain * hi + f.offset;
+    return std::max({0.0, captured - std::max(a, b), std::min(a, b) - captured});
+}
+
+// Half a capture step each way: where an edge falls between two points is known no better.
+double reachOf(const Fit& f, std::size_t m, int n) {
+    return 0.5 * n * f.periods / static_cast<double>(m);
+}
+
+// Heeds only the points the fit can explain: one that lies beyond the sent waveform's values
+// near it by more than six times the residuals' robust spread is an error to find, not a part
+// of the fit (a corrupted block would pull the phase by tens of samples). Points beside an
+// edge stay: they are what places it.
+Weights heeded(const Period& s, const std::vector<double>& c, const Fit& f) {
+    const std::size_t m = c.size();
+    const int n = s.size();
+    const double reach = reachOf(f, m, n);
+    const Extremes extremes(s, reach);
+    std::vector<double> d(m), plain(m);
+    for (std::size_t t = 0; t < m; ++t) {
+        const double at = position(f, t, m, n);
+        plain[t] = std::abs(c[t] - f.gain * s.at(at) - f.offset);
+        d[t] = beyond(s, extremes, reach, f, at, c[t]);
+    }
+    std::nth_element(plain.begin(), plain.begin() + m / 2, plain.end());
+    const double limit =
+        std::max(6 * 1.4826 * plain[m / 2], 1e-9 * (std::abs(f.gain) + std::abs(f.offset)));
+    Weights w(m);
+    for (std::size_t t = 0; t < m; ++t)
+        w[t] = d[t] <= limit ? 1.0f : 0.0f;
+    return w;
+}
+
+// Least squares on a smooth model may leave an edge of the sent waveform a few samples off
+// where it falls between two points, and a waveform whose only mark of its phase is an edge
+// (a ramp) leaves its phase to its edges alone. So the phase is settled last: shifts within
+// half a capture step are tried, gain and offset fitted again for each, and each judged by the
+// errors it leaves (each counted up to 2.5 % of full scale). Shifts that do as well as the best
+// are all possible: the middle of them is taken, and half their span (in samples) returned,
+// how far the places of the points may be off.
+double placeEdges(const Period& s, const std::vector<double>& c, const Weights& w,
+                  const Extremes& near, Fit& f) {
+    const std::size_t m = c.size();
+    const int n = s.size();
+    const double half = std::max(2.0, reachOf(f, m, n));
+    const double cap = 0.05 * std::abs(f.gain);
+    // For each shift: the sent waveform at each point and the least and greatest held values
+    // within a sample of it, in one pass; then gain and offset, then the errors.
+    std::vector<double> r(m), lo(m), hi(m);
+    auto cost = [&](Fit& g) {
+        double sw = 0, sr = 0, sc = 0, srr = 0, src = 0;
+        for (std::size_t t = 0; t < m; ++t) {
+            const double at = position(g, t, m, n);
+            r[t] = s.at(at);
+            const double from = s.wrap(at - 1.0);
+            near.range(from, from + 2.0, lo[t], hi[t]);
+            if (w[t] != 0)
+                sw += 1, sr += r[t], sc += c[t], srr += r[t] * r[t], src += r[t] * c[t];
+        }
+        const double det = sw * srr - sr * sr;
+        if (det > 0) {
+            g.gain = (sw * src - sr * sc) / det;
+            g.offset = (sc - g.gain * sr) / sw;
+        }
+        double sum = 0;
+        for (std::size_t t = 0; t < m; ++t) {
+            const double a = g.gain * lo[t] + g.offset, b = g.gain * hi[t] + g.offset;
+            const double e =
+                std::min(cap, std::max({0.0, c[t] - std::max(a, b), std::min(a, b) - c[t]}));
+            sum += e * e;
+        }
+        return sum;
+    };
+    const Fit start = f;
+    std::vector<std::pair<double, double>> tried; // shift, cost
+    auto shifted = [&](double shift) {
+        Fit g = start;
+        g.phase += shift / n;
+        tried.push_back({shift, cost(g)});
+        return g;
+    };
+    for (int i = -6; i <= 6; ++i)
+        shifted(half * i / 6);
+    const auto best = [&] {
+        return std::min_element(tried.begin(), tried.end(), [](const auto& a, const auto& b) {
+            return a.second < b.second ||
+                   (a.second == b.second && std::abs(a.first) < std::abs(b.first));
+        });
+    };
+    const double centre = best()->first;
+    for (int i = -3; i <= 3; ++i)
+        if (i != 0)
+            shifted(centre + half / 6 * i / 4);
+    const double least = best()->second;
+    double from = best()->first, to = from;
+    for (const auto& [shift, e] : tried)
+        if (e <= least * 1.02 + 1e-300)
+            from = std::min(from, shift), to = std::max(to, shift);
+    f = shifted(0.5 * (from + to));
+    return 0.5 * (to - from);
+}
+
+// A point may lie between the two levels of an edge it sits on, as one caught in the edge's
+// rise would; several at the same edge cannot all have been. These are such points, each with
+// how far it lies from the nearest level held there, in the waveform's units.
+std::vector<std::pair<std::size_t, double>> crowdedOnEdges(const Period& s,
+                                                           const std::vector<double>& c,
+                                                           const Extremes& near, const Fit& f,
+                                                           double between) {
+    const std::size_t m = c.size();
+    const int n = s.size();
+    std::map<int, std::vector<std::pair<std::size_t, double>>> onEdges;
+    for (std::size_t t = 0; t < m; ++t) {
+        const double at = position(f, t, m, n);
+        if (beyond(s, near, 1.0, f, at, c[t]) > 0)
+            continue;
+        const double value = (c[t] - f.offset) / f.gain;
+        const int first = static_cast<int>(below(at - 1.5));
+        double nearest = std::abs(value - s[first]);
+        for (int k = first + 1; k <= first + 3; ++k)
+            nearest = std::min(nearest, std::abs(value - s[k]));
+        if (nearest > between)
+            onEdges[static_cast<int>(std::lround(at)) % n].push_back({t, nearest});
+    }
+    std::vector<std::pair<std::size_t, double>> crowded;
+    for (const auto& [edge, points] : onEdges)
+        if (points.size() >= 3)
+            crowded.insert(crowded.end(), points.begin(), points.end());
+    return crowded;
+}
+
+QString fixed(double v, int decimals) {
+    return QString::number(v, 'f', decimals);
+}
+} // namespace
+
+Comparison compareCapture(const std::vector<double>& sent, const std::vector<double>& captured,
+                          const CompareTolerance& tolerance) {
+    Comparison out;
+    const auto refuse = [&out](const QString& why) {
+        out.error = why;
+        return out;
+    };
+    if (sent.size() < 4 || sent.size() > static_cast<std::size_t>(kCompareMaxSent))
+        return refuse(QStringLiteral("the sent waveform has %1 samples; 4 to %2 can be compared")
+                          .arg(sent.size())
+                          .arg(kCompareMaxSent));
+    if (captured.size() < static_cast<std::size_t>(kCompareMinCaptured) ||
+        captured.size() > static_cast<std::size_t>(kCompareMaxCaptured))
+        return refuse(QStringLiteral("the capture has %1 points; %2 to %3 can be compared")
+                          .arg(captured.size())
+                          .arg(kCompareMinCaptured)
+                          .arg(kCompareMaxCaptured));
+    for (const auto* v : {&sent, &captured})
+        for (std::size_t i = 0; i < v->size(); ++i)
+            if (!std::isfinite((*v)[i]))
+                return refuse(
+                    QStringLiteral("%1 %2 of the %3 is not a number")
+                        .arg(v == &sent ? QStringLiteral("sample") : QStringLiteral("point"))
+                        .arg(i)
+                        .arg(v == &sent ? QStringLiteral("sent waveform")
+                                        : QStringLiteral("capture")));
+    const auto [sentLo, sentHi] = std::minmax_element(sent.begin(), sent.end());
+    if (*sentHi - *sentLo < 1e-6)
+        return refuse(QStringLiteral("the sent waveform is flat: there is nothing to align"));
+    // Flat: within three steps of its own quantisation (an 8-bit capture of no signal).
+    std::vector<double> sorted = captured;
+    std::sort(sorted.begin(), sorted.end());
+    double quantum = 0;
+    for (std::size_t i = 1; i < sorted.size(); ++i)
+        if (sorted[i] > sorted[i - 1] && (quantum == 0 || sorted[i] - sorted[i - 1] < quantum))
+            quantum = sorted[i] - sorted[i - 1];
+    if (sorted.back() - sorted.front() <= 3 * quantum || quantum == 0)
+        return refuse(
+            QStringLiteral("the capture is flat (it spans %1 steps of its own resolution): no "
+                           "signal to compare; check the channel and its scale")
+                .arg(quantum == 0 ? 0 : std::lround((sorted.back() - sorted.front()) / quantum)));
+
+    Period period(sent);
+    const int n = period.size();
+    const std::size_t m = captured.size();
+    const double mean = std::accumulate(captured.begin(), captured.end(), 0.0) / m;
+    std::vector<double> centred(m);
+    for (std::size_t t = 0; t < m; ++t)
+        centred[t] = captured[t] - mean;
+
+    // The period: the capture's strongest line is one of the sent waveform's strong harmonics.
+    const std::vector<float> grid = onGrid(period);
+    Search search(centred, grid);
+    const double line = strongestLine(captured);
+    const double mostPeriods = static_cast<double>(m) / kMinPointsPerPeriod;
+    const Weights all(m, 1.0f);
+    Fit best;
+    double bestCorrelation = -1;
+    for (const int k : strongHarmonics(grid)) {
+        const double estimate = line / k;
+        // Few cycles leave the line's place uncertain by most of a cycle: look wider there.
+        const bool few = line < 4;
+        const double from = std::max(0.3, (few ? 0.3 * k : line - 0.3) / k);
+        const double to = (line + (few ? 1.0 : 0.3)) / k;
+        if (estimate > 2 * mostPeriods || to < from)
+            continue;
+        const double step = 0.1 / k;
+        double peak = -1, at = estimate, phase = 0;
+        for (double p = from; p <= to + 1e-9; p += step) {
+            double ph = 0;
+            const double v = std::abs(search.score(p, ph));
+            if (v > peak)
+                peak = v, at = p, phase = ph;
+        }
+        // Golden section on the correlation's size around the best step.
+        double lo = std::max(0.05, at - step), hi = at + step;
+        const double ratio = 0.5 * (std::sqrt(5.0) - 1);
+        double x1 = hi - ratio * (hi - lo), x2 = lo + ratio * (hi - lo), ph1 = 0, ph2 = 0;
+        double f1 = std::abs(search.score(x1, ph1)), f2 = std::abs(search.score(x2, ph2));
+        for (int i = 0; i < 10; ++i) {
+            if (f1 > f2) {
+                hi = x2, x2 = x1, f2 = f1, ph2 = ph1;
+                x1 = hi - ratio * (hi - lo);
+                f1 = std::abs(search.score(x1, ph1));
+            } else {
+                lo = x1, x1 = x2, f1 = f2, ph1 = ph2;
+                x2 = lo + ratio * (hi - lo);
+                f2 = std::abs(search.score(x2, ph2));
+            }
+        }
+        Fit candidate;
+        candidate.periods = f1 > f2 ? x1 : x2;
+        candidate.phase = f1 > f2 ? ph1 : ph2;
+        if (std::max(f1, f2) < peak)
+            candidate.periods = at, candidate.phase = phase;
+        // The candidates are judged by the correlation each reaches.
+        const double reached = std::max({f1, f2, peak});
+        if (reached > bestCorrelation)
+            bestCorrelation = reached, best = candidate;
+    }
+    if (bestCorrelation < 0)
+        return refuse(
+            QStringLiteral("the capture holds about %1 periods, fewer than %2 points each; "
+                           "capture fewer periods")
+                .arg(fixed(line / strongHarmonics(grid).front(), 0))
+                .arg(kMinPointsPerPeriod));
+    period.setBlur(n * best.periods / static_cast<double>(m));
+    fitLevels(period, captured, all, best);
+    refine(period, captured, all, best);
+    if (best.periods < kMinPeriods)
+        return refuse(QStringLiteral("the capture holds only %1 of a period of the sent "
+                                     "waveform; at least one period is needed (a slower time "
+                                     "base shows more)")
+                          .arg(fixed(best.periods, 2)));
+    if (best.periods > mostPeriods)
+        return refuse(QStringLiteral("the capture holds about %1 periods, fewer than %2 points "
+                                     "each; capture fewer periods")
+                          .arg(fixed(best.periods, 0))
+                          .arg(kMinPointsPerPeriod));
+    // Narrower, once near: the edges placed to a quarter of a capture step.
+    Weights weights;
+    for (const double narrower : {1.0, 0.25}) {
+        period.setBlur(narrower * n * best.periods / static_cast<double>(m));
+        weights = heeded(period, captured, best);
+        refine(period, captured, weights, best);
+    }
+    // The errors are judged on the held samples themselves, within a sample of each place.
+    period.setBlur(0);
+    const Extremes extremes(period, 1.0);
+    double unsure = placeEdges(period, captured, weights, extremes, best);
+    // Points crowded on an edge are errors the fit took for the edge: fitted again without
+    // them, the edge goes back to its place.
+    const double between = tolerance.maxErrorPct / 100.0; // half the tolerance, in the
+                                                          // waveform's units
+    if (const auto crowded = crowdedOnEdges(period, captured, extremes, best, between);
+        !crowded.empty()) {
+        for (const auto& [t, nearest] : crowded)
+            weights[t] = 0;
+        period.setBlur(0.25 * n * best.periods / static_cast<double>(m));
+        refine(period, captured, weights, best);
+        period.setBlur(0);
+        unsure = placeEdges(period, captured, weights, extremes, best);
+    }
+    // A waveform that is the same inverted and half a period on (a sine, a square, a
+    // triangle) cannot tell the two apart: the upright one is taken.
+    const Fit flipped{best.periods, best.phase + 0.5, -best.gain, best.offset};
+    if (best.gain < 0 &&
+        residual(period, captured, all, flipped) <= 1.01 * residual(period, captured, all, best)) {
+        best = flipped;
+        out.notes << QStringLiteral("the sent waveform looks the same inverted and half a "
+                                    "period on, so the capture is taken as upright");
+    }
+    best.phase -= std::floor(best.phase);
+    out.periods = best.periods;
+    out.phaseDeg = best.phase * 360.0;
+    out.gain = best.gain;
+    out.offset = best.offset;
+
+    out.points.resize(m);
+    double sr = 0, srr = 0, src = 0;
+    for (std::size_t t = 0; t < m; ++t) {
+        AlignedPoint& a = out.points[t];
+        a.at = position(best, t, m, n);
+        a.value = (captured[t] - best.offset) / best.gain;
+        a.error =
+            beyond(period, extremes, 1.0, best, a.at, captured[t]) / std::abs(best.gain) / 2.0;
+        const double r = period.at(a.at);
+        sr += r, srr += r * r, src += r * centred[t];
+    }
+    for (const auto& [t, nearest] : crowdedOnEdges(period, captured, extremes, best, between))
+        out.points[t].error = nearest / 2.0;
+    double squares = 0;
+    std::size_t worst = 0;
+    for (std::size_t t = 0; t < m; ++t) {
+        squares += out.points[t].error * out.points[t].error;
+        if (out.points[t].error > out.points[worst].error)
+            worst = t;
+    }
+    // Of the capture with the sent waveform where the fit puts it.
+    const double scc = std::inner_product(centred.begin(), centred.end(), centred.begin(), 0.0);
+    const double spread = srr - sr * sr / m;
+    out.correlation = spread > 0 && scc > 0 ? std::abs(src) / std::sqrt(spread * scc) : 0.0;
+    out.rmsError = std::sqrt(squares / m);
+    out.maxError = out.points[worst].error;
+
+    // The worst region: the points with at least half the largest error that lie near the
+    // worst one in the period, each within a capture step and a half of the next; where the
+    // points fall is known to half a capture step and to how far the phase is unsure, so it
+    // reaches so much further each way.
+    const double step = 2 * reachOf(best, m, n);
+    std::vector<double> places;
+    for (const AlignedPoint& a : out.points)
+        if (a.error >= out.maxError / 2 && out.maxError > 0)
+            places.push_back(a.at);
+    if (places.empty()) {
+        out.worstFrom = out.worstTo = static_cast<int>(out.points[worst].at);
+    } else {
+        std::sort(places.begin(), places.end());
+        const std::size_t count = places.size();
+        const std::size_t centre = static_cast<std::size_t>(
+            std::lower_bound(places.begin(), places.end(), out.points[worst].at) - places.begin());
+        // Gap from place i to the next, across the end of the period too.
+        auto gap = [&](std::size_t i) {
+            const double next = places[(i + 1) % count] + (i + 1 == count ? n : 0);
+            return next - places[i];
+        };
+        std::size_t first = centre % count, last = centre % count, joined = 1;
+        while (joined < count && gap((first + count - 1) % count) <= 1.5 * step)
+            first = (first + count - 1) % count, ++joined;
+        while (joined < count && gap(last) <= 1.5 * step)
+            last = (last + 1) % count, ++joined;
+        const int margin = static_cast<int>(std::ceil(step / 2 + unsure)) + 1;
+        const double width = places[last] - places[first] + (last < first ? n : 0);
+        if (joined == count && count > 1 && width + 2 * margin >= n - 1.5 * step) {
+            out.worstFrom = 0, out.worstTo = n - 1;
+        } else if (width + 2 * margin + 1 >= n) {
+            out.worstFrom = 0, out.worstTo = n - 1;
+        } else {
+            out.worstFrom = (static_cast<int>(std::floor(places[first])) - margin + 2 * n) % n;
+            out.worstTo = (static_cast<int>(std::floor(places[last])) + margin) % n;
+        }
+    }
+
+    out.match = out.maxError * 100 <= tolerance.maxErrorPct &&
+                out.rmsError * 100 <= tolerance.rmsErrorPct &&
+                out.correlation >= tolerance.minCorrelation;
+    if (out.correlation < tolerance.minCorrelation)
+        out.notes << QStringLiteral("the capture hardly resembles the sent waveform "
+                                    "(correlation %1): is it the right channel?")
+                         .arg(fixed(out.correlation, 3));
+    // Points at the capture's own limits where the errors are: clipped there.
+    for (const bool top : {true, false}) {
+        const double limit = top ? sorted.back() : sorted.front();
+        std::size_t held = 0, wrong = 0;
+        for (std::size_t t = 0; t < m; ++t)
+            if (captured[t] == limit) {
+                ++held;
+                wrong += out.points[t].error * 100 > tolerance.maxErrorPct / 2 ? 1 : 0;
+            }
+        if (held >= std::max<std::size_t>(3, m / 100) && wrong * 2 >= held)
+            out.notes << QStringLiteral("%1 points sit at the capture's %2 (%3): it is clipped "
+                                        "there")
+                             .arg(held)
+                             .arg(top ? QStringLiteral("top") : QStringLiteral("bottom"))
+                             .arg(limit);
+    }
+    return out;
+}
+
+QStringList comparisonLines(const Comparison& c) {
+    return {QStringLiteral("periods: %1").arg(fixed(c.periods, 4)),
+            QStringLiteral("phase: %1 deg").arg(fixed(c.phaseDeg, 2)),
+            QStringLiteral("gain: %1").arg(fixed(c.gain, 4)),
+            QStringLiteral("offset: %1").arg(fixed(c.offset, 4)),
+            QStringLiteral("correlation: %1").arg(fixed(c.correlation, 5)),
+            QStringLiteral("rms error: %1 %").arg(fixed(c.rmsError * 100, 2)),
+            QStringLiteral("max error: %1 %").arg(fixed(c.maxError * 100, 2)),
+            QStringLiteral("worst: samples %1..%2").arg(c.worstFrom).arg(c.worstTo),
+            QStringLiteral("verdict: %1")
+                .arg(c.match ? QStringLiteral("match") : QStringLiteral("mismatch"))};
+}
+
+} // namespace ww
