@@ -3,7 +3,10 @@
 #include "cli/progress.h"
 #include "documented.h"
 #include "files/wavefile.h"
+#include "link/tdsexchange.h"
+#include "synth/shapes.h"
 #include "testfiles.h"
+#include "virtualbench.h"
 #include "virtualgenerator.h"
 #include "virtualoscilloscope.h"
 
@@ -74,6 +77,7 @@ class TestCli : public QObject {
     void sendOnTheWire();
     void captureWritesTheCurve();
     void failures();
+    void verifyAndCompare();
     void interruptsLeaveNothingBehind();
     void convertAndPorts();
     void virtualGeneratorByHand();
@@ -189,7 +193,7 @@ void TestCli::failures() {
         {{"sned", good},
          2,
          "'sned' is not a command; the commands are send, capture, convert, ports, expr, "
-         "spectrum.\n"
+         "spectrum, compare, verify.\n"
          "Did you mean 'wavewright send'?\n"},
         {{}, 1, "no display to show the window on"},
         // Ports that are no serial port, or that another program holds.
@@ -372,4 +376,78 @@ void TestCli::virtualGeneratorByHand() {
 }
 
 QTEST_GUILESS_MAIN(TestCli)
+void TestCli::verifyAndCompare() {
+    QTemporaryDir dir;
+    // A triangle of 4000 samples, sent to the demo's bench and read back as the oscilloscope
+    // shows it: three periods, 40 degrees on, at 0.8 with an offset, noise at -40 dB.
+    WaveStore triangle;
+    triangle.ArbLength = 4000;
+    makeTriangle(triangle);
+    const QString file = dir.filePath("triangle.txt");
+    QVERIFY(writeWaveFile(file, "4000", triangle).isEmpty());
+    virt::VirtualBench bench;
+    bench.oscilloscope().screen = {3.0, 40, 0.8, 0.05, 0, 0.01, 7};
+    const Run good = wavewright({"verify", file, "--generator", bench.devicePath(), "--quiet"});
+    QCOMPARE(good.code, 0);
+    const QList<QByteArray> lines = good.out.trimmed().split('\n');
+    QCOMPARE(lines.size(), 9);
+    // Each figure on its own line, "name: value"; NaN where the name is not the one due.
+    auto figure = [&](int i, const char* name) {
+        const QByteArray head = QByteArray(name) + ": ";
+        return lines[i].startsWith(head) ? lines[i].mid(head.size()).split(' ').first().toDouble()
+                                         : std::nan("");
+    };
+    QVERIFY2(std::abs(figure(0, "periods") - 3.0) < 0.005, good.out.constData());
+    QVERIFY2(std::abs(figure(1, "phase") - 40.0) < 0.5, good.out.constData());
+    QVERIFY2(std::abs(figure(2, "gain") - 0.8) < 0.01, good.out.constData());
+    QVERIFY2(std::abs(figure(3, "offset") - 0.05) < 0.01, good.out.constData());
+    QCOMPARE(lines.last(), QByteArray("verdict: match"));
+
+    // Line 3 garbled on the way: samples 256..383 are wrong, and said to be.
+    bench.generator().script.corruptBlock = 3;
+    const Run bad = wavewright({"verify", file, "--generator", bench.devicePath(), "--quiet"});
+    QCOMPARE(bad.code, 1);
+    QVERIFY(bad.out.endsWith("verdict: mismatch\n"));
+    int from = -1, to = -1;
+    for (const QByteArray& line : bad.out.split('\n'))
+        if (line.startsWith("worst: samples "))
+            std::sscanf(line.constData(), "worst: samples %d..%d", &from, &to);
+    QVERIFY2(from >= 0 && from <= 256 && to >= 383 && to - from < 600, bad.out.constData());
+    // A looser tolerance does not hide a garbled line.
+    QCOMPARE(wavewright({"verify", file, "--generator", bench.devicePath(), "--quiet",
+                         "--tolerance", "20"})
+                 .code,
+             1);
+
+    // A failure is not a mismatch: it says which step failed.
+    VirtualGenerator silent;
+    silent.script.silentFromLine = 0;
+    const Run failed = wavewright({"verify", file, "--generator", silent.devicePath(), "--scope",
+                                   bench.devicePath(), "--time-scale", "20", "--quiet"});
+    QCOMPARE(failed.code, 1);
+    QVERIFY(failed.err.contains("the upload failed, so nothing was compared"));
+    QVERIFY(failed.out.isEmpty());
+
+    // compare: the same judgement from two files, the capture as a table of numbers.
+    const QByteArray codes = virt::VirtualOscilloscope::curveFromSamples(
+        QVector<float>(triangle.ArbData.begin(), triangle.ArbData.begin() + 4000),
+        {2.5, 0, -0.7, 0, 0, 0.01, 3});
+    QByteArray table = "t,volts\n";
+    for (int i = 0; i < codes.size(); ++i)
+        table += QByteArray::number(i) + ',' +
+                 QByteArray::number(tdsSample(static_cast<unsigned char>(codes[i])) * 5.0) + '\n';
+    const QString captured = writeFile(dir, "scope.csv", table);
+    const Run compared = wavewright({"compare", file, captured});
+    QVERIFY2(compared.code == 0, compared.out + compared.err);
+    QVERIFY2(std::abs(compared.out.mid(9, 6).toDouble() - 2.5) < 0.005, compared.out.constData());
+    QVERIFY(compared.out.contains("verdict: match"));
+    // No signal on the channel: refused, and why.
+    const Run flat = wavewright(
+        {"compare", file,
+         writeFile(dir, "flat.csv", "1\n1\n1\n1\n1\n1\n1\n1\n1\n1\n1\n1\n1\n1\n1\n1\n1\n")});
+    QCOMPARE(flat.code, 1);
+    QVERIFY(flat.err.contains("flat"));
+    QCOMPARE(wavewright({"compare", file, captured, "--tolerance", "0"}).code, 2);
+}
+
 #include "test_cli.moc"

@@ -642,7 +642,6 @@ Comparison compareCapture(const std::vector<double>& sent, const std::vector<dou
                 .arg(kMinPointsPerPeriod));
     period.setBlur(n * best.periods / static_cast<double>(m));
     fitLevels(period, captured, all, best);
-    refine(period, captured, all, best);
     if (best.periods < kMinPeriods)
         return refuse(QStringLiteral("the capture holds only %1 of a period of the sent "
                                      "waveform; at least one period is needed (a slower time "
@@ -653,9 +652,10 @@ Comparison compareCapture(const std::vector<double>& sent, const std::vector<dou
                                      "each; capture fewer periods")
                           .arg(fixed(best.periods, 0))
                           .arg(kMinPointsPerPeriod));
-    // Narrower, once near: the edges placed to a quarter of a capture step.
+    // Each time heeding only what the last fit explains; narrower once near, the edges placed
+    // to a quarter of a capture step.
     Weights weights;
-    for (const double narrower : {1.0, 0.25}) {
+    for (const double narrower : {1.0, 1.0, 0.25}) {
         period.setBlur(narrower * n * best.periods / static_cast<double>(m));
         weights = heeded(period, captured, best);
         refine(period, captured, weights, best);

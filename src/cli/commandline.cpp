@@ -1,5 +1,6 @@
 #include "commandline.h"
 
+#include "analysis/compare.h"
 #include "analysis/spectrum.h"
 #include "exchanges.h"
 #include "files/formats.h"
@@ -83,9 +84,11 @@ struct Command {
 // The line settings all exchanges share: --port, --baud, --parity, --quiet, --time-scale.
 struct LineOptions {
     QCommandLineOption port, baud, parity, quiet, timeScale;
-    LineOptions(Command& c, const QString& quietHelp, const QString& parityHelp)
-        : port(c.add("port", "COM1..COM4 or a device path such as /dev/ttyUSB0 (default COM1).",
-                     "P")),
+    LineOptions(Command& c, const QString& quietHelp, const QString& parityHelp,
+                const QString& portName = QStringLiteral("port"),
+                const QString& portHelp = QStringLiteral(
+                    "COM1..COM4 or a device path such as /dev/ttyUSB0 (default COM1)."))
+        : port(c.add(portName, portHelp, "P")),
           baud(c.add("baud", "600, 1200, 2400, 4800 or 9600 (default 9600).", "rate")),
           parity(c.add("parity", parityHelp, "letter")), quiet(c.add("quiet", quietHelp)),
           timeScale(c.add("time-scale", "The clock runs this many times faster.", "factor", true)) {
@@ -97,7 +100,8 @@ struct LineOptions {
         line.ports = rememberedPorts();
         const QString p = c.parser.isSet(port) ? c.parser.value(port) : QStringLiteral("COM1");
         if (!resolvePort(p, line.ports, line.comNumber))
-            return QStringLiteral("--port wants COM1..COM4 or a device path, not '%1'").arg(p);
+            return QStringLiteral("--%1 wants COM1..COM4 or a device path, not '%2'")
+                .arg(port.names().constFirst(), p);
         if (c.parser.isSet(baud)) {
             const int i = baudCaptions().indexOf(c.parser.value(baud));
             if (i < 0 || !baudAvailable(i))
@@ -251,38 +255,52 @@ int send(const QStringList& args) {
     return sendWaveform(line, *store);
 }
 
+// What the oscilloscope's read takes besides the line: --source, --eol, --flow.
+struct ScopeOptions {
+    QCommandLineOption source, eol, flow;
+    explicit ScopeOptions(Command& c)
+        : source(c.add("source", "CH1, CH2, REFA or REFB (default CH1).", "name")),
+          eol(c.add("eol", "The command terminator, lf or cr (default lf).", "lf|cr")),
+          flow(c.add("flow", "Handshaking, none or rtscts (default rtscts).", "kind")) {}
+
+    // Fills `settings`; an empty string, or what is wrong.
+    QString read(const Command& c, SerialSettings& settings) const {
+        if (c.parser.isSet(source)) {
+            const int i = QStringList{"CH1", "CH2", "CH3", "CH4", "REFA", "REFB"}.indexOf(
+                c.parser.value(source));
+            if (i < 0 || i == 2 || i == 3)
+                return QStringLiteral("--source wants CH1, CH2, REFA or REFB");
+            chooseOscilSource(settings, i);
+        }
+        if (c.parser.isSet(eol)) {
+            const int i = QStringList{"lf", "cr"}.indexOf(c.parser.value(eol));
+            if (i < 0)
+                return QStringLiteral("--eol wants lf or cr");
+            chooseOscilEol(settings, i);
+        }
+        if (c.parser.isSet(flow)) {
+            const int i = QStringList{"rtscts", "", "none"}.indexOf(c.parser.value(flow));
+            if (i != 0 && i != 2)
+                return QStringLiteral("--flow wants none or rtscts");
+            chooseFlowControl(settings, i);
+        }
+        return QString();
+    }
+};
+
 int capture(const QStringList& args) {
     Command c("capture", "FILE",
               "Reads the curve shown on a TDS oscilloscope into a waveform file of 2500 points.");
     LineOptions lineOptions(c, "No progress or identification on standard error.",
                             "n or N (none), O or E (odd or even); 8 data bits (default n).");
-    const auto source = c.add("source", "CH1, CH2, REFA or REFB (default CH1).", "name");
-    const auto eol = c.add("eol", "The command terminator, lf or cr (default lf).", "lf|cr");
-    const auto flow = c.add("flow", "Handshaking, none or rtscts (default rtscts).", "kind");
+    const ScopeOptions scopeOptions(c);
     if (const auto done = c.parse(args, 1))
         return *done;
     Line line;
     if (const QString why = lineOptions.read(c, line); !why.isEmpty())
         return c.usage(why);
-    if (c.parser.isSet(source)) {
-        const int i =
-            QStringList{"CH1", "CH2", "CH3", "CH4", "REFA", "REFB"}.indexOf(c.parser.value(source));
-        if (i < 0 || i == 2 || i == 3)
-            return c.usage(QStringLiteral("--source wants CH1, CH2, REFA or REFB"));
-        chooseOscilSource(line.settings, i);
-    }
-    if (c.parser.isSet(eol)) {
-        const int i = QStringList{"lf", "cr"}.indexOf(c.parser.value(eol));
-        if (i < 0)
-            return c.usage(QStringLiteral("--eol wants lf or cr"));
-        chooseOscilEol(line.settings, i);
-    }
-    if (c.parser.isSet(flow)) {
-        const int i = QStringList{"rtscts", "", "none"}.indexOf(c.parser.value(flow));
-        if (i != 0 && i != 2)
-            return c.usage(QStringLiteral("--flow wants none or rtscts"));
-        chooseFlowControl(line.settings, i);
-    }
+    if (const QString why = scopeOptions.read(c, line.settings); !why.isEmpty())
+        return c.usage(why);
     const QString file = c.parser.positionalArguments().at(0);
     if (suffixOf(file) != QLatin1String("txt"))
         return c.usage(QStringLiteral("%1: the file name must end in .txt").arg(file));
@@ -502,6 +520,141 @@ int spectrum(const QStringList& args) {
     return kOk;
 }
 
+// The tolerances of a comparison: --tolerance and --rms-tolerance, in percent of full scale.
+struct ToleranceOptions {
+    QCommandLineOption largest, rms;
+    explicit ToleranceOptions(Command& c)
+        : largest(c.add("tolerance",
+                        "The largest error allowed, in percent of full scale (-1..+1) "
+                        "(default 5).",
+                        "PCT")),
+          rms(c.add("rms-tolerance", "The RMS error allowed, in percent of full scale (default 3).",
+                    "PCT")) {}
+
+    // Fills `t`; an empty string, or what is wrong.
+    QString read(const Command& c, CompareTolerance& t) const {
+        for (const auto& [option, value] :
+             {std::pair{&largest, &t.maxErrorPct}, std::pair{&rms, &t.rmsErrorPct}}) {
+            if (!c.parser.isSet(*option))
+                continue;
+            bool ok = false;
+            *value = c.parser.value(*option).toDouble(&ok);
+            if (!ok || !(*value > 0) || *value > 100)
+                return QStringLiteral("--%1 wants a percentage above 0, up to 100")
+                    .arg(option->names().constFirst());
+        }
+        return QString();
+    }
+};
+
+// The comparison's figures on standard output, its notes on standard error; the exit status.
+int reportComparison(const Comparison& result, const QString& what) {
+    if (!result.error.isEmpty()) {
+        say(QStringLiteral("%1: %2").arg(what, result.error));
+        return kFailed;
+    }
+    for (const QString& note : result.notes)
+        say(note);
+    std::printf("%s\n", qPrintable(comparisonLines(result).join(QLatin1Char('\n'))));
+    return std::fflush(stdout) == 0 && result.match ? kOk : kFailed;
+}
+
+int compare(const QStringList& args) {
+    Command c("compare", "SENT CAPTURED",
+              "Says whether CAPTURED (a curve an oscilloscope showed, in any file convert reads) "
+              "is the waveform SENT: the periods it holds, phase, gain and offset, the "
+              "correlation, the RMS and the largest error in percent of full scale, the worst "
+              "region in samples of SENT, and the verdict. Exit status 0 on a match, 1 on a "
+              "mismatch or a failure.");
+    const ToleranceOptions tolerances(c);
+    if (const auto done = c.parse(args, 2))
+        return *done;
+    CompareTolerance tolerance;
+    if (const QString why = tolerances.read(c, tolerance); !why.isEmpty())
+        return c.usage(why);
+    const QString sentFile = c.parser.positionalArguments().at(0);
+    const QString capturedFile = c.parser.positionalArguments().at(1);
+    // The sent waveform as send would send it; the capture as its file holds it.
+    const std::optional<WaveStore> sent = readInput(sentFile, WaveformRequest{}, true);
+    if (!sent)
+        return kFailed;
+    WaveformRequest asRead;
+    asRead.asRead = true;
+    const Waveform captured = readWaveform(capturedFile, asRead);
+    if (!captured.error.isEmpty()) {
+        say(QStringLiteral("%1: %2").arg(capturedFile, captured.error));
+        return kFailed;
+    }
+    const std::vector<double> samples(sent->ArbData.begin(),
+                                      sent->ArbData.begin() + sent->length());
+    return reportComparison(compareCapture(samples, captured.values, tolerance), capturedFile);
+}
+
+int verify(const QStringList& args) {
+    Command c("verify", "FILE",
+              "Sends FILE to the Vorrel generator, reads the curve the TDS oscilloscope then "
+              "shows and compares the two, as compare does. Exit status 0 on a match, 1 on a "
+              "mismatch or a failure.");
+    LineOptions lineOptions(
+        c, "No progress or identification on standard error.",
+        "n or N (none, 8 data bits), O or E (odd or even; the generator then 7 data bits) "
+        "(default n).",
+        QStringLiteral("generator"),
+        QStringLiteral("The generator's port: COM1..COM4 or a device path (default COM1)."));
+    const auto scopePort =
+        c.add("scope",
+              "The oscilloscope's port: COM1..COM4 or a device path (default: the "
+              "generator's).",
+              "P");
+    const ScopeOptions scopeOptions(c);
+    const auto number =
+        c.add("number", "The generator's waveform number, 1 to 8 (default 1).", "1..8");
+    const ToleranceOptions tolerances(c);
+    if (const auto done = c.parse(args, 1))
+        return *done;
+    Line generator;
+    if (const QString why = lineOptions.read(c, generator); !why.isEmpty())
+        return c.usage(why);
+    Line scope = generator;
+    if (c.parser.isSet(scopePort) &&
+        !resolvePort(c.parser.value(scopePort), scope.ports, scope.comNumber))
+        return c.usage(QStringLiteral("--scope wants COM1..COM4 or a device path, not '%1'")
+                           .arg(c.parser.value(scopePort)));
+    if (const QString why = scopeOptions.read(c, scope.settings); !why.isEmpty())
+        return c.usage(why);
+    int slot = 1;
+    if (c.parser.isSet(number)) {
+        bool ok = false;
+        slot = c.parser.value(number).toInt(&ok);
+        if (!ok || slot < 1 || slot > 8)
+            return c.usage(QStringLiteral("--number wants 1 to 8"));
+    }
+    CompareTolerance tolerance;
+    if (const QString why = tolerances.read(c, tolerance); !why.isEmpty())
+        return c.usage(why);
+    std::optional<WaveStore> store =
+        readInput(c.parser.positionalArguments().at(0), WaveformRequest{}, generator.quiet);
+    if (!store)
+        return kFailed;
+    store->ArbNumber = static_cast<float>(slot);
+    if (const int sent = sendWaveform(generator, *store); sent != kOk) {
+        if (sent == kFailed)
+            say(QStringLiteral("the upload failed, so nothing was compared"));
+        return sent;
+    }
+    std::vector<float> curve;
+    if (const int read = readCurve(scope, curve); read != kOk) {
+        if (read == kFailed)
+            say(QStringLiteral("the upload went through, but the curve could not be read"));
+        return read;
+    }
+    const std::vector<double> sent(store->ArbData.begin(),
+                                   store->ArbData.begin() + store->length());
+    return reportComparison(
+        compareCapture(sent, std::vector<double>(curve.begin(), curve.end()), tolerance),
+        scope.ports.describe(scope.comNumber));
+}
+
 int ports(const QStringList& args) {
     Command c("ports", QString(), "Lists the serial ports and the devices COM1..COM4 stand for.");
     if (const auto done = c.parse(args, 0))
@@ -512,7 +665,7 @@ int ports(const QStringList& args) {
 } // namespace
 
 QStringList commandNames() {
-    return {"send", "capture", "convert", "ports", "expr", "spectrum"};
+    return {"send", "capture", "convert", "ports", "expr", "spectrum", "compare", "verify"};
 }
 
 bool isCommand(const QString& word) {
@@ -615,6 +768,10 @@ int dispatch(const QStringList& arguments) {
         return expr(args);
     if (word == QLatin1String("spectrum"))
         return spectrum(args);
+    if (word == QLatin1String("compare"))
+        return compare(args);
+    if (word == QLatin1String("verify"))
+        return verify(args);
     refuseUnknownCommand(word);
     return kUsage;
 }

@@ -91,12 +91,12 @@ int sendWaveform(const Line& line, const WaveStore& store) {
     return kOk;
 }
 
-int captureCurve(const Line& line, const QString& file) {
+int readCurve(const Line& line, std::vector<float>& curve) {
+    curve.clear();
     Session session(line);
     Interrupts& interrupts = session.interrupts;
     TdsExchange tds(session.link, session.settings, *session.clock);
     QString failure, identification;
-    std::vector<float> curve;
     bool linked = false;
     QObject::connect(&tds, &Exchange::failed,
                      [&](const QString& text, const QString&, BoxIcon) { failure = text; });
@@ -149,8 +149,16 @@ int captureCurve(const Line& line, const QString& file) {
     if (curve.size() != static_cast<std::size_t>(kTdsPoints)) {
         say(oneLine(failure.isEmpty() ? TdsExchange::readErrorText() : failure,
                     line.ports.describe(line.comNumber), session.settings.ComBaud));
+        curve.clear();
         return kFailed;
     }
+    return kOk;
+}
+
+int captureCurve(const Line& line, const QString& file) {
+    std::vector<float> curve;
+    if (const int status = readCurve(line, curve); status != kOk)
+        return status;
     WaveStore store;
     std::copy(curve.begin(), curve.end(), store.ArbData.begin());
     store.ArbLength = static_cast<float>(kTdsPoints);

@@ -4,6 +4,7 @@
 #include "model/store.h"
 
 #include <QString>
+#include <vector>
 
 namespace ww::cli {
 
@@ -19,6 +20,8 @@ struct Line {
 
 // Uploads the store as the window does; the exit status.
 int sendWaveform(const Line& line, const WaveStore& store);
+// Links and reads the curve; the exit status, and the 2500 samples when it is 0.
+int readCurve(const Line& line, std::vector<float>& curve);
 // Links, reads the curve and saves it to `file` only when the whole curve came; the exit
 // status.
 int captureCurve(const Line& line, const QString& file);
