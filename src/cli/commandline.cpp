@@ -219,6 +219,16 @@ bool isPicture(const QString& path) {
     return suffixOf(path) == QLatin1String("png") || suffixOf(path) == QLatin1String("svg");
 }
 
+// The generator's waveform number --number asks for (1 when it is not given), or 0 when it is
+// not 1 to 8.
+int waveformNumber(const Command& c, const QCommandLineOption& number) {
+    if (!c.parser.isSet(number))
+        return 1;
+    bool ok = false;
+    const int slot = c.parser.value(number).toInt(&ok);
+    return ok && slot >= 1 && slot <= 8 ? slot : 0;
+}
+
 int send(const QStringList& args) {
     Command c("send", "FILE", "Uploads a waveform file to the Vorrel generator.");
     LineOptions lineOptions(c, "No progress on standard error.",
@@ -233,13 +243,9 @@ int send(const QStringList& args) {
     Line line;
     if (const QString why = lineOptions.read(c, line); !why.isEmpty())
         return c.usage(why);
-    int slot = 1;
-    if (c.parser.isSet(number)) {
-        bool ok = false;
-        slot = c.parser.value(number).toInt(&ok);
-        if (!ok || slot < 1 || slot > 8)
-            return c.usage(QStringLiteral("--number wants 1 to 8"));
-    }
+    const int slot = waveformNumber(c, number);
+    if (slot < 1)
+        return c.usage(QStringLiteral("--number wants 1 to 8"));
     std::optional<WaveStore> store =
         readInput(c.parser.positionalArguments().at(0), WaveformRequest{}, line.quiet);
     if (!store)
@@ -622,13 +628,9 @@ int verify(const QStringList& args) {
                            .arg(c.parser.value(scopePort)));
     if (const QString why = scopeOptions.read(c, scope.settings); !why.isEmpty())
         return c.usage(why);
-    int slot = 1;
-    if (c.parser.isSet(number)) {
-        bool ok = false;
-        slot = c.parser.value(number).toInt(&ok);
-        if (!ok || slot < 1 || slot > 8)
-            return c.usage(QStringLiteral("--number wants 1 to 8"));
-    }
+    const int slot = waveformNumber(c, number);
+    if (slot < 1)
+        return c.usage(QStringLiteral("--number wants 1 to 8"));
     CompareTolerance tolerance;
     if (const QString why = tolerances.read(c, tolerance); !why.isEmpty())
         return c.usage(why);
