@@ -48,9 +48,12 @@ int powerOfTwoAtLeast(int n) {
 class Period {
   public:
     explicit Period(const std::vector<double>& sent)
-        : m_n(static_cast<int>(sent.size())), m_s(sent), m_cum(sent.size() + 1, 0.0) {
+        : m_n(static_cast<int>(sent.size())), m_s(sent), m_nodes(sent.size() + 1),
+          m_padded(sent.size() + 5) {
         for (int i = 0; i < m_n; ++i)
-            m_cum[i + 1] = m_cum[i] + m_s[i];
+            m_nodes[i + 1] = {m_nodes[i].cum + m_s[i], 0.0}, m_nodes[i].held = m_s[i];
+        for (int i = 0; i < m_n + 5; ++i)
+            m_padded[i] = (*this)[i - 2];
     }
     int size() const { return m_n; }
     // Into [0, N), from no further than one period off.
@@ -63,32 +66,62 @@ class Period {
     }
     double operator[](int i) const { return m_s[((i % m_n) + m_n) % m_n]; }
     // The generator holds each sample for a step.
-    double held(double pos) const { return m_s[index(wrap(pos))]; }
-    // The integral of the held samples from 0 to pos, no further than one period off.
-    double integral(double pos) const {
+    double held(double pos) const {
+        return m_nodes[std::clamp(static_cast<int>(wrap(pos)), 0, m_n - 1)].held;
+    }
+    // The integral of the held samples from 0 to pos, no further than one period off, and
+    // the sample held there.
+    double integral(double pos, double* held = nullptr) const {
         const double turns = pos < 0 ? -1.0 : (pos >= m_n ? 1.0 : 0.0);
         pos -= turns * m_n;
-        const int i = index(pos);
-        return turns * m_cum[m_n] + m_cum[i] + (pos - i) * m_s[i];
+        const int i = std::clamp(static_cast<int>(pos), 0, m_n - 1);
+        const Node& node = m_nodes[i];
+        if (held)
+            *held = node.held;
+        return turns * m_nodes[m_n].cum + node.cum + (pos - i) * node.held;
     }
     // What the fit compares with: the held waveform seen through a window as wide as a
     // capture step (at least a sample), smooth enough for an edge to be placed between two
     // points. One sample wide, it is the straight line through the middles of the steps.
-    void setBlur(double width) { m_blur = std::max(1.0, width); }
-    double at(double pos) const {
-        return (integral(pos + 0.5 * m_blur) - integral(pos - 0.5 * m_blur)) / m_blur;
+    void setBlur(double width) {
+        m_blur = std::max(1.0, width);
+        m_perBlur = 1.0 / m_blur;
     }
-    // Its slope, per sample.
-    double slope(double pos) const {
-        return (held(pos + 0.5 * m_blur) - held(pos - 0.5 * m_blur)) / m_blur;
+    double at(double pos) const {
+        return (integral(pos + 0.5 * m_blur) - integral(pos - 0.5 * m_blur)) * m_perBlur;
+    }
+    // The same, and its slope per sample, from the same two places.
+    double at(double pos, double& slope) const {
+        double after = 0, before = 0;
+        const double value =
+            (integral(pos + 0.5 * m_blur, &after) - integral(pos - 0.5 * m_blur, &before)) *
+            m_perBlur;
+        slope = (after - before) * m_perBlur;
+        return value;
+    }
+    // The least and greatest of the samples held within a sample of pos (0 <= pos < N), and
+    // of those whose straight line reaches there: the four from pos - 1.5 to pos + 1.5.
+    void levelsNear(double pos, double& lo, double& hi) const {
+        const double* p = m_padded.data() + static_cast<int>(below(pos - 1.5)) + 2;
+        lo = std::min(std::min(p[0], p[1]), std::min(p[2], p[3]));
+        hi = std::max(std::max(p[0], p[1]), std::max(p[2], p[3]));
+    }
+    // The four themselves.
+    const double* near(double pos) const {
+        return m_padded.data() + static_cast<int>(below(pos - 1.5)) + 2;
     }
 
   private:
-    int index(double pos) const { return std::clamp(static_cast<int>(pos), 0, m_n - 1); }
+    struct Node {
+        double cum;  // the integral up to the sample
+        double held; // the sample
+    };
 
     int m_n;
-    std::vector<double> m_s, m_cum;
-    double m_blur = 1.0;
+    std::vector<double> m_s;
+    std::vector<Node> m_nodes;
+    std::vector<double> m_padded;
+    double m_blur = 1.0, m_perBlur = 1.0;
 };
 
 // The sent waveform on the search's grid: node j is the mean of the sent samples within half a
@@ -120,6 +153,8 @@ class Search {
             g2[j] = grid[j] * grid[j];
         kiss_fftr(plan(kBins, false), g.data(), m_sent.data());
         kiss_fftr(plan(kBins, false), g2.data(), m_sentSquared.data());
+        for (const float v : grid)
+            m_variance += double(v) * v / kBins; // the grid's mean is 0
     }
 
     // The best phase for `periods`, in periods, and the correlation there (negative for an
@@ -141,15 +176,25 @@ class Search {
             m_count[next] += f;
         }
         correlate(m_fold, m_sent, m_correlation);
-        correlate(m_count, m_sent, m_sum);
-        correlate(m_count, m_sentSquared, m_squares);
         const double points = static_cast<double>(m_c.size());
-        // The correlation coefficient's numerator over the spread of the sent waveform there.
-        for (int m = 0; m < kBins; ++m) {
-            const double sum = m_sum[m] / double(kBins);
-            const double spread = m_squares[m] / double(kBins) - sum * sum / points;
-            m_normal[m] =
-                spread > 0 ? static_cast<float>(m_correlation[m] / kBins / std::sqrt(spread)) : 0;
+        if (periods < 4) {
+            // The correlation coefficient's numerator over the spread of the sent waveform
+            // there: a part of a period may cover its phases unevenly.
+            correlate(m_count, m_sent, m_sum);
+            correlate(m_count, m_sentSquared, m_squares);
+            for (int m = 0; m < kBins; ++m) {
+                const double sum = m_sum[m] / double(kBins);
+                const double spread = m_squares[m] / double(kBins) - sum * sum / points;
+                m_normal[m] = spread > 0
+                                  ? static_cast<float>(m_correlation[m] / kBins / std::sqrt(spread))
+                                  : 0;
+            }
+        } else {
+            // Four periods and more cover every phase nearly alike: the spread is the sent
+            // waveform's own.
+            const double scale = 1.0 / (kBins * std::sqrt(points * m_variance));
+            for (int m = 0; m < kBins; ++m)
+                m_normal[m] = static_cast<float>(m_correlation[m] * scale);
         }
         auto at = [&](int m) { return double(m_normal[(m + kBins) & (kBins - 1)]); };
         int best = 0;
@@ -182,13 +227,14 @@ class Search {
     std::vector<kiss_fft_cpx> m_spectrum, m_product;
     std::vector<float> m_correlation, m_sum, m_squares;
     std::array<float, kBins> m_normal{};
+    double m_variance = 0;
 };
 
 // The strongest line of the capture, in cycles over the record: Hann window, the mean (as the
-// window weighs it) taken out, zero-padded fourfold, the peak interpolated on its logarithm.
+// window weighs it) taken out, zero-padded twofold, the peak interpolated on its logarithm.
 double strongestLine(const std::vector<double>& c) {
     const int m = static_cast<int>(c.size());
-    const int size = powerOfTwoAtLeast(std::max(4 * m, 1024));
+    const int size = powerOfTwoAtLeast(std::max(2 * m, 1024));
     std::vector<double> w(static_cast<std::size_t>(m));
     double mean = 0, sum = 0;
     for (int t = 0; t < m; ++t) {
@@ -242,10 +288,19 @@ struct Fit {
     double periods = 0, phase = 0, gain = 1, offset = 0;
 };
 
-double position(const Fit& f, std::size_t t, std::size_t m, int n) {
-    const double turns = static_cast<double>(t) * f.periods / static_cast<double>(m) + f.phase;
-    return (turns - below(turns)) * n;
-}
+// Where each point falls in the period for one fit, in samples, 0 <= place < N.
+class Places {
+  public:
+    Places(const Fit& f, std::size_t m, int n)
+        : m_step(f.periods / static_cast<double>(m)), m_phase(f.phase), m_n(n) {}
+    double operator()(std::size_t t) const {
+        const double turns = static_cast<double>(t) * m_step + m_phase;
+        return (turns - below(turns)) * m_n;
+    }
+
+  private:
+    double m_step, m_phase, m_n;
+};
 
 // Which points a fit heeds: 1 or 0 each.
 using Weights = std::vector<float>;
@@ -254,10 +309,11 @@ using Weights = std::vector<float>;
 void fitLevels(const Period& s, const std::vector<double>& c, const Weights& w, Fit& f) {
     const std::size_t m = c.size();
     double sw = 0, sr = 0, sc = 0, srr = 0, src = 0;
+    const Places place(f, m, s.size());
     for (std::size_t t = 0; t < m; ++t) {
         if (w[t] == 0)
             continue;
-        const double r = s.at(position(f, t, m, s.size()));
+        const double r = s.at(place(t));
         sw += 1, sr += r, sc += c[t], srr += r * r, src += r * c[t];
     }
     const double det = sw * srr - sr * sr;
@@ -269,8 +325,9 @@ void fitLevels(const Period& s, const std::vector<double>& c, const Weights& w, 
 
 double residual(const Period& s, const std::vector<double>& c, const Weights& w, const Fit& f) {
     double e = 0;
+    const Places place(f, c.size(), s.size());
     for (std::size_t t = 0; t < c.size(); ++t) {
-        const double d = c[t] - f.gain * s.at(position(f, t, c.size(), s.size())) - f.offset;
+        const double d = c[t] - f.gain * s.at(place(t)) - f.offset;
         e += w[t] * d * d;
     }
     return e;
@@ -304,28 +361,44 @@ bool solve4(std::array<double, 16>& k, std::array<double, 4>& x) {
     return true;
 }
 
-// Gauss-Newton with Levenberg's damping on all four, over the points weighed.
-void refine(const Period& s, const std::vector<double>& c, const Weights& w, Fit& f) {
+// The squared residual over the points weighed, and the normal equations of the four
+// parameters there (a: JᵀJ, b: Jᵀ residual), in one pass.
+double linearise(const Period& s, const std::vector<double>& c, const Weights& w, const Fit& f,
+                 std::array<double, 16>& a, std::array<double, 4>& b) {
     const std::size_t m = c.size();
     const int n = s.size();
-    double current = residual(s, c, w, f), damping = 1e-3;
-    for (int iteration = 0; iteration < 8; ++iteration) {
-        std::array<double, 16> a{};
-        std::array<double, 4> b{};
-        for (std::size_t t = 0; t < m; ++t) {
-            if (w[t] == 0)
-                continue;
-            const double p = position(f, t, m, n);
-            const double r = s.at(p);
-            const double slope = s.slope(p) * n * f.gain;
-            const std::array<double, 4> j = {slope * static_cast<double>(t) / m, slope, r, 1.0};
-            const double d = c[t] - f.gain * r - f.offset;
-            for (int u = 0; u < 4; ++u) {
-                b[u] += j[u] * d;
-                for (int v = 0; v < 4; ++v)
-                    a[u * 4 + v] += j[u] * j[v];
-            }
+    a.fill(0);
+    b.fill(0);
+    double e = 0;
+    const Places place(f, m, n);
+    for (std::size_t t = 0; t < m; ++t) {
+        if (w[t] == 0)
+            continue;
+        const double p = place(t);
+        double slope = 0;
+        const double r = s.at(p, slope);
+        slope *= n * f.gain;
+        const std::array<double, 4> j = {slope * static_cast<double>(t) / m, slope, r, 1.0};
+        const double d = c[t] - f.gain * r - f.offset;
+        e += d * d;
+        for (int u = 0; u < 4; ++u) {
+            b[u] += j[u] * d;
+            for (int v = 0; v <= u; ++v)
+                a[u * 4 + v] += j[u] * j[v];
         }
+    }
+    for (int u = 0; u < 4; ++u)
+        for (int v = u + 1; v < 4; ++v)
+            a[u * 4 + v] = a[v * 4 + u];
+    return e;
+}
+
+// Gauss-Newton with Levenberg's damping on all four, over the points weighed.
+void refine(const Period& s, const std::vector<double>& c, const Weights& w, Fit& f) {
+    std::array<double, 16> a{}, nextA{};
+    std::array<double, 4> b{}, nextB{};
+    double current = linearise(s, c, w, f, a, b), damping = 1e-3;
+    for (int iteration = 0; iteration < 8; ++iteration) {
         bool improved = false;
         for (int attempt = 0; attempt < 8 && !improved; ++attempt) {
             std::array<double, 16> k = a;
@@ -335,11 +408,13 @@ void refine(const Period& s, const std::vector<double>& c, const Weights& w, Fit
             if (!solve4(k, x))
                 return;
             const Fit next{f.periods + x[0], f.phase + x[1], f.gain + x[2], f.offset + x[3]};
-            const double e = residual(s, c, w, next);
+            const double e = linearise(s, c, w, next, nextA, nextB);
             if (e < current) {
                 const double gained = current - e;
                 f = next;
                 current = e;
+                a = nextA;
+                b = nextB;
                 damping = std::max(damping * 0.3, 1e-9);
                 improved = true;
                 if (gained <= 1e-5 * current)
@@ -353,51 +428,11 @@ void refine(const Period& s, const std::vector<double>& c, const Weights& w, Fit
     }
 }
 
-// Least and greatest of the sent samples over any stretch, each in constant time.
-class Extremes {
-  public:
-    // Index i of the table holds sample i - 1, so that a stretch may start half a sample
-    // before the first.
-    Extremes(const Period& s, double reach) {
-        const int n = s.size();
-        const int window = static_cast<int>(std::ceil(2 * reach)) + 3;
-        const int size = n + window + 1;
-        int levels = 1;
-        while ((1 << levels) <= window)
-            ++levels;
-        m_lo.assign(static_cast<std::size_t>(levels), std::vector<float>(size));
-        m_hi = m_lo;
-        for (int i = 0; i < size; ++i)
-            m_lo[0][i] = m_hi[0][i] = static_cast<float>(s[i - 1]);
-        for (int l = 1; l < levels; ++l)
-            for (int i = 0; i + (1 << l) <= size; ++i) {
-                m_lo[l][i] = std::min(m_lo[l - 1][i], m_lo[l - 1][i + (1 << (l - 1))]);
-                m_hi[l][i] = std::max(m_hi[l - 1][i], m_hi[l - 1][i + (1 << (l - 1))]);
-            }
-    }
-    // Over [from, from + 2 × reach], from in [0, N).
-    void range(double from, double to, double& lo, double& hi) const {
-        // Every sample held within the stretch, and those whose line reaches into it.
-        const int a = static_cast<int>(below(from - 0.5)) + 1;
-        const int b = static_cast<int>(below(to + 0.5)) + 1;
-        int l = 0;
-        while ((2 << l) <= b - a + 1)
-            ++l;
-        lo = std::min(m_lo[l][a], m_lo[l][b - (1 << l) + 1]);
-        hi = std::max(m_hi[l][a], m_hi[l][b - (1 << l) + 1]);
-    }
-
-  private:
-    std::vector<std::vector<float>> m_lo, m_hi;
-};
-
-// How far a captured point lies beyond the sent waveform's values within `reach` of where
-// the fit puts it, in the capture's units.
-double beyond(const Period& s, const Extremes& extremes, double reach, const Fit& f, double at,
-              double captured) {
+// How far a captured point lies beyond the levels held within a sample of where the fit puts
+// it, in the capture's units.
+double beyond(const Period& s, const Fit& f, double at, double captured) {
     double lo = 0, hi = 0;
-    const double from = s.wrap(at - reach);
-    extremes.range(from, from + 2 * reach, lo, hi);
+    s.levelsNear(at, lo, hi);
     const double a = f.gain * lo + f.offset, b = f.gain * hi + f.offset;
     return std::max({0.0, captured - std::max(a, b), std::min(a, b) - captured});
 }
@@ -415,12 +450,17 @@ Weights heeded(const Period& s, const std::vector<double>& c, const Fit& f) {
     const std::size_t m = c.size();
     const int n = s.size();
     const double reach = reachOf(f, m, n);
-    const Extremes extremes(s, reach);
     std::vector<double> d(m), plain(m);
+    const Places place(f, m, n);
     for (std::size_t t = 0; t < m; ++t) {
-        const double at = position(f, t, m, n);
+        const double at = place(t);
+        const double here = s.held(at), before = s.held(at - reach), after = s.held(at + reach);
         plain[t] = std::abs(c[t] - f.gain * s.at(at) - f.offset);
-        d[t] = beyond(s, extremes, reach, f, at, c[t]);
+        // The levels half a step either side stand for the stretch: an edge between them is
+        // within it.
+        const double a = f.gain * std::min({here, before, after}) + f.offset;
+        const double b = f.gain * std::max({here, before, after}) + f.offset;
+        d[t] = std::max({0.0, c[t] - std::max(a, b), std::min(a, b) - c[t]});
     }
     std::nth_element(plain.begin(), plain.begin() + m / 2, plain.end());
     const double limit =
@@ -438,8 +478,7 @@ Weights heeded(const Period& s, const std::vector<double>& c, const Fit& f) {
 // errors it leaves (each counted up to 2.5 % of full scale). Shifts that do as well as the best
 // are all possible: the middle of them is taken, and half their span (in samples) returned,
 // how far the places of the points may be off.
-double placeEdges(const Period& s, const std::vector<double>& c, const Weights& w,
-                  const Extremes& near, Fit& f) {
+double placeEdges(const Period& s, const std::vector<double>& c, const Weights& w, Fit& f) {
     const std::size_t m = c.size();
     const int n = s.size();
     const double half = std::max(2.0, reachOf(f, m, n));
@@ -449,11 +488,15 @@ double placeEdges(const Period& s, const std::vector<double>& c, const Weights& 
     std::vector<double> r(m), lo(m), hi(m);
     auto cost = [&](Fit& g) {
         double sw = 0, sr = 0, sc = 0, srr = 0, src = 0;
+        const Places place(g, m, n);
         for (std::size_t t = 0; t < m; ++t) {
-            const double at = position(g, t, m, n);
-            r[t] = s.at(at);
-            const double from = s.wrap(at - 1.0);
-            near.range(from, from + 2.0, lo[t], hi[t]);
+            const double at = place(t);
+            // The four samples around the place hold the straight line through it too.
+            const double* p = s.near(at);
+            const double along = (at - 1.5) - below(at - 1.5);
+            r[t] = p[1] + along * (p[2] - p[1]);
+            lo[t] = std::min(std::min(p[0], p[1]), std::min(p[2], p[3]));
+            hi[t] = std::max(std::max(p[0], p[1]), std::max(p[2], p[3]));
             if (w[t] != 0)
                 sw += 1, sr += r[t], sc += c[t], srr += r[t] * r[t], src += r[t] * c[t];
         }
@@ -479,8 +522,8 @@ double placeEdges(const Period& s, const std::vector<double>& c, const Weights& 
         tried.push_back({shift, cost(g)});
         return g;
     };
-    for (int i = -6; i <= 6; ++i)
-        shifted(half * i / 6);
+    for (int i = -3; i <= 3; ++i)
+        shifted(half * i / 3);
     const auto best = [&] {
         return std::min_element(tried.begin(), tried.end(), [](const auto& a, const auto& b) {
             return a.second < b.second ||
@@ -488,9 +531,9 @@ double placeEdges(const Period& s, const std::vector<double>& c, const Weights& 
         });
     };
     const double centre = best()->first;
-    for (int i = -3; i <= 3; ++i)
+    for (int i = -2; i <= 2; ++i)
         if (i != 0)
-            shifted(centre + half / 6 * i / 4);
+            shifted(centre + half / 3 * i / 3);
     const double least = best()->second;
     double from = best()->first, to = from;
     for (const auto& [shift, e] : tried)
@@ -503,22 +546,21 @@ double placeEdges(const Period& s, const std::vector<double>& c, const Weights& 
 // A point may lie between the two levels of an edge it sits on, as one caught in the edge's
 // rise would; several at the same edge cannot all have been. These are such points, each with
 // how far it lies from the nearest level held there, in the waveform's units.
-std::vector<std::pair<std::size_t, double>> crowdedOnEdges(const Period& s,
-                                                           const std::vector<double>& c,
-                                                           const Extremes& near, const Fit& f,
-                                                           double between) {
+std::vector<std::pair<std::size_t, double>>
+crowdedOnEdges(const Period& s, const std::vector<double>& c, const Fit& f, double between) {
     const std::size_t m = c.size();
     const int n = s.size();
     std::map<int, std::vector<std::pair<std::size_t, double>>> onEdges;
+    const Places place(f, m, n);
     for (std::size_t t = 0; t < m; ++t) {
-        const double at = position(f, t, m, n);
-        if (beyond(s, near, 1.0, f, at, c[t]) > 0)
+        const double at = place(t);
+        if (beyond(s, f, at, c[t]) > 0)
             continue;
         const double value = (c[t] - f.offset) / f.gain;
-        const int first = static_cast<int>(below(at - 1.5));
-        double nearest = std::abs(value - s[first]);
-        for (int k = first + 1; k <= first + 3; ++k)
-            nearest = std::min(nearest, std::abs(value - s[k]));
+        const double* levels = s.near(at);
+        double nearest = std::abs(value - levels[0]);
+        for (int k = 1; k < 4; ++k)
+            nearest = std::min(nearest, std::abs(value - levels[k]));
         if (nearest > between)
             onEdges[static_cast<int>(std::lround(at)) % n].push_back({t, nearest});
     }
@@ -563,18 +605,20 @@ Comparison compareCapture(const std::vector<double>& sent, const std::vector<dou
     const auto [sentLo, sentHi] = std::minmax_element(sent.begin(), sent.end());
     if (*sentHi - *sentLo < 1e-6)
         return refuse(QStringLiteral("the sent waveform is flat: there is nothing to align"));
-    // Flat: within three steps of its own quantisation (an 8-bit capture of no signal).
-    std::vector<double> sorted = captured;
-    std::sort(sorted.begin(), sorted.end());
+    // Flat: within three steps of its own quantisation (an 8-bit capture of no signal), the
+    // step being the least change from one point to the next.
+    const auto [lowest, highest] = std::minmax_element(captured.begin(), captured.end());
     double quantum = 0;
-    for (std::size_t i = 1; i < sorted.size(); ++i)
-        if (sorted[i] > sorted[i - 1] && (quantum == 0 || sorted[i] - sorted[i - 1] < quantum))
-            quantum = sorted[i] - sorted[i - 1];
-    if (sorted.back() - sorted.front() <= 3 * quantum || quantum == 0)
+    for (std::size_t i = 1; i < captured.size(); ++i) {
+        const double change = std::abs(captured[i] - captured[i - 1]);
+        if (change > 0 && (quantum == 0 || change < quantum))
+            quantum = change;
+    }
+    if (quantum == 0 || *highest - *lowest <= 3 * quantum)
         return refuse(
             QStringLiteral("the capture is flat (it spans %1 steps of its own resolution): no "
                            "signal to compare; check the channel and its scale")
-                .arg(quantum == 0 ? 0 : std::lround((sorted.back() - sorted.front()) / quantum)));
+                .arg(quantum == 0 ? 0 : std::lround((*highest - *lowest) / quantum)));
 
     Period period(sent);
     const int n = period.size();
@@ -613,7 +657,7 @@ Comparison compareCapture(const std::vector<double>& sent, const std::vector<dou
         const double ratio = 0.5 * (std::sqrt(5.0) - 1);
         double x1 = hi - ratio * (hi - lo), x2 = lo + ratio * (hi - lo), ph1 = 0, ph2 = 0;
         double f1 = std::abs(search.score(x1, ph1)), f2 = std::abs(search.score(x2, ph2));
-        for (int i = 0; i < 10; ++i) {
+        for (int i = 0; i < 7; ++i) {
             if (f1 > f2) {
                 hi = x2, x2 = x1, f2 = f1, ph2 = ph1;
                 x1 = hi - ratio * (hi - lo);
@@ -655,27 +699,25 @@ Comparison compareCapture(const std::vector<double>& sent, const std::vector<dou
     // Each time heeding only what the last fit explains; narrower once near, the edges placed
     // to a quarter of a capture step.
     Weights weights;
-    for (const double narrower : {1.0, 1.0, 0.25}) {
+    for (const double narrower : {1.0, 0.25}) {
         period.setBlur(narrower * n * best.periods / static_cast<double>(m));
         weights = heeded(period, captured, best);
         refine(period, captured, weights, best);
     }
     // The errors are judged on the held samples themselves, within a sample of each place.
     period.setBlur(0);
-    const Extremes extremes(period, 1.0);
-    double unsure = placeEdges(period, captured, weights, extremes, best);
+    double unsure = placeEdges(period, captured, weights, best);
     // Points crowded on an edge are errors the fit took for the edge: fitted again without
     // them, the edge goes back to its place.
     const double between = tolerance.maxErrorPct / 100.0; // half the tolerance, in the
                                                           // waveform's units
-    if (const auto crowded = crowdedOnEdges(period, captured, extremes, best, between);
-        !crowded.empty()) {
+    if (const auto crowded = crowdedOnEdges(period, captured, best, between); !crowded.empty()) {
         for (const auto& [t, nearest] : crowded)
             weights[t] = 0;
         period.setBlur(0.25 * n * best.periods / static_cast<double>(m));
         refine(period, captured, weights, best);
         period.setBlur(0);
-        unsure = placeEdges(period, captured, weights, extremes, best);
+        unsure = placeEdges(period, captured, weights, best);
     }
     // A waveform that is the same inverted and half a period on (a sine, a square, a
     // triangle) cannot tell the two apart: the upright one is taken.
@@ -694,16 +736,16 @@ Comparison compareCapture(const std::vector<double>& sent, const std::vector<dou
 
     out.points.resize(m);
     double sr = 0, srr = 0, src = 0;
+    const Places place(best, m, n);
     for (std::size_t t = 0; t < m; ++t) {
         AlignedPoint& a = out.points[t];
-        a.at = position(best, t, m, n);
+        a.at = place(t);
         a.value = (captured[t] - best.offset) / best.gain;
-        a.error =
-            beyond(period, extremes, 1.0, best, a.at, captured[t]) / std::abs(best.gain) / 2.0;
+        a.error = beyond(period, best, a.at, captured[t]) / std::abs(best.gain) / 2.0;
         const double r = period.at(a.at);
         sr += r, srr += r * r, src += r * centred[t];
     }
-    for (const auto& [t, nearest] : crowdedOnEdges(period, captured, extremes, best, between))
+    for (const auto& [t, nearest] : crowdedOnEdges(period, captured, best, between))
         out.points[t].error = nearest / 2.0;
     double squares = 0;
     std::size_t worst = 0;
@@ -766,7 +808,7 @@ Comparison compareCapture(const std::vector<double>& sent, const std::vector<dou
                          .arg(fixed(out.correlation, 3));
     // Points at the capture's own limits where the errors are: clipped there.
     for (const bool top : {true, false}) {
-        const double limit = top ? sorted.back() : sorted.front();
+        const double limit = top ? *highest : *lowest;
         std::size_t held = 0, wrong = 0;
         for (std::size_t t = 0; t < m; ++t)
             if (captured[t] == limit) {
