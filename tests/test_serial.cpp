@@ -1,5 +1,6 @@
 // The serial exchanges end to end: the program's real QSerialPort against the virtual
 // instruments on pseudo-terminals. The clock is moved by hand, so no test waits on a watchdog.
+#include "app/compareview.h"
 #include "app/devicesdialog.h"
 #include "app/formmain.h"
 #include "app/formtds.h"
@@ -13,6 +14,8 @@
 
 #include <QAction>
 #include <QComboBox>
+#include <QDoubleSpinBox>
+#include <QImage>
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
@@ -55,6 +58,7 @@ class TestSerial : public QObject {
     void linkAndRead();
     void pendingEditsWaitOutExchanges();
     void demoLoopCapturesUpload();
+    void compareWithSent();
     void devicesChosenInTheWindow();
 };
 
@@ -290,6 +294,86 @@ void TestSerial::devicesChosenInTheWindow() {
     QCOMPARE(w.prompts.texts(),
              QStringList{"Cannot open COM3 (/dev/wavewright-gone): there is no such device. "
                          "Choose another device in Rs232 Set > COM > Devices…."});
+}
+
+void TestSerial::compareWithSent() {
+    // The demo's bench, its oscilloscope showing three periods of what the generator holds, 40
+    // degrees on, at 0.8 with an offset and noise at -40 dB.
+    ww::virt::VirtualBench bench;
+    bench.oscilloscope().screen = {3.0, 40, 0.8, 0.05, 0, 0.01, 7};
+    QTemporaryDir dir;
+    TestWindow w;
+    TestWindow::Setup setup;
+    setup.ports = {{1, bench.devicePath()}};
+    setup.show = true;
+    w.open(setup);
+    // Not linked yet: refused as Read Data is, and a later Read Data still reads into the store.
+    w->action("mnuOscilCompare")->trigger();
+    QCOMPARE(w.prompts.texts(), QStringList{"Please link with instrument!"});
+    QVERIFY(!w->compareView());
+    w->mnuOscil_Link_Click();
+    QTRY_VERIFY(w->tds().TdsDone);
+    w->tds().Command_TDS_Click();
+
+    // Nothing uploaded in this run: the current waveform is "sent", and the window says so.
+    w->mnuOscilCompare_Click();
+    QTRY_VERIFY(w->tds().TdsDone);
+    w->tds().Command_TDS_Click();
+    CompareView* view = w->compareView();
+    QVERIFY(view && view->isVisible());
+    QVERIFY(view->notes->text().startsWith("Nothing was uploaded in this run"));
+    QCOMPARE(view->verdict->text(), QString("Not compared")); // 201 zeros: nothing to align
+
+    // The triangle goes out; the store then changes: what was sent is compared, and the
+    // comparison leaves the store alone.
+    typeInto(w->Text_Arb_Length, "4000");
+    w->action("mnuStandardTri")->trigger();
+    const std::vector<double> triangle(w.store().ArbData.begin(), w.store().ArbData.begin() + 4000);
+    w->mnuArbOutput_Click();
+    QTRY_VERIFY(!w->formTeskCom()->isVisible());
+    w->action("mnuStandardSin")->trigger();
+    const WaveStore before = w.store();
+    w->mnuOscilCompare_Click();
+    QTRY_VERIFY(w->tds().TdsDone);
+    w->tds().Command_TDS_Click();
+    QVERIFY(view->sent() == triangle);
+    QVERIFY(view->notes->text().isEmpty());
+    const Comparison& c = view->comparison();
+    QVERIFY2(c.error.isEmpty() && c.match, qPrintable(view->figures->text()));
+    QVERIFY(std::abs(c.periods - 3.0) < 0.005 && std::abs(c.gain - 0.8) < 0.01);
+    QVERIFY(view->verdict->text().startsWith("Match"));
+    QCOMPARE(w.store().ArbLength, before.ArbLength);
+    QVERIFY(w.store().ArbData == before.ArbData);
+    QCOMPARE(w->Text_Arb_Length->text(), QString("4000"));
+
+    // Line 3 garbled on the way: a mismatch, its samples the worst region.
+    bench.generator().script.corruptBlock = 3;
+    w->action("mnuStandardTri")->trigger();
+    w->mnuArbOutput_Click();
+    QTRY_VERIFY(!w->formTeskCom()->isVisible());
+    w->mnuOscilCompare_Click();
+    QTRY_VERIFY(w->tds().TdsDone);
+    w->tds().Command_TDS_Click();
+    QVERIFY(!view->comparison().match);
+    QVERIFY(view->verdict->text().startsWith("Mismatch"));
+    QVERIFY(view->comparison().worstFrom <= 256 && view->comparison().worstTo >= 383);
+    // The tolerance is the user's: a looser one is taken at once, the garbled line still fails.
+    view->largest->setValue(60);
+    QCOMPARE(view->comparison().match,
+             view->comparison().maxError * 100 <= 60 && view->comparison().rmsError * 100 <= 3);
+
+    // The picture of it, as the canvas's pictures are written.
+    w.prompts.saveNames = {dir.filePath("compare")};
+    w.prompts.saveFilters = {"PNG picture (*.png)"};
+    view->exportPicture();
+    QCOMPARE(QImage(dir.filePath("compare.png")).size(), QSize(1280, 720));
+
+    // Read Data reads into the store again.
+    w->mnuOscil_ReadData_Click();
+    QTRY_VERIFY(w->tds().TdsDone);
+    w->tds().Command_TDS_Click();
+    QCOMPARE(w.store().ArbLength, 2500.0f);
+    QCOMPARE(w.prompts.texts(), QStringList{"Please link with instrument!"});
 }
 
 QTEST_MAIN(TestSerial)

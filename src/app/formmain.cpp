@@ -1,5 +1,6 @@
 #include "formmain.h"
 
+#include "compareview.h"
 #include "devicesdialog.h"
 #include "editor/canvaswidget.h"
 #include "editor/entryfield.h"
@@ -107,6 +108,11 @@ FormMain::FormMain(FormMainOptions options, QWidget* parent)
                                        title, owner);
                 });
     connect(m_tds.get(), &TdsExchange::dataTaken, this, &FormMain::takeOscilloscopeData);
+    // What went out, for Compare with Sent; a read for the comparison ends with its exchange.
+    connect(m_upload.get(), &GeneratorUpload::uploaded, this, [this](const WaveStore& sent) {
+        m_lastSent.assign(sent.ArbData.begin(), sent.ArbData.begin() + sent.length());
+    });
+    connect(m_tds.get(), &Exchange::finished, this, [this] { m_compareNext = false; });
     m_editor = std::make_unique<WaveEditor>(m_doc);
     m_entry = std::make_unique<EntryRules>(
         m_doc, [this](const QString& text, bool critical) { say(text, critical); });
@@ -701,16 +707,20 @@ void FormMain::Toolbar1_ButtonClick(const QString& key) {
     }
 }
 
+void FormMain::placeBeside(QWidget* window) {
+    // Beside the main window, as far as the screen has room for it.
+    const QRect room = screen()->availableGeometry();
+    QPoint at = frameGeometry().topRight() + QPoint(8, 0);
+    at.setX(std::max(room.left(), std::min(at.x(), room.right() - window->width())));
+    at.setY(std::max(room.top(), std::min(at.y(), room.bottom() - window->height())));
+    window->move(at);
+}
+
 void FormMain::mnuArbSpectrum_Click() {
     if (!m_spectrum) {
         m_spectrum = new SpectrumView(m_doc, *m_prompts, this);
         m_spectrum->adjustSize();
-        // Beside the main window, as far as the screen has room for it.
-        const QRect room = screen()->availableGeometry();
-        QPoint at = frameGeometry().topRight() + QPoint(8, 0);
-        at.setX(std::max(room.left(), std::min(at.x(), room.right() - m_spectrum->width())));
-        at.setY(std::max(room.top(), std::min(at.y(), room.bottom() - m_spectrum->height())));
-        m_spectrum->move(at);
+        placeBeside(m_spectrum);
     }
     m_spectrum->show();
     m_spectrum->raise();
@@ -744,16 +754,47 @@ void FormMain::mnuOscil_SOURE_CH_Click(int index) {
 }
 
 void FormMain::mnuOscil_ReadData_Click() {
+    m_compareNext = false;
     m_tds->TDS_Readdata();
 }
 
+void FormMain::mnuOscilCompare_Click() {
+    m_compareNext = true;
+    m_tds->TDS_Readdata();
+    if (!m_tds->running()) // refused: not linked yet
+        m_compareNext = false;
+}
+
 void FormMain::takeOscilloscopeData(const std::vector<float>& samples) {
+    if (m_compareNext) {
+        showComparison(std::vector<double>(samples.begin(), samples.end()));
+        return;
+    }
     WaveChange how{caption("mnuOscil_ReadData")};
     how.writesLength = true;
     m_doc.change(how, [&samples](WaveStore& s) {
         std::copy(samples.begin(), samples.end(), s.ArbData.begin());
         s.ArbLength = static_cast<float>(samples.size());
     });
+}
+
+void FormMain::showComparison(const std::vector<double>& captured) {
+    if (!m_compare) {
+        m_compare = new CompareView(*m_prompts, this);
+        m_compare->adjustSize();
+        placeBeside(m_compare);
+    }
+    std::vector<double> sent = m_lastSent;
+    QString about;
+    if (sent.empty()) {
+        const WaveStore& s = m_doc.store();
+        sent.assign(s.ArbData.begin(), s.ArbData.begin() + s.length());
+        about = QStringLiteral("Nothing was uploaded in this run: the capture is compared with "
+                               "the current waveform.");
+    }
+    m_compare->compare(sent, captured, about);
+    m_compare->show();
+    m_compare->raise();
 }
 
 void FormMain::mnu_ComNumberCOM_Click(int index) {

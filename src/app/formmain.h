@@ -36,6 +36,7 @@ class CanvasWidget;
 class EntryField;
 class FormTeskCom;
 class FormTDS;
+class CompareView;
 class SpectrumView;
 class Toolbar1;
 class frmAbout;
@@ -107,6 +108,10 @@ class FormMain : public QMainWindow {
     void mnuOscil_Link_Click();
     void mnuOscil_SOURE_CH_Click(int index);
     void mnuOscil_ReadData_Click();
+    // Ours: reads the curve as Read Data does, without taking it into the store, and compares
+    // it with the last waveform uploaded (or the current one) in a window of its own.
+    void mnuOscilCompare_Click();
+    CompareView* compareView() const { return m_compare; }
     TdsExchange& tds() { return *m_tds; }
     SerialLink& tdsLink() { return *m_tdsLink; }
     FormTDS* formTDS() { return m_formTDS.get(); }
@@ -190,6 +195,8 @@ class FormMain : public QMainWindow {
     void FormTeskCom_Load();
     void FormTDS_Load();
     void takeOscilloscopeData(const std::vector<float>& samples);
+    void showComparison(const std::vector<double>& captured);
+    void placeBeside(QWidget* window);
     void markMenuArray(QActionGroup* group, int index);
     // Asks for a factor (default "2"); apply answers false to refuse it, with the refusal text.
     bool factorCommand(const char* item, const QString& title, const QString& line1,
@@ -216,6 +223,9 @@ class FormMain : public QMainWindow {
     std::unique_ptr<FormTDS> m_formTDS;
     QPointer<frmAbout> m_about;
     SpectrumView* m_spectrum = nullptr;
+    CompareView* m_compare = nullptr;
+    bool m_compareNext = false;     // the curve being read is for the comparison, not the store
+    std::vector<double> m_lastSent; // the last waveform this run uploaded; empty: none yet
     TwipsLayout m_layout;
     ScreenScale m_scale;
     QRectF m_formTwips;

@@ -196,6 +196,12 @@ void FormMain::buildMenus() {
     connect(named(view->addAction(QStringLiteral("&Spectrum…")), "mnuArbSpectrum"),
             &QAction::triggered, this, &FormMain::mnuArbSpectrum_Click);
 
+    // Ours, after the Oscilloscope menu's own items: the comparison with what was sent.
+    QMenu* oscilloscope = action("mnuOscilloscopes")->menu();
+    named(oscilloscope->addSeparator(), "mnuOscilBar1");
+    connect(named(oscilloscope->addAction(QStringLiteral("&Compare with Sent")), "mnuOscilCompare"),
+            &QAction::triggered, this, &FormMain::mnuOscilCompare_Click);
+
     // Ours, after the COM items: the devices they stand for.
     QMenu* com = action("mnuComNumber")->menu();
     com->setToolTipsVisible(true);

@@ -3,18 +3,16 @@
 #include "editor/canvasimage.h"
 #include "files/nativefile.h"
 #include "prompts.h"
+#include "transfer.h"
 
-#include <QBuffer>
 #include <QCheckBox>
 #include <QFileInfo>
 #include <QHBoxLayout>
 #include <QHeaderView>
-#include <QImage>
 #include <QLabel>
 #include <QPainter>
 #include <QPushButton>
 #include <QSpinBox>
-#include <QSvgGenerator>
 #include <QTableWidget>
 #include <QTimer>
 #include <QVBoxLayout>
@@ -190,38 +188,9 @@ void SpectrumView::exportTable() {
 }
 
 void SpectrumView::exportChart() {
-    QString filter;
-    QString name =
-        m_prompts.saveFileName(QStringLiteral("PNG picture (*.png);;SVG picture (*.svg)"), &filter);
-    if (name.isEmpty())
-        return;
-    if (QFileInfo(name).suffix().isEmpty())
-        name +=
-            filter.contains(QLatin1String("svg")) ? QStringLiteral(".svg") : QStringLiteral(".png");
     const QSize size(960, 480);
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    bool made = true;
-    if (QFileInfo(name).suffix().compare(QLatin1String("svg"), Qt::CaseInsensitive) == 0) {
-        QSvgGenerator svg;
-        svg.setOutputDevice(&buffer);
-        svg.setSize(size);
-        svg.setViewBox(QRect(QPoint(0, 0), size));
-        QPainter p(&svg);
-        drawSpectrumChart(p, size, m_figures, shown->value());
-    } else {
-        QImage image(size, QImage::Format_RGB32);
-        QPainter p(&image);
-        drawSpectrumChart(p, size, m_figures, shown->value());
-        p.end();
-        made = image.save(&buffer, "PNG");
-    }
-    const QString why =
-        made ? writeWhole(name, bytes) : QStringLiteral("The picture could not be made.");
-    if (!why.isEmpty())
-        m_prompts.message(QStringLiteral("Save failure!\nPlease Retry.\n\n") + why,
-                          MsgIcon::Exclamation, QStringLiteral("ERROR!"), this);
+    exportPainting(m_prompts, this, size,
+                   [&](QPainter& p) { drawSpectrumChart(p, size, m_figures, shown->value()); });
 }
 
 } // namespace ww

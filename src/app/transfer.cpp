@@ -94,6 +94,25 @@ void exportWaveform(Prompts& prompts, const WaveStore& store) {
                         MsgIcon::Exclamation, QStringLiteral("ERROR!"));
 }
 
+void exportPainting(Prompts& prompts, QWidget* owner, QSize size,
+                    const std::function<void(QPainter&)>& draw) {
+    QString filter;
+    QString name =
+        prompts.saveFileName(QStringLiteral("PNG picture (*.png);;SVG picture (*.svg)"), &filter);
+    if (name.isEmpty())
+        return;
+    name = withFilterExtension(name, filter);
+    const bool svg =
+        QFileInfo(name).suffix().compare(QLatin1String("svg"), Qt::CaseInsensitive) == 0;
+    const QByteArray bytes =
+        paintedBytes(svg ? QStringLiteral("svg") : QStringLiteral("png"), size, draw);
+    const QString why = bytes.isEmpty() ? QStringLiteral("The picture could not be made.")
+                                        : writeWhole(name, bytes);
+    if (!why.isEmpty())
+        prompts.message(QStringLiteral("Save failure!\nPlease Retry.\n\n") + why,
+                        MsgIcon::Exclamation, QStringLiteral("ERROR!"), owner);
+}
+
 void addPictureFormats() {
     for (const QString& ext : {QStringLiteral("png"), QStringLiteral("svg")})
         addFormat({ext.toUpper() + QStringLiteral(" picture"),

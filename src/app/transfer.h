@@ -3,7 +3,11 @@
 #include "model/document.h"
 #include "prompts.h"
 
+#include <QSize>
+#include <functional>
 #include <vector>
+
+class QPainter;
 
 class QWidget;
 
@@ -23,5 +27,10 @@ void takeImport(WaveDocument& document, const std::vector<float>& samples);
 void exportWaveform(Prompts& prompts, const WaveStore& store);
 // The picture formats (PNG, SVG) join the file formats: they need the window's libraries.
 void addPictureFormats();
+// Asks for a PNG or SVG name and writes there what `draw` paints at `size`, whole or not at
+// all, with Save's failure message over `owner`. A name without an extension takes the chosen
+// filter's.
+void exportPainting(Prompts& prompts, QWidget* owner, QSize size,
+                    const std::function<void(QPainter&)>& draw);
 
 } // namespace ww

@@ -51,6 +51,11 @@ void drawPicture(QPainter& p, QSize size, const WaveStore& store) {
 }
 
 QByteArray pictureBytes(const QString& format, QSize size, const WaveStore& store) {
+    return paintedBytes(format, size, [&](QPainter& p) { drawPicture(p, size, store); });
+}
+
+QByteArray paintedBytes(const QString& format, QSize size,
+                        const std::function<void(QPainter&)>& draw) {
     QByteArray bytes;
     QBuffer file(&bytes);
     file.open(QIODevice::WriteOnly);
@@ -62,11 +67,11 @@ QByteArray pictureBytes(const QString& format, QSize size, const WaveStore& stor
         svg.setViewBox(QRect(QPoint(0, 0), size));
         svg.setTitle(QStringLiteral("Waveform"));
         QPainter p(&svg);
-        drawPicture(p, size, store);
+        draw(p);
     } else {
         QImage image(size, QImage::Format_RGB32);
         QPainter p(&image);
-        drawPicture(p, size, store);
+        draw(p);
         p.end();
         written = image.save(&file, "PNG");
     }

@@ -5,6 +5,7 @@
 #include <QRect>
 #include <QSize>
 #include <QString>
+#include <functional>
 
 class QPainter;
 
@@ -17,5 +18,8 @@ void drawPicture(QPainter& painter, QSize size, const WaveStore& store);
 QRect pictureArea(QSize size);
 // The bytes of a PNG or an SVG picture ("png", "svg"); empty when it cannot be made.
 QByteArray pictureBytes(const QString& format, QSize size, const WaveStore& store);
+// The same for anything `draw` paints at that size.
+QByteArray paintedBytes(const QString& format, QSize size,
+                        const std::function<void(QPainter&)>& draw);
 
 } // namespace ww

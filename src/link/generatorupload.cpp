@@ -109,6 +109,7 @@ void GeneratorUpload::bytesArrived() {
 
 void GeneratorUpload::complete() {
     emit statusChanged(QStringLiteral("Send complete！"));
+    emit uploaded(m_store);
     // The watchdog stays armed through the pause, as while waiting for a reply.
     m_pause.start(completionPauseMs);
 }

@@ -44,6 +44,8 @@ class GeneratorUpload : public Exchange {
     void statusChanged(const QString& text);  // Label_TeskCom
     void percentChanged(const QString& text); // Label_TeskComPercent
     void progressChanged(double maximum, int value);
+    // Every line answered: what was sent, as it was taken at the start.
+    void uploaded(const ww::WaveStore& sent);
 
   protected:
     void end() override { CloseTeskCom(); }
