@@ -320,7 +320,8 @@ void TestSerial::compareWithSent() {
     QTRY_VERIFY(w->tds().TdsDone);
     w->tds().Command_TDS_Click();
     CompareView* view = w->compareView();
-    QVERIFY(view && view->isVisible());
+    QVERIFY(view);
+    QTRY_VERIFY(view->isVisible());
     QVERIFY(view->notes->text().startsWith("Nothing was uploaded in this run"));
     QCOMPARE(view->verdict->text(), QString("Not compared")); // 201 zeros: nothing to align
 

@@ -83,24 +83,27 @@ void drawComparison(QPainter& p, QSize size, const std::vector<double>& sent, co
                    QString::number(v, 'f', 1));
         p.setPen(QColor::fromRgb(kGridColor));
     }
-    // The sent waveform as the generator holds it.
+    // The captured points where the fit puts them, and over them the sent waveform as the
+    // generator holds it: each column from its least to its greatest sample.
+    if (c.error.isEmpty()) {
+        p.setPen(QColor::fromRgb(kCapturedColor));
+        for (const AlignedPoint& a : c.points)
+            p.drawPoint(QPointF(x(wave, a.at), y(std::clamp(a.value, -1.1, 1.1))));
+    }
     p.setPen(QColor::fromRgb(kTraceColor));
     const int columns = static_cast<int>(wave.width());
+    double last = y(sent.front());
     for (int col = 0; col < columns; ++col) {
         const int from = static_cast<int>(static_cast<long long>(col) * n / columns);
-        const int to =
-            std::max(from + 1, static_cast<int>(static_cast<long long>(col + 1) * n / columns));
-        const auto [lo, hi] =
-            std::minmax_element(sent.begin() + from, sent.begin() + std::min(to, n));
-        p.drawLine(QPointF(wave.left() + col + 0.5, y(*lo)),
-                   QPointF(wave.left() + col + 0.5, y(*hi)));
+        const int to = std::min(
+            n, std::max(from + 1, static_cast<int>(static_cast<long long>(col + 1) * n / columns)));
+        const auto [lo, hi] = std::minmax_element(sent.begin() + from, sent.begin() + to);
+        const double top = std::min({y(*hi), last}), bottom = std::max({y(*lo), last});
+        p.drawLine(QPointF(wave.left() + col + 0.5, top), QPointF(wave.left() + col + 0.5, bottom));
+        last = y(sent[to - 1]);
     }
     if (!c.error.isEmpty())
         return;
-    // The captured points where the fit puts them.
-    p.setPen(QColor::fromRgb(kCapturedColor));
-    for (const AlignedPoint& a : c.points)
-        p.drawPoint(QPointF(x(wave, a.at), y(std::clamp(a.value, -1.1, 1.1))));
     // The errors, on a scale that shows the tolerance at half height at least.
     const double top = std::max({2 * tolerancePct, c.maxError * 100, 1.0});
     auto ey = [&](double pct) { return errors.bottom() - errors.height() * pct / top; };

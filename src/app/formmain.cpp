@@ -793,8 +793,12 @@ void FormMain::showComparison(const std::vector<double>& captured) {
                                "the current waveform.");
     }
     m_compare->compare(sent, captured, about);
-    m_compare->show();
-    m_compare->raise();
+    // Once the exchange has ended and put the main window back on top.
+    QTimer::singleShot(0, m_compare, [view = m_compare] {
+        view->show();
+        view->raise();
+        view->activateWindow();
+    });
 }
 
 void FormMain::mnu_ComNumberCOM_Click(int index) {

@@ -50,8 +50,9 @@ extern "C" Q_DECL_EXPORT int wavewright_window_main(int argc, char* argv[]) {
     const QCommandLineOption demo(
         QStringLiteral("demo"),
         QStringLiteral("Connects COM1 to a built-in virtual bench: a generator and an "
-                       "oscilloscope on the same port, the oscilloscope's CH1 showing what the "
-                       "generator last received. Try the program without instruments."));
+                       "oscilloscope on the same port, the oscilloscope's CH1 showing three "
+                       "periods of what the generator last received. Try the program without "
+                       "instruments."));
     QCommandLineOption exitAfterPaint(QStringLiteral("exit-after-first-paint"),
                                       QStringLiteral("Ends once the main window has painted "
                                                      "(start-up measurements)."));
@@ -123,14 +124,19 @@ extern "C" Q_DECL_EXPORT int wavewright_window_main(int argc, char* argv[]) {
             std::fprintf(stderr, "wavewright: cannot open a pseudo-terminal for the demo\n");
             return 1;
         }
+        // As a real bench shows it: a few periods, not from the start, a probe's gain and
+        // offset, a little noise. Compare with Sent still finds them a match.
+        bench->oscilloscope().screen = {3.0, 30, 0.9, 0.02, 0, 0.005, 1};
         options.ports.setDevice(1, bench->devicePath());
         const QString where =
             QStringLiteral("Demo bench on COM1 (%1): send a waveform, then Oscilloscope > "
-                           "Set Link and Read Data bring it back.")
+                           "Set Link and Read Data bring it back, or Compare with Sent checks "
+                           "it.")
                 .arg(bench->devicePath());
         generatorWindow = std::make_unique<ww::virt::GeneratorWindow>(bench->generator(), where);
         scopeWindow = std::make_unique<ww::virt::OscilloscopeWindow>(
-            bench->oscilloscope(), QStringLiteral("CH1 shows what the generator last received."));
+            bench->oscilloscope(),
+            QStringLiteral("CH1 shows what the generator last received: three periods."));
     }
 
     ww::FormMain window(options);
