@@ -173,6 +173,20 @@ void TestCompare::seededCorruptionAndCleanRuns() {
     QCOMPARE(flagged, 100);
     QCOMPARE(covered, 100);
     QCOMPARE(cleanFlagged, 0);
+
+    // A block that is a larger share of a shorter waveform (128 of 2000 samples) pulls the
+    // period search itself; searched again among the points the fit heeds, it is placed right.
+    const QVector<float> triangle = shape(makeTriangle, 2000);
+    QVector<float> garbled = triangle;
+    for (int i = 0; i < 128; ++i)
+        garbled[i] = static_cast<float>(
+            (static_cast<int>(std::lround((triangle[i] + 1.0) / 2.0 * 4095)) ^ 0x800) / 4095.0 * 2 -
+            1);
+    const Comparison large =
+        compareCapture(asDoubles(triangle), capture(garbled, {3.0, 40, 0.8, 0.05, 0, 0.01, 7}));
+    QVERIFY(!large.match);
+    QVERIFY2(std::abs(large.periods - 3.0) < 0.002, qPrintable(QString::number(large.periods)));
+    QVERIFY(covers(large.worstFrom, large.worstTo, 0, 127, 2000));
 }
 
 void TestCompare::clippedAndInvertedCaptures() {

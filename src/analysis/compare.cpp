@@ -157,6 +157,9 @@ class Search {
             m_variance += double(v) * v / kBins; // the grid's mean is 0
     }
 
+    // Only the points `mask` heeds count from now on (null: all).
+    void setMask(const std::vector<float>* mask) { m_mask = mask; }
+
     // The best phase for `periods`, in periods, and the correlation there (negative for an
     // inverted capture).
     double score(double periods, double& phase) {
@@ -164,6 +167,8 @@ class Search {
         std::fill(m_count.begin(), m_count.end(), 0.0f);
         const double step = periods / static_cast<double>(m_c.size()) * kBins;
         for (std::size_t t = 0; t < m_c.size(); ++t) {
+            if (m_mask && (*m_mask)[t] == 0)
+                continue;
             const double x = static_cast<double>(t) * step;
             const double whole = below(x);
             const auto f = static_cast<float>(x - whole);
@@ -176,7 +181,8 @@ class Search {
             m_count[next] += f;
         }
         correlate(m_fold, m_sent, m_correlation);
-        const double points = static_cast<double>(m_c.size());
+        const double points = m_mask ? std::accumulate(m_mask->begin(), m_mask->end(), 0.0)
+                                     : static_cast<double>(m_c.size());
         if (periods < 4) {
             // The correlation coefficient's numerator over the spread of the sent waveform
             // there: a part of a period may cover its phases unevenly.
@@ -228,6 +234,7 @@ class Search {
     std::vector<float> m_correlation, m_sum, m_squares;
     std::array<float, kBins> m_normal{};
     double m_variance = 0;
+    const std::vector<float>* m_mask = nullptr;
 };
 
 // The strongest line of the capture, in cycles over the record: Hann window, the mean (as the
@@ -571,6 +578,84 @@ crowdedOnEdges(const Period& s, const std::vector<double>& c, const Fit& f, doub
     return crowded;
 }
 
+// The period and the phase at which the capture, folded onto one period, correlates best with
+// the sent waveform: for each harmonic the capture's strongest line may be, periods are scanned
+// around the line's place and refined by golden section. The correlation reached, or -1 when
+// no harmonic gave periods to try.
+double searchPeriod(Search& search, double line, const std::vector<int>& harmonics,
+                    double mostPeriods, Fit& best) {
+    double bestCorrelation = -1;
+    for (const int k : harmonics) {
+        const double estimate = line / k;
+        // Few cycles leave the line's place uncertain by most of a cycle: look wider there.
+        const bool few = line < 4;
+        const double from = std::max(0.3, (few ? 0.3 * k : line - 0.3) / k);
+        const double to = (line + (few ? 1.0 : 0.3)) / k;
+        if (estimate > 2 * mostPeriods || to < from)
+            continue;
+        const double step = 0.1 / k;
+        double peak = -1, at = estimate, phase = 0;
+        for (double p = from; p <= to + 1e-9; p += step) {
+            double ph = 0;
+            const double v = std::abs(search.score(p, ph));
+            if (v > peak)
+                peak = v, at = p, phase = ph;
+        }
+        // Golden section on the correlation's size around the best step.
+        double lo = std::max(0.05, at - step), hi = at + step;
+        const double ratio = 0.5 * (std::sqrt(5.0) - 1);
+        double x1 = hi - ratio * (hi - lo), x2 = lo + ratio * (hi - lo), ph1 = 0, ph2 = 0;
+        double f1 = std::abs(search.score(x1, ph1)), f2 = std::abs(search.score(x2, ph2));
+        for (int i = 0; i < 7; ++i) {
+            if (f1 > f2) {
+                hi = x2, x2 = x1, f2 = f1, ph2 = ph1;
+                x1 = hi - ratio * (hi - lo);
+                f1 = std::abs(search.score(x1, ph1));
+            } else {
+                lo = x1, x1 = x2, f1 = f2, ph1 = ph2;
+                x2 = lo + ratio * (hi - lo);
+                f2 = std::abs(search.score(x2, ph2));
+            }
+        }
+        Fit candidate;
+        candidate.periods = f1 > f2 ? x1 : x2;
+        candidate.phase = f1 > f2 ? ph1 : ph2;
+        if (std::max(f1, f2) < peak)
+            candidate.periods = at, candidate.phase = phase;
+        // The candidates are judged by the correlation each reaches.
+        const double reached = std::max({f1, f2, peak});
+        if (reached > bestCorrelation)
+            bestCorrelation = reached, best = candidate;
+    }
+    return bestCorrelation;
+}
+
+// Period, phase, gain and offset fitted together from where the search left them, in two
+// rounds, each heeding only what the last fit explains: the model as wide as a capture step,
+// then a quarter of one, the edges placed closer. The points the last round heeded.
+Weights fitTogether(Period& period, const std::vector<double>& captured, Fit& f) {
+    const std::size_t m = captured.size();
+    const int n = period.size();
+    Weights weights;
+    for (const double narrower : {1.0, 0.25}) {
+        period.setBlur(narrower * n * f.periods / static_cast<double>(m));
+        weights = heeded(period, captured, f);
+        refine(period, captured, weights, f);
+    }
+    return weights;
+}
+
+// How many points lie within `within` (in the waveform's units, a fraction of its -1..+1) of
+// the samples held within a sample of their places.
+std::size_t explained(const Period& period, const std::vector<double>& captured, const Fit& f,
+                      double within) {
+    const Places place(f, captured.size(), period.size());
+    std::size_t count = 0;
+    for (std::size_t t = 0; t < captured.size(); ++t)
+        count += beyond(period, f, place(t), captured[t]) <= within * 2 * std::abs(f.gain) ? 1 : 0;
+    return count;
+}
+
 QString fixed(double v, int decimals) {
     return QString::number(v, 'f', decimals);
 }
@@ -634,55 +719,13 @@ Comparison compareCapture(const std::vector<double>& sent, const std::vector<dou
     const double line = strongestLine(captured);
     const double mostPeriods = static_cast<double>(m) / kMinPointsPerPeriod;
     const Weights all(m, 1.0f);
+    const std::vector<int> harmonics = strongHarmonics(grid);
     Fit best;
-    double bestCorrelation = -1;
-    for (const int k : strongHarmonics(grid)) {
-        const double estimate = line / k;
-        // Few cycles leave the line's place uncertain by most of a cycle: look wider there.
-        const bool few = line < 4;
-        const double from = std::max(0.3, (few ? 0.3 * k : line - 0.3) / k);
-        const double to = (line + (few ? 1.0 : 0.3)) / k;
-        if (estimate > 2 * mostPeriods || to < from)
-            continue;
-        const double step = 0.1 / k;
-        double peak = -1, at = estimate, phase = 0;
-        for (double p = from; p <= to + 1e-9; p += step) {
-            double ph = 0;
-            const double v = std::abs(search.score(p, ph));
-            if (v > peak)
-                peak = v, at = p, phase = ph;
-        }
-        // Golden section on the correlation's size around the best step.
-        double lo = std::max(0.05, at - step), hi = at + step;
-        const double ratio = 0.5 * (std::sqrt(5.0) - 1);
-        double x1 = hi - ratio * (hi - lo), x2 = lo + ratio * (hi - lo), ph1 = 0, ph2 = 0;
-        double f1 = std::abs(search.score(x1, ph1)), f2 = std::abs(search.score(x2, ph2));
-        for (int i = 0; i < 7; ++i) {
-            if (f1 > f2) {
-                hi = x2, x2 = x1, f2 = f1, ph2 = ph1;
-                x1 = hi - ratio * (hi - lo);
-                f1 = std::abs(search.score(x1, ph1));
-            } else {
-                lo = x1, x1 = x2, f1 = f2, ph1 = ph2;
-                x2 = lo + ratio * (hi - lo);
-                f2 = std::abs(search.score(x2, ph2));
-            }
-        }
-        Fit candidate;
-        candidate.periods = f1 > f2 ? x1 : x2;
-        candidate.phase = f1 > f2 ? ph1 : ph2;
-        if (std::max(f1, f2) < peak)
-            candidate.periods = at, candidate.phase = phase;
-        // The candidates are judged by the correlation each reaches.
-        const double reached = std::max({f1, f2, peak});
-        if (reached > bestCorrelation)
-            bestCorrelation = reached, best = candidate;
-    }
-    if (bestCorrelation < 0)
+    if (searchPeriod(search, line, harmonics, mostPeriods, best) < 0)
         return refuse(
             QStringLiteral("the capture holds about %1 periods, fewer than %2 points each; "
                            "capture fewer periods")
-                .arg(fixed(line / strongHarmonics(grid).front(), 0))
+                .arg(fixed(line / harmonics.front(), 0))
                 .arg(kMinPointsPerPeriod));
     period.setBlur(n * best.periods / static_cast<double>(m));
     fitLevels(period, captured, all, best);
@@ -696,13 +739,23 @@ Comparison compareCapture(const std::vector<double>& sent, const std::vector<dou
                                      "each; capture fewer periods")
                           .arg(fixed(best.periods, 0))
                           .arg(kMinPointsPerPeriod));
-    // Each time heeding only what the last fit explains; narrower once near, the edges placed
-    // to a quarter of a capture step.
-    Weights weights;
-    for (const double narrower : {1.0, 0.25}) {
-        period.setBlur(narrower * n * best.periods / static_cast<double>(m));
-        weights = heeded(period, captured, best);
-        refine(period, captured, weights, best);
+    Weights weights = fitTogether(period, captured, best);
+    // A fault that is a large share of the capture pulls the search itself: the search is
+    // made again among the points that fit heeds, and the fit that explains more points kept.
+    const double within = tolerance.maxErrorPct / 100.0;
+    if (std::find(weights.begin(), weights.end(), 0.0f) != weights.end()) {
+        search.setMask(&weights);
+        Fit again = best;
+        if (searchPeriod(search, line, harmonics, mostPeriods, again) >= 0 &&
+            again.periods >= kMinPeriods && again.periods <= mostPeriods) {
+            period.setBlur(n * again.periods / static_cast<double>(m));
+            fitLevels(period, captured, weights, again);
+            Weights weightsAgain = fitTogether(period, captured, again);
+            if (explained(period, captured, again, within) >
+                explained(period, captured, best, within))
+                best = again, weights = std::move(weightsAgain);
+        }
+        search.setMask(nullptr);
     }
     // The errors are judged on the held samples themselves, within a sample of each place.
     period.setBlur(0);
