@@ -256,6 +256,28 @@ void TestCli::interruptsLeaveNothingBehind() {
     QCOMPARE(read.code, 143);
     QCOMPARE(fileBytes(file), QByteArray("4\r\n1\r\n1\r\n1\r\n1\r\n"));
     QCOMPARE(QDir(dir.path()).entryList(QDir::Files).size(), 2);
+    // verify, interrupted while it reads the curve back: no verdict, the status says so; and
+    // while it uploads: the curve is not asked for.
+    virt::VirtualBench bench;
+    bench.oscilloscope().script.cutCurveAt = 1000;
+    const Run verified = wavewright(
+        {"verify", documentedFile(dir, 1000), "--generator", bench.devicePath(), "--quiet"},
+        [&](QProcess& p) {
+            QTRY_VERIFY(bench.oscilloscope().commands().contains("CURVe?"));
+            ::kill(static_cast<pid_t>(p.processId()), SIGINT);
+        });
+    QCOMPARE(verified.code, 130);
+    QVERIFY(verified.out.isEmpty());
+    virt::VirtualBench stalled;
+    stalled.generator().script.silentFromLine = 3;
+    const Run cut = wavewright(
+        {"verify", documentedFile(dir, 1000), "--generator", stalled.devicePath(), "--quiet"},
+        [&](QProcess& p) {
+            QTRY_COMPARE(stalled.generator().lines().size(), 4);
+            ::kill(static_cast<pid_t>(p.processId()), SIGINT);
+        });
+    QCOMPARE(cut.code, 130);
+    QVERIFY(stalled.oscilloscope().commands().isEmpty());
 }
 
 void TestCli::convertAndPorts() {
