@@ -3,6 +3,7 @@
 #include "cli/progress.h"
 #include "documented.h"
 #include "files/wavefile.h"
+#include "link/devices.h"
 #include "link/tdsexchange.h"
 #include "synth/shapes.h"
 #include "testfiles.h"
@@ -20,6 +21,7 @@
 #include <QTest>
 #include <cmath>
 #include <csignal>
+#include <sys/stat.h>
 #include <unistd.h>
 
 using namespace ww;
@@ -77,6 +79,7 @@ class TestCli : public QObject {
     void sendOnTheWire();
     void captureWritesTheCurve();
     void failures();
+    void lockFiles();
     void verifyAndCompare();
     void interruptsLeaveNothingBehind();
     void convertAndPorts();
@@ -398,6 +401,83 @@ void TestCli::virtualGeneratorByHand() {
 }
 
 QTEST_GUILESS_MAIN(TestCli)
+void TestCli::lockFiles() {
+    // What another program may leave at the port's lock path (/run/lock is writable by every
+    // user): each is said for what it is, at once; a pipe no longer keeps the opening waiting.
+    const QString folder = QFileInfo(QStringLiteral("/run/lock")).canonicalFilePath();
+    if (folder.isEmpty() || ::access(QFile::encodeName(folder).constData(), W_OK) != 0)
+        QSKIP("the lock folder is not writable here");
+    QTemporaryDir dir;
+    const QString good = documentedFile(dir, 300);
+    VirtualGenerator g;
+    const QString lock = folder + "/LCK.." + g.devicePath().mid(5).replace('/', '_');
+    QCOMPARE(lockFilesOf(g.devicePath()).value(0), "/var/lock/LCK.." + lock.section("LCK..", 1));
+    struct Remove {
+        QString path;
+        void now() const {
+            ::unlink(QFile::encodeName(path).constData());
+            ::rmdir(QFile::encodeName(path).constData());
+        }
+        ~Remove() { now(); }
+    } cleanup{lock};
+    const QByteArray local = QFile::encodeName(lock);
+    struct Case {
+        std::function<void()> make;
+        QString says;
+    } cases[] = {
+        {[&] { ::mkfifo(local.constData(), 0666); }, "is a pipe, not a lock file"},
+        {[&] { ::mkdir(local.constData(), 0755); }, "is a folder, not a lock file"},
+        {[&] { ::symlink("/run/lock/wavewright-nothing", local.constData()); },
+         "is a link to nothing"},
+        {[&] { writeFile(dir, "empty", ""), QFile::copy(dir.filePath("empty"), lock); },
+         "is empty"},
+        {[&] { QFile::copy(writeFile(dir, "words", "hello\n"), lock); }, "names no process"},
+        {[&] {
+             QFile::copy(writeFile(dir, "mine",
+                                   QByteArray::number(QCoreApplication::applicationPid()) +
+                                       "\ntest\nhost\n"),
+                         lock);
+         },
+         QString("it is in use by %1 (process %2).")
+             .arg(QFileInfo(QCoreApplication::applicationFilePath()).fileName().left(15))
+             .arg(QCoreApplication::applicationPid())},
+    };
+    for (const Case& c : cases) {
+        cleanup.now();
+        c.make();
+        QElapsedTimer t;
+        t.start();
+        const Run r = wavewright({"send", good, "--port", g.devicePath()});
+        QVERIFY2(r.code == 1 && QString(r.err).contains(c.says), r.err.constData());
+        QVERIFY(QString(r.err).contains("/LCK.." + lock.section("LCK..", 1)) ||
+                c.says.startsWith("it is in use"));
+        QVERIFY(t.elapsed() < 20'000);
+        QCOMPARE(deviceProblem(g.devicePath()).isEmpty(), false);
+    }
+    QVERIFY(g.lines().isEmpty());
+    // A lock left by a process that is gone is stale: the opening clears it, and the upload
+    // goes through.
+    cleanup.now();
+    QProcess gone;
+    gone.start("/bin/sleep", {"0.05"});
+    QVERIFY(gone.waitForStarted());
+    const qint64 pid = gone.processId();
+    QVERIFY(gone.waitForFinished());
+    QFile::copy(writeFile(dir, "stale", QByteArray::number(pid) + "\n"), lock);
+    QCOMPARE(deviceProblem(g.devicePath()), QString());
+    QCOMPARE(wavewright({"send", good, "--port", g.devicePath(), "--quiet"}).code, 0);
+
+    // A port held through another name (a by-id link) is in use by that name as well.
+    cleanup.now();
+    const QString byId = dir.filePath("usb-Virtual_Generator-if00");
+    QVERIFY(QFile::link(g.devicePath(), byId));
+    QSerialPort held(byId);
+    QVERIFY(held.open(QIODevice::ReadWrite));
+    QVERIFY2(deviceProblem(byId).startsWith("in use by"), qPrintable(deviceProblem(byId)));
+    held.close();
+    QCOMPARE(deviceProblem(byId), QString());
+}
+
 void TestCli::verifyAndCompare() {
     QTemporaryDir dir;
     // A triangle of 4000 samples, sent to the demo's bench and read back as the oscilloscope

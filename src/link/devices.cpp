@@ -5,8 +5,13 @@
 #include <QSerialPortInfo>
 #include <QSettings>
 
+#include <cerrno>
+#include <cstdint>
+#include <cstring>
+
 #ifdef Q_OS_UNIX
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #endif
@@ -49,11 +54,91 @@ QString deviceProblem(const QString& path) {
     if (::access(local.constData(), R_OK | W_OK) != 0)
         return QStringLiteral("no permission (the user must be in the 'dialout' group)");
     // QSerialPort and other serial programs leave a lock file while they hold a port.
-    const QString lock =
-        QStringLiteral("LCK..") + QFileInfo(path).canonicalFilePath().section('/', -1);
-    for (const char* folder : {"/var/lock/", "/run/lock/"})
-        if (QFile::exists(QLatin1String(folder) + lock))
-            return QStringLiteral("in use by another program");
+    if (const QString lock = lockProblem(path); !lock.isEmpty())
+        return lock;
+#else
+    Q_UNUSED(path);
+#endif
+    return QString();
+}
+
+QStringList lockFilesOf(const QString& path) {
+    QStringList names;
+    for (const QString& reached : {path, QFileInfo(path).canonicalFilePath()}) {
+        if (reached.isEmpty())
+            continue;
+        QString name = reached.startsWith(QLatin1String("/dev/")) ? reached.mid(5) : reached;
+        name.replace(QLatin1Char('/'), QLatin1Char('_'));
+        if (!names.contains(name))
+            names << name;
+    }
+    QStringList files, folders;
+    for (const QString& folder : {QStringLiteral("/var/lock"), QStringLiteral("/run/lock")}) {
+        const QString real = QFileInfo(folder).canonicalFilePath();
+        if (real.isEmpty() || folders.contains(real))
+            continue;
+        folders << real;
+        for (const QString& name : names)
+            files << folder + QStringLiteral("/LCK..") + name;
+    }
+    return files;
+}
+
+QString lockProblem(const QString& path) {
+#ifdef Q_OS_UNIX
+    for (const QString& file : lockFilesOf(path)) {
+        const QByteArray local = QFile::encodeName(file);
+        struct stat link {};
+        if (::lstat(local.constData(), &link) != 0)
+            continue;
+        struct stat st {};
+        if (::stat(local.constData(), &st) != 0)
+            return QStringLiteral("its lock file %1 is a link to nothing; remove it").arg(file);
+        if (S_ISFIFO(st.st_mode))
+            return QStringLiteral("its lock file %1 is a pipe, not a lock file (opening the port "
+                                  "would wait on it forever); remove it")
+                .arg(file);
+        if (S_ISDIR(st.st_mode))
+            return QStringLiteral("its lock file %1 is a folder, not a lock file; remove it")
+                .arg(file);
+        if (!S_ISREG(st.st_mode))
+            return QStringLiteral("its lock file %1 is not a plain file; remove it").arg(file);
+        // A plain file cannot block; O_NONBLOCK and O_NOFOLLOW in case it was swapped for
+        // something else since.
+        const int fd = ::open(local.constData(), O_RDONLY | O_NONBLOCK | O_NOFOLLOW | O_CLOEXEC);
+        if (fd < 0)
+            continue; // not ours to read: the opening will say what it finds
+        char head[64] = {};
+        const ssize_t got = ::read(fd, head, sizeof head - 1);
+        ::close(fd);
+        if (got <= 0)
+            return QStringLiteral("its lock file %1 is empty; remove it").arg(file);
+        // The process number: text on the first line, as Qt and the UUCP convention write it,
+        // or four binary bytes as old programs do.
+        bool number = false;
+        const qint64 pid = QByteArray(head, static_cast<int>(got))
+                               .split('\n')
+                               .value(0)
+                               .trimmed()
+                               .toLongLong(&number);
+        qint64 binary = 0;
+        if (!number && got == 4) {
+            std::int32_t raw = 0;
+            std::memcpy(&raw, head, 4);
+            binary = raw;
+        }
+        const qint64 holder = number ? pid : binary;
+        if (holder <= 0 || holder > 4194304)
+            return QStringLiteral("its lock file %1 names no process; remove it").arg(file);
+        if (::kill(static_cast<pid_t>(holder), 0) == 0 || errno == EPERM) {
+            QFile comm(QStringLiteral("/proc/%1/comm").arg(holder));
+            const QString name = comm.open(QIODevice::ReadOnly)
+                                     ? QString::fromLocal8Bit(comm.readAll()).trimmed()
+                                     : QStringLiteral("another program");
+            return QStringLiteral("in use by %1 (process %2)").arg(name).arg(holder);
+        }
+        // A process that is gone: a stale lock, which the opening clears.
+    }
 #else
     Q_UNUSED(path);
 #endif
@@ -156,7 +241,8 @@ QString PortChoices::describe(const QString& device) const {
         for (const QString& s : {d.description, d.manufacturer, d.serialNumber, d.vidPid})
             if (!s.isEmpty())
                 details << s;
-        const QString problem = deviceProblem(d.path);
+        // By the name the port is opened through, which names its lock file.
+        const QString problem = deviceProblem(d.byId.isEmpty() ? d.path : d.byId);
         return details.join(QStringLiteral(", ")) +
                (problem.isEmpty() ? QString() : QStringLiteral(": ") + problem);
     }

@@ -25,6 +25,16 @@ QList<DetectedPort> systemPorts();
 // Why a device cannot be used now ("not connected", "no permission", "in use by another
 // program"), or an empty string.
 QString deviceProblem(const QString& path);
+// The lock files a serial port opened through `path` is guarded by, as QSerialPort names them:
+// LCK.. and the path less a leading /dev/, each / made _ (LCK..pts_1, LCK..serial_by-id_...),
+// in each lock folder there is. The device's own name counts too, whichever way it is reached.
+QStringList lockFilesOf(const QString& path);
+// What is wrong with a lock file of the port that would make opening it hang or fail for
+// another reason than the one it gives: a pipe, a folder, a link to nothing, an empty file or
+// one that names no process; or the process that holds the port. Looked at without opening
+// anything that could block. An empty string when there is no lock, or a stale one the opening
+// will clear itself.
+QString lockProblem(const QString& path);
 // What the system can tell about a device a serial port refused: "not a serial port (...)",
 // "in use by NAME (process PID)", or an empty string when it sees nothing wrong.
 QString notSerialPort(const QString& path);

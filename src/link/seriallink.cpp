@@ -96,6 +96,19 @@ QString SerialLink::open(int comNumber, const QString& settings, const Options& 
         m_port->setFlowControl(options.flowControl == 2   ? QSerialPort::HardwareControl
                                : options.flowControl == 1 ? QSerialPort::SoftwareControl
                                                           : QSerialPort::NoFlowControl);
+    // A lock file that is not one (a pipe would keep the opening waiting for ever), or the
+    // program that holds the port: said before the port is touched.
+    if (const QString lock = lockProblem(m_portName); !lock.isEmpty()) {
+        QString text = QStringLiteral("Cannot open %1: %2%3.")
+                           .arg(m_ports.describe(comNumber),
+                                lock.startsWith(QLatin1String("in use")) ? QStringLiteral("it is ")
+                                                                         : QString(),
+                                lock);
+        if (!m_ports.hint.isEmpty())
+            text += QLatin1Char(' ') + m_ports.hint;
+        m_port.reset();
+        return text;
+    }
     if (!m_port->open(QIODevice::ReadWrite)) {
         QString text = openFailureText(m_ports.describe(comNumber), m_port->error(),
                                        m_port->errorString(), m_portName);
