@@ -1,0 +1,96 @@
+#pragma once
+
+#include <QByteArray>
+#include <QList>
+#include <QString>
+#include <QStringList>
+#include <vector>
+
+namespace ww {
+
+// How a SCPI arbitrary-waveform generator takes a waveform: a small text file of `key: value`
+// lines ('#' starts a comment; before and after may repeat, in order):
+//
+//   name: 16-bit block form
+//   points: 4..16000              (optionally "multiple K" or "power-of-two")
+//   encoding: int16le             (int8 uint8 int16le int16be uint16le uint16be int32le
+//                                  int32be float32le float32be ascii)
+//   codes: -32767 32767           (the codes for -1 and +1; not for float encodings)
+//   before: OUTP1 OFF
+//   upload: SOUR1:DATA:ARB:DAC {name},{block}
+//   after: SOUR1:FUNC:ARB {name}
+//   check: SYST:ERR?
+//   terminator: \n
+//
+// In `upload`, {block} is an IEEE 488.2 definite-length block of the encoded samples,
+// {values} the codes as comma-separated text, {count} the number of points, {name} the
+// waveform's name.
+struct Profile {
+    enum class Encoding {
+        Int8,
+        UInt8,
+        Int16LE,
+        Int16BE,
+        UInt16LE,
+        UInt16BE,
+        Int32LE,
+        Int32BE,
+        Float32LE,
+        Float32BE,
+        Ascii
+    };
+    QString name;
+    int minPoints = 4, maxPoints = 16000;
+    int multiple = 1;
+    bool powerOfTwo = false;
+    Encoding encoding = Encoding::Int16LE;
+    bool hasCodes = false;
+    double codeLow = 0, codeHigh = 0; // for -1 and +1
+    QList<QByteArray> before, after;
+    QByteArray upload, check;
+    QByteArray terminator = "\n";
+
+    bool isFloat() const {
+        return encoding == Encoding::Float32LE || encoding == Encoding::Float32BE;
+    }
+};
+
+struct ProfileReading {
+    Profile profile;
+    QString error; // empty, or what is wrong and on which line
+};
+
+// At most this many bytes of profile are read, and lines of at most 4096 bytes.
+constexpr int kMaxProfileBytes = 65536;
+
+ProfileReading parseProfile(const QByteArray& text);
+
+// Whether the instrument takes `count` points; an empty string, or why not.
+QString pointsProblem(const Profile& profile, int count);
+// The count nearest to `count` the instrument takes (for resampling), or 0 when none.
+int nearestPoints(const Profile& profile, int count);
+
+// A sample's code: the nearest integer (ties to even) of code(-1) + (v + 1) / 2 × (code(+1) -
+// code(-1)); the value itself for float encodings.
+double sampleCodeOf(const Profile& profile, double v);
+// The samples as the encoding writes them: binary, or the codes as comma-separated text.
+QByteArray encodeSamples(const Profile& profile, const std::vector<float>& samples);
+// An IEEE 488.2 definite-length block: '#', the count of length digits, the length, the bytes.
+QByteArray definiteBlock(const QByteArray& bytes);
+
+// Every line the upload writes, each with its terminator, in order: before, the upload, after,
+// and the check query last (when there is one).
+QList<QByteArray> uploadLines(const Profile& profile, const std::vector<float>& samples,
+                              const QString& name);
+
+// Whether a reply to the check query means no error ("0" or "+0" first).
+bool checkSaysNoError(const QByteArray& reply);
+
+// The profiles that ship with the program and those the user added, by name; the folders they
+// are looked for in, the user's first.
+QStringList profileFolders();
+// A profile by name (a shipped or the user's file, without ".profile") or by path.
+ProfileReading findProfile(const QString& nameOrPath);
+QStringList profileNames();
+
+} // namespace ww
