@@ -8,12 +8,15 @@
 #include "files/wavefile.h"
 #include "link/devices.h"
 #include "link/generatorlines.h"
+#include "link/profile.h"
+#include "link/tcpline.h"
 #include "model/numbertext.h"
 #include "synth/expression.h"
 
 #include <QCommandLineParser>
 #include <QDir>
 #include <QFileInfo>
+#include <QRegularExpression>
 #include <QSettings>
 #include <algorithm>
 #include <cerrno>
@@ -87,7 +90,8 @@ struct LineOptions {
     LineOptions(Command& c, const QString& quietHelp, const QString& parityHelp,
                 const QString& portName = QStringLiteral("port"),
                 const QString& portHelp = QStringLiteral(
-                    "COM1..COM4 or a device path such as /dev/ttyUSB0 (default COM1)."))
+                    "COM1..COM4, a device path such as /dev/ttyUSB0, or tcp://HOST[:PORT] for "
+                    "an instrument's raw socket or a serial device server (default COM1)."))
         : port(c.add(portName, portHelp, "P")),
           baud(c.add("baud", "600, 1200, 2400, 4800 or 9600 (default 9600).", "rate")),
           parity(c.add("parity", parityHelp, "letter")), quiet(c.add("quiet", quietHelp)),
@@ -100,7 +104,8 @@ struct LineOptions {
         line.ports = rememberedPorts();
         const QString p = c.parser.isSet(port) ? c.parser.value(port) : QStringLiteral("COM1");
         if (!resolvePort(p, line.ports, line.comNumber))
-            return QStringLiteral("--%1 wants COM1..COM4 or a device path, not '%2'")
+            return QStringLiteral("--%1 wants COM1..COM4, a device path or tcp://HOST[:PORT], "
+                                  "not '%2'")
                 .arg(port.names().constFirst(), p);
         if (c.parser.isSet(baud)) {
             const int i = baudCaptions().indexOf(c.parser.value(baud));
@@ -230,14 +235,26 @@ int waveformNumber(const Command& c, const QCommandLineOption& number) {
 }
 
 int send(const QStringList& args) {
-    Command c("send", "FILE", "Uploads a waveform file to the Vorrel generator.");
+    Command c("send", "FILE",
+              "Uploads a waveform file to the Vorrel generator, or, with --profile, to any SCPI "
+              "generator the profile describes.");
     LineOptions lineOptions(c, "No progress on standard error.",
                             "n or N (none, 8 data bits), O or E (odd or even, 7 data bits) "
                             "(default n).");
     const auto number =
         c.add("number", "The generator's waveform number, 1 to 8 (default 1).", "1..8");
     const auto dryRun =
-        c.add("dry-run", "Writes the lines that would be sent to standard output instead.");
+        c.add("dry-run", "Writes the bytes that would be sent to standard output instead.");
+    const auto profileOption =
+        c.add("profile",
+              QStringLiteral("A SCPI generator's profile, by name (%1) or as a file.")
+                  .arg(profileNames().join(QStringLiteral(", "))),
+              "NAME|FILE");
+    const auto nameOption = c.add(
+        "name", "With --profile: the waveform's name on the instrument (default WAVE1).", "N");
+    const auto fitPoints = c.add("fit-points", "With --profile: a waveform of a count the "
+                                               "instrument does not take is resampled, as one "
+                                               "period, to the nearest it takes.");
     if (const auto done = c.parse(args, 1))
         return *done;
     Line line;
@@ -246,19 +263,68 @@ int send(const QStringList& args) {
     const int slot = waveformNumber(c, number);
     if (slot < 1)
         return c.usage(QStringLiteral("--number wants 1 to 8"));
-    std::optional<WaveStore> store =
-        readInput(c.parser.positionalArguments().at(0), WaveformRequest{}, line.quiet);
+    const bool scpi = c.parser.isSet(profileOption);
+    if (!scpi && (c.parser.isSet(nameOption) || c.parser.isSet(fitPoints)))
+        return c.usage(QStringLiteral("--name and --fit-points go with --profile"));
+    const QString name =
+        c.parser.isSet(nameOption) ? c.parser.value(nameOption) : QStringLiteral("WAVE1");
+    static const QRegularExpression plainName(QStringLiteral("^[A-Za-z][A-Za-z0-9_]{0,11}$"));
+    if (!plainName.match(name).hasMatch())
+        return c.usage(QStringLiteral("--name wants a letter, then up to 11 letters, digits "
+                                      "or _"));
+    ProfileReading profile;
+    if (scpi) {
+        profile = findProfile(c.parser.value(profileOption));
+        if (!profile.error.isEmpty()) {
+            say(profile.error);
+            return kFailed;
+        }
+    }
+    const QString file = c.parser.positionalArguments().at(0);
+    std::optional<WaveStore> store = readInput(file, WaveformRequest{}, line.quiet);
     if (!store)
         return kFailed;
     store->ArbNumber = static_cast<float>(slot);
+    if (!scpi) {
+        if (c.parser.isSet(dryRun)) {
+            QByteArray out = headerLine(store->ArbNumber, store->ArbLength);
+            for (int b = 0; b < blockCount(store->ArbLength); ++b)
+                out += dataLine(*store, b);
+            std::fwrite(out.constData(), 1, static_cast<std::size_t>(out.size()), stdout);
+            return std::fflush(stdout) == 0 ? kOk : kFailed;
+        }
+        return sendWaveform(line, *store);
+    }
+    // Refused, or resampled when asked, before the line is opened.
+    std::vector<float> samples(store->ArbData.begin(), store->ArbData.begin() + store->length());
+    const int count = static_cast<int>(samples.size());
+    if (const QString why = pointsProblem(profile.profile, count); !why.isEmpty()) {
+        const int fits = nearestPoints(profile.profile, count);
+        if (!c.parser.isSet(fitPoints) || fits == 0) {
+            say(QStringLiteral("%1: the instrument cannot take it: %2%3")
+                    .arg(file, why,
+                         fits ? QStringLiteral(" (--fit-points resamples it to %1)").arg(fits)
+                              : QString()));
+            return kFailed;
+        }
+        const std::vector<double> resampled =
+            resamplePeriodic(std::vector<double>(samples.begin(), samples.end()), fits);
+        samples.assign(resampled.begin(), resampled.end());
+        if (!line.quiet)
+            say(QStringLiteral("%1: resampled from %2 to %3 points, as one period, for the "
+                               "instrument")
+                    .arg(file)
+                    .arg(count)
+                    .arg(fits));
+    }
     if (c.parser.isSet(dryRun)) {
-        QByteArray out = headerLine(store->ArbNumber, store->ArbLength);
-        for (int b = 0; b < blockCount(store->ArbLength); ++b)
-            out += dataLine(*store, b);
+        QByteArray out;
+        for (const QByteArray& l : uploadLines(profile.profile, samples, name))
+            out += l;
         std::fwrite(out.constData(), 1, static_cast<std::size_t>(out.size()), stdout);
         return std::fflush(stdout) == 0 ? kOk : kFailed;
     }
-    return sendWaveform(line, *store);
+    return sendThroughProfile(line, profile.profile, samples, name);
 }
 
 // What the oscilloscope's read takes besides the line: --source, --eol, --flow.
@@ -721,6 +787,10 @@ bool resolvePort(const QString& text, PortMap& ports, int& comNumber) {
         return true;
     }
     if (!text.contains(QLatin1Char('/')))
+        return false;
+    QString host;
+    quint16 port = 0;
+    if (text.contains(QLatin1String("://")) && !parseTcpAddress(text, host, port))
         return false;
     comNumber = 1;
     ports.setDevice(1, text);

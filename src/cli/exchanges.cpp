@@ -6,6 +6,7 @@
 #include "link/clock.h"
 #include "link/generatorlines.h"
 #include "link/generatorupload.h"
+#include "link/scpiupload.h"
 #include "link/seriallink.h"
 #include "link/tdsexchange.h"
 #include "progress.h"
@@ -88,6 +89,39 @@ int sendWaveform(const Line& line, const WaveStore& store) {
                     line.ports.describe(line.comNumber), session.settings.ComBaud));
         return kFailed;
     }
+    return kOk;
+}
+
+int sendThroughProfile(const Line& line, const Profile& profile, const std::vector<float>& samples,
+                       const QString& name) {
+    Session session(line);
+    ScpiUpload upload(session.link, session.settings, *session.clock);
+    QString failure, answer;
+    bool done = false;
+    QObject::connect(&upload, &Exchange::failed,
+                     [&](const QString& text, const QString&, BoxIcon) { failure = text; });
+    QObject::connect(&upload, &ScpiUpload::succeeded, [&](const QString& a) {
+        done = true;
+        answer = a;
+    });
+    Progress progress(line.quiet, QStringLiteral("bytes"));
+    QObject::connect(&upload, &ScpiUpload::progressChanged,
+                     [&](qint64 sent, qint64 total) { progress.update(sent, total, sent); });
+    QEventLoop loop;
+    QObject::connect(&upload, &Exchange::finished, &loop, &QEventLoop::quit);
+    QObject::connect(&session.interrupts, &Interrupts::interrupted, &upload, &ScpiUpload::cancel);
+    upload.start(profile, samples, name);
+    if (upload.running())
+        loop.exec();
+    progress.finish();
+    if (session.interrupts.received())
+        return 128 + session.interrupts.received();
+    if (!done) {
+        say(QStringLiteral("%1: %2").arg(line.ports.describe(line.comNumber), failure));
+        return kFailed;
+    }
+    if (!line.quiet && !answer.isEmpty())
+        say(QStringLiteral("%1: %2").arg(line.ports.describe(line.comNumber), answer));
     return kOk;
 }
 

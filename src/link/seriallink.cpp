@@ -63,6 +63,12 @@ QString openFailureText(const QString& port, QSerialPort::SerialPortError error,
 }
 
 SerialLink::SerialLink(const PortMap& ports, QObject* parent) : Transport(parent), m_ports(ports) {
+    connect(&m_tcp, &TcpLine::bytesArrived, this, &Transport::bytesArrived);
+    connect(&m_tcp, &TcpLine::lost, this, [this](const QString& reason) {
+        if (m_onTcp)
+            emit lost(
+                QStringLiteral("The connection to %1 failed: %2.").arg(m_tcp.address(), reason));
+    });
     driverOutputQueue = [](QSerialPort& port) -> qint64 {
 #ifdef Q_OS_UNIX
         int queued = 0;
@@ -83,6 +89,13 @@ QString SerialLink::open(int comNumber, const QString& settings, const Options& 
     close();
     m_comNumber = comNumber;
     m_portName = m_ports.device(comNumber);
+    if (m_portName.startsWith(QLatin1String("tcp://"))) {
+        const QString why = m_tcp.open(m_portName);
+        if (!why.isEmpty())
+            return QStringLiteral("Cannot open %1: %2.").arg(m_ports.describe(comNumber), why);
+        m_onTcp = true;
+        return QString();
+    }
     m_port = std::make_unique<QSerialPort>();
     m_port->setPortName(m_portName);
     // Configure before opening; a pseudo-terminal refuses some settings, which is not fatal.
@@ -144,6 +157,8 @@ QString SerialLink::open(int comNumber, const QString& settings, const Options& 
 }
 
 void SerialLink::close() {
+    m_onTcp = false;
+    m_tcp.close();
     if (m_port) {
         m_port->disconnect(this);
         if (m_port->isOpen())
@@ -154,6 +169,8 @@ void SerialLink::close() {
 }
 
 bool SerialLink::isOpen() const {
+    if (m_onTcp)
+        return m_tcp.isOpen();
     return m_port && m_port->isOpen();
 }
 
@@ -162,12 +179,18 @@ QIODevice* SerialLink::device() const {
 }
 
 qint64 SerialLink::pendingOutput() const {
+    if (m_onTcp)
+        return m_tcp.pendingOutput();
     if (!isOpen())
         return 0;
     return m_port->bytesToWrite() + (driverOutputQueue ? driverOutputQueue(*m_port) : 0);
 }
 
 void SerialLink::discardBuffers() {
+    if (m_onTcp) {
+        m_tcp.discardInput();
+        return;
+    }
     if (!isOpen())
         return;
     m_port->clear(QSerialPort::AllDirections);
@@ -175,11 +198,17 @@ void SerialLink::discardBuffers() {
 }
 
 void SerialLink::discardInput() {
-    if (isOpen())
+    if (m_onTcp)
+        m_tcp.discardInput();
+    else if (isOpen())
         m_port->clear(QSerialPort::Input);
 }
 
 void SerialLink::write(const QByteArray& bytes) {
+    if (m_onTcp) {
+        m_tcp.write(bytes);
+        return;
+    }
     if (!isOpen())
         return;
     m_port->write(bytes);
@@ -188,6 +217,8 @@ void SerialLink::write(const QByteArray& bytes) {
 }
 
 QByteArray SerialLink::readAll() {
+    if (m_onTcp)
+        return m_tcp.readAll();
     return isOpen() ? m_port->readAll() : QByteArray();
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "serialsettings.h"
+#include "tcpline.h"
 #include "transport.h"
 
 #include <QObject>
@@ -10,8 +11,10 @@
 
 namespace ww {
 
-// One serial control: opens a COM port with a settings string ("9600,n,8,1") and reports a
-// device that goes away while open. The exchanges talk to it as their Transport.
+// The line of a COM number: a serial port opened with a settings string ("9600,n,8,1"), or,
+// where the COM number stands for an address tcp://HOST[:PORT], a raw socket (an instrument's
+// SCPI port or a serial device server; the line settings then do not apply). Reports a device
+// or a connection that goes away while open. The exchanges talk to it as their Transport.
 class SerialLink : public Transport {
     Q_OBJECT
   public:
@@ -30,8 +33,10 @@ class SerialLink : public Transport {
     // Bytes written but not yet sent out of the port: ours and the driver's.
     qint64 pendingOutput() const override;
 
-    // The open port (a QSerialPort), for reading back its settings.
+    // The open port (a QSerialPort), for reading back its settings; null on a socket.
     QIODevice* device() const;
+    // How long a host may take to accept the connection.
+    void setConnectTimeout(int ms) { m_tcp.connectTimeoutMs = ms; }
     QString portName() const { return m_portName; }
     int comNumber() const { return m_comNumber; }
     // Reads the driver's output queue; replaceable where the device cannot show one (a
@@ -41,6 +46,8 @@ class SerialLink : public Transport {
   private:
     const PortMap& m_ports;
     std::unique_ptr<QSerialPort> m_port;
+    TcpLine m_tcp;
+    bool m_onTcp = false;
     QString m_portName;
     int m_comNumber = 0;
     bool m_lostReported = false;

@@ -1,0 +1,282 @@
+// The line of an address: a raw socket to a SCPI generator, loaded through each shipped
+// profile end to end, the faults of the socket, and the two exchanges of the serial line run
+// through a serial device server.
+#include "link/clock.h"
+#include "link/generatorupload.h"
+#include "link/profile.h"
+#include "link/scpiupload.h"
+#include "link/seriallink.h"
+#include "link/tcpline.h"
+#include "link/tdsexchange.h"
+#include "testfiles.h"
+#include "virtualgenerator.h"
+#include "virtualoscilloscope.h"
+#include "virtualscpi.h"
+
+#include <QElapsedTimer>
+#include <QPointer>
+#include <QSerialPort>
+#include <QSignalSpy>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QTest>
+#include <arpa/inet.h>
+#include <cmath>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+using namespace ww;
+
+namespace {
+// A serial device server (as ser2net offers a line): each connection relayed byte for byte
+// to a serial port.
+class DeviceServer : public QObject {
+  public:
+    explicit DeviceServer(const QString& device) : m_port(device) {
+        m_port.open(QIODevice::ReadWrite);
+        m_server.listen(QHostAddress::LocalHost, 0);
+        connect(&m_server, &QTcpServer::newConnection, this, [this] {
+            QTcpSocket* socket = m_server.nextPendingConnection();
+            m_client = socket;
+            connect(socket, &QTcpSocket::readyRead, this,
+                    [this, socket] { m_port.write(socket->readAll()); });
+            connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
+        });
+        connect(&m_port, &QSerialPort::readyRead, this, [this] {
+            const QByteArray bytes = m_port.readAll();
+            if (m_client)
+                m_client->write(bytes);
+        });
+    }
+    QString address() const {
+        return QStringLiteral("tcp://127.0.0.1:%1").arg(m_server.serverPort());
+    }
+
+  private:
+    QSerialPort m_port; // the line stays open, as a device server keeps it
+    QTcpServer m_server;
+    QPointer<QTcpSocket> m_client;
+};
+
+std::vector<float> lopsided(int n) {
+    std::vector<float> v(static_cast<std::size_t>(n));
+    for (int i = 0; i < n; ++i)
+        v[i] =
+            static_cast<float>(0.7 * std::sin(2 * M_PI * i / n) + 0.2 * std::cos(6 * M_PI * i / n));
+    return v;
+}
+
+struct Run {
+    bool done = false;
+    QString failure, answer;
+};
+
+Run upload(const QString& address, const Profile& profile, const std::vector<float>& samples,
+           int timeoutsMs = 10000) {
+    PortMap ports;
+    ports.setDevice(1, address);
+    SerialSettings settings;
+    SystemClock clock;
+    SerialLink link(ports);
+    link.setConnectTimeout(timeoutsMs);
+    ScpiUpload u(link, settings, clock);
+    u.stallMs = u.answerMs = timeoutsMs;
+    Run r;
+    QObject::connect(&u, &Exchange::failed,
+                     [&](const QString& text, const QString&, BoxIcon) { r.failure = text; });
+    QObject::connect(&u, &ScpiUpload::succeeded, [&](const QString& a) {
+        r.done = true;
+        r.answer = a;
+    });
+    u.start(profile, samples, QStringLiteral("WAVE1"));
+    QElapsedTimer waited;
+    waited.start();
+    while (u.running() && waited.elapsed() < 30000)
+        QTest::qWait(5);
+    if (u.running())
+        r.failure = QStringLiteral("still running after 30 s");
+    return r;
+}
+} // namespace
+
+class TestScpi : public QObject {
+    Q_OBJECT
+  private slots:
+    void addresses();
+    void everyShippedProfile();
+    void faultsOfTheSocket();
+    void serialExchangesThroughADeviceServer();
+};
+
+void TestScpi::addresses() {
+    QString host;
+    quint16 port = 0;
+    QVERIFY(parseTcpAddress("tcp://192.168.1.20", host, port));
+    QCOMPARE(host, QString("192.168.1.20"));
+    QCOMPARE(port, quint16(5025));
+    QVERIFY(parseTcpAddress("tcp://scope.lab:3001", host, port) && port == 3001);
+    QVERIFY(parseTcpAddress("tcp://[::1]:5025", host, port) && host == "::1");
+    for (const char* bad : {"tcp://", "tcp://host:0", "tcp://host:70000", "tcp://host/path",
+                            "udp://host", "/dev/ttyS0", "tcp://user@host"})
+        QVERIFY2(!parseTcpAddress(bad, host, port), bad);
+}
+
+void TestScpi::everyShippedProfile() {
+    // Each profile's form, understood by the virtual generator: the waveform it keeps is the
+    // one sent, within a code of the profile, and it is the one chosen for output.
+    for (const QString& name : profileNames()) {
+        const ProfileReading p = findProfile(name);
+        QVERIFY(p.error.isEmpty());
+        virt::VirtualScpiGenerator generator;
+        generator.script.unsignedDac = p.profile.codeLow == 0 && p.profile.hasCodes;
+        const std::vector<float> samples = lopsided(nearestPoints(p.profile, 1000));
+        const Run r = upload(generator.address(), p.profile, samples);
+        QVERIFY2(r.done, qPrintable(name + ": " + r.failure));
+        QVERIFY(checkSaysNoError(r.answer.toUtf8()));
+        QCOMPARE(generator.errors(), QStringList());
+        const QString kept = generator.selected();
+        QVERIFY2(!kept.isEmpty(), qPrintable(name));
+        const auto& wave = generator.waveforms()[kept];
+        QCOMPARE(wave.count(), static_cast<int>(samples.size()));
+        const double step =
+            p.profile.hasCodes ? 2.0 / std::abs(p.profile.codeHigh - p.profile.codeLow) : 1e-6;
+        for (std::size_t i = 0; i < samples.size(); ++i)
+            QVERIFY2(std::abs(wave.samples[static_cast<int>(i)] - samples[i]) <= step * 0.51 + 1e-7,
+                     qPrintable(QStringLiteral("%1: sample %2").arg(name).arg(i)));
+    }
+}
+
+void TestScpi::faultsOfTheSocket() {
+    const Profile profile = findProfile("arb-dac-16bit-block").profile;
+    const std::vector<float> samples = lopsided(16000);
+    // Each fault: one message naming the address, the line closed, nothing left running.
+    {
+        virt::VirtualScpiGenerator g;
+        const QString address = g.address();
+        g.stopListening();
+        const Run r = upload(address, profile, samples, 2000);
+        QVERIFY(!r.done);
+        QVERIFY2(r.failure.contains(address) && r.failure.contains("refused"),
+                 qPrintable(r.failure));
+    }
+    {
+        virt::VirtualScpiGenerator g;
+        g.script.refuse = true; // accepts, then drops the connection at once
+        const Run r = upload(g.address(), profile, samples, 2000);
+        QVERIFY2(!r.done && r.failure.contains(g.address()), qPrintable(r.failure));
+    }
+    {
+        virt::VirtualScpiGenerator g;
+        g.script.closeAfterBytes = 5000; // in the middle of the block
+        const Run r = upload(g.address(), profile, samples, 2000);
+        QVERIFY2(!r.done && r.failure.contains("closed the connection"), qPrintable(r.failure));
+    }
+    {
+        virt::VirtualScpiGenerator g;
+        g.script.stall = true; // reads nothing: the block waits, or the answer never comes
+        const Run r = upload(g.address(), profile, lopsided(65536 / 8), 600);
+        QVERIFY2(!r.done && (r.failure.startsWith("Nothing went out") ||
+                             r.failure.startsWith("No answer to SYST:ERR?")),
+                 qPrintable(r.failure));
+    }
+    {
+        virt::VirtualScpiGenerator g;
+        g.script.errorAnswer = "-222,\"Data out of range\"";
+        const Run r = upload(g.address(), profile, samples, 2000);
+        QCOMPARE(r.failure,
+                 QString("The instrument reported an error: -222,\"Data out of range\""));
+    }
+    {
+        virt::VirtualScpiGenerator g;
+        g.script.readBytesPer10Ms = 4096; // slow, but it all goes
+        const Run r = upload(g.address(), profile, samples, 5000);
+        QVERIFY2(r.done, qPrintable(r.failure));
+        QCOMPARE(g.waveforms()["WAVE1"].count(), 16000);
+    }
+    {
+        // A count the instrument does not take is refused before the line opens.
+        virt::VirtualScpiGenerator g;
+        const Run r = upload(g.address(), profile, lopsided(4), 2000);
+        QVERIFY(r.failure.contains("it takes 8 to 65536 points, not 4"));
+        QCOMPARE(g.bytesReceived(), 0);
+    }
+    {
+        // A host that does not answer: a listening socket whose queue is full drops the
+        // connection's first packet, as a host gone from the network does. The time-out,
+        // with the address.
+        const int listener = ::socket(AF_INET, SOCK_STREAM, 0);
+        sockaddr_in at{};
+        at.sin_family = AF_INET;
+        at.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        QCOMPARE(::bind(listener, reinterpret_cast<sockaddr*>(&at), sizeof at), 0);
+        QCOMPARE(::listen(listener, 0), 0);
+        socklen_t size = sizeof at;
+        ::getsockname(listener, reinterpret_cast<sockaddr*>(&at), &size);
+        std::vector<int> fillers;
+        for (int k = 0; k < 4; ++k) {
+            const int f = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK, 0);
+            ::connect(f, reinterpret_cast<sockaddr*>(&at), sizeof at);
+            fillers.push_back(f);
+        }
+        QTest::qWait(100);
+        const QString address = QStringLiteral("tcp://127.0.0.1:%1").arg(ntohs(at.sin_port));
+        QElapsedTimer took;
+        took.start();
+        const Run r = upload(address, profile, samples, 500);
+        QVERIFY2(!r.done && r.failure.contains(address + " did not answer within 0.5 s"),
+                 qPrintable(r.failure));
+        QVERIFY(took.elapsed() < 5000);
+        for (const int f : fillers)
+            ::close(f);
+        ::close(listener);
+    }
+}
+
+void TestScpi::serialExchangesThroughADeviceServer() {
+    // The generator's lines and the oscilloscope's commands, unchanged, through a raw socket
+    // to a serial device server in front of each instrument.
+    virt::VirtualGenerator generator;
+    DeviceServer toGenerator(generator.devicePath());
+    PortMap ports;
+    ports.setDevice(1, toGenerator.address());
+    SerialSettings settings;
+    SystemClock clock;
+    SerialLink link(ports);
+    GeneratorUpload up(link, settings, clock);
+    up.completionPauseMs = 0;
+    WaveStore store;
+    store.ArbLength = 300;
+    for (int i = 0; i <= 300; ++i)
+        store.ArbData[i] = static_cast<float>(std::sin(2 * M_PI * i / 300));
+    QSignalSpy failed(&up, &Exchange::failed);
+    up.start(store);
+    QTRY_VERIFY_WITH_TIMEOUT(!up.running(), 20000);
+    QCOMPARE(failed.count(), 0);
+    QVERIFY(generator.waveforms().value(1).complete());
+    QCOMPARE(generator.waveforms().value(1).length, 300);
+    QCOMPARE(generator.formatErrors(), QStringList());
+
+    virt::VirtualOscilloscope scope;
+    DeviceServer toScope(scope.devicePath());
+    ports.setDevice(1, toScope.address());
+    SerialLink scopeLink(ports); // each exchange has a line of its own, as in the window
+    TdsExchange tds(scopeLink, settings, clock);
+    std::vector<float> curve;
+    QString tdsFailure;
+    QObject::connect(&tds, &Exchange::failed,
+                     [&](const QString& text, const QString&, BoxIcon) { tdsFailure = text; });
+    QObject::connect(&tds, &TdsExchange::dataTaken,
+                     [&](const std::vector<float>& s) { curve = s; });
+    tds.TDS_Link();
+    QTRY_VERIFY2_WITH_TIMEOUT(tds.TdsDone, qPrintable(tdsFailure), 10000);
+    tds.Command_TDS_Click();
+    tds.TDS_Readdata();
+    QTRY_VERIFY_WITH_TIMEOUT(tds.TdsDone, 10000);
+    tds.Command_TDS_Click();
+    QCOMPARE(curve.size(), std::size_t(2500));
+    QCOMPARE(curve[0], tdsSample(static_cast<unsigned char>(scope.curve("CH1")[0])));
+}
+
+QTEST_GUILESS_MAIN(TestScpi)
+#include "test_scpi.moc"
