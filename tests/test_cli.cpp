@@ -4,12 +4,14 @@
 #include "documented.h"
 #include "files/wavefile.h"
 #include "link/devices.h"
+#include "link/profile.h"
 #include "link/tdsexchange.h"
 #include "synth/shapes.h"
 #include "testfiles.h"
 #include "virtualbench.h"
 #include "virtualgenerator.h"
 #include "virtualoscilloscope.h"
+#include "virtualscpi.h"
 
 #include <QElapsedTimer>
 #include <QFileInfo>
@@ -80,6 +82,7 @@ class TestCli : public QObject {
     void captureWritesTheCurve();
     void failures();
     void lockFiles();
+    void sendThroughProfile();
     void verifyAndCompare();
     void interruptsLeaveNothingBehind();
     void convertAndPorts();
@@ -401,6 +404,68 @@ void TestCli::virtualGeneratorByHand() {
 }
 
 QTEST_GUILESS_MAIN(TestCli)
+void TestCli::sendThroughProfile() {
+    QTemporaryDir dir;
+    const QString wave = documentedFile(dir, 300);
+    // The exact bytes: the profile's lines, the block of 300 14-bit codes least significant
+    // byte first, the check.
+    const Run dry =
+        wavewright({"send", wave, "--profile", "dac-volatile-14bit-block", "--dry-run"});
+    QCOMPARE(dry.code, 0);
+    QVERIFY(dry.out.startsWith("FORM:BORD SWAP\nDATA:DAC VOLATILE, #3600"));
+    QVERIFY(dry.out.endsWith("\nFUNC:USER VOLATILE\nFUNC USER\nSYST:ERR?\n"));
+    QCOMPARE(dry.out.size(), qsizetype(15 + 24 + 600 + 1 + 19 + 10 + 10));
+    // Sample 0 of the documented file is -1.0: code -8191, 0x01 0xe0 least significant first.
+    QCOMPARE(dry.out.mid(39, 2), QByteArray("\x01\xe0"));
+
+    // To the virtual SCPI generator over the network.
+    virt::VirtualScpiGenerator g;
+    const Run sent = wavewright({"send", wave, "--port", g.address(), "--profile",
+                                 "arb-dac-16bit-block", "--name", "RAMP2"});
+    QVERIFY2(sent.code == 0, sent.err.constData());
+    QVERIFY(sent.err.contains(g.address().toUtf8() + ": +0,\"No error\""));
+    QCOMPARE(g.waveforms().value("RAMP2").count(), 300);
+    QCOMPARE(g.selected(), QString("RAMP2"));
+
+    // A count the instrument does not take: refused before the line opens, or resampled when
+    // asked, and said so.
+    const QString pow2 = writeFile(dir, "pow2.profile",
+                                   "name: power of two\npoints: 8..4096 power-of-two\n"
+                                   "encoding: int16le\ncodes: -32767 32767\n"
+                                   "upload: SOUR1:DATA:ARB:DAC {name},{block}\n"
+                                   "after: SOUR1:FUNC:ARB {name}\ncheck: SYST:ERR?\n");
+    const qint64 before = g.bytesReceived();
+    const Run refused = wavewright({"send", wave, "--port", g.address(), "--profile", pow2});
+    QCOMPARE(refused.code, 1);
+    QVERIFY2(refused.err.contains("the instrument cannot take it: it takes a power of two "
+                                  "points, not 300 (--fit-points resamples it to 256)"),
+             refused.err.constData());
+    QCOMPARE(g.bytesReceived(), before);
+    const Run fitted =
+        wavewright({"send", wave, "--port", g.address(), "--profile", pow2, "--fit-points"});
+    QCOMPARE(fitted.code, 0);
+    QVERIFY(fitted.err.contains("resampled from 300 to 256 points, as one period"));
+    QCOMPARE(g.waveforms().value("WAVE1").count(), 256);
+
+    // The instrument's own error ends it, with its text and the address.
+    g.script.errorAnswer = "-222,\"Data out of range\"";
+    const Run complained =
+        wavewright({"send", wave, "--port", g.address(), "--profile", "arb-dac-16bit-block"});
+    QCOMPARE(complained.code, 1);
+    QVERIFY(complained.err.contains(
+        g.address().toUtf8() + ": The instrument reported an error: -222,\"Data out of range\""));
+    // A profile with a fault, a bad name, an address that is none.
+    const Run faulty =
+        wavewright({"send", wave, "--profile", writeFile(dir, "bad.profile", "name: x\nspeed: 3\n"),
+                    "--dry-run"});
+    QCOMPARE(faulty.code, 1);
+    QVERIFY(faulty.err.contains("bad.profile: line 2: 'speed' is not a key of a profile"));
+    QCOMPARE(wavewright({"send", wave, "--profile", "arb-dac-16bit-block", "--name", "9x"}).code,
+             2);
+    QCOMPARE(wavewright({"send", wave, "--port", "tcp://host:99999"}).code, 2);
+    QCOMPARE(wavewright({"send", wave, "--name", "W"}).code, 2);
+}
+
 void TestCli::lockFiles() {
     // What another program may leave at the port's lock path (/run/lock is writable by every
     // user): each is said for what it is, at once; a pipe no longer keeps the opening waiting.
