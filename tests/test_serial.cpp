@@ -5,18 +5,22 @@
 #include "app/formmain.h"
 #include "app/formtds.h"
 #include "app/formteskcom.h"
+#include "app/instrumentdialog.h"
 #include "documented.h"
 #include "editor/entryfield.h"
 #include "link/generatorlines.h"
 #include "testwindow.h"
 #include "virtualbench.h"
 #include "virtualgenerator.h"
+#include "virtualscpi.h"
 
 #include <QAction>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QDoubleSpinBox>
 #include <QImage>
 #include <QLabel>
+#include <QLineEdit>
 #include <QProgressBar>
 #include <QPushButton>
 #include <termios.h>
@@ -59,6 +63,7 @@ class TestSerial : public QObject {
     void pendingEditsWaitOutExchanges();
     void demoLoopCapturesUpload();
     void compareWithSent();
+    void sendToInstrument();
     void devicesChosenInTheWindow();
 };
 
@@ -375,6 +380,67 @@ void TestSerial::compareWithSent() {
     w->tds().Command_TDS_Click();
     QCOMPARE(w.store().ArbLength, 2500.0f);
     QCOMPARE(w.prompts.texts(), QStringList{"Please link with instrument!"});
+}
+
+void TestSerial::sendToInstrument() {
+    // Other > Send to Instrument…: an address typed, a profile chosen, the answer shown; the
+    // main window stays usable meanwhile.
+    ww::virt::VirtualScpiGenerator g;
+    QTemporaryDir dir;
+    TestWindow w;
+    TestWindow::Setup setup;
+    setup.show = true;
+    w.open(setup);
+    typeInto(w->Text_Arb_Length, "300");
+    w->action("mnuStandardSin")->trigger();
+    w->action("mnuArbSendInstrument")->trigger();
+    InstrumentDialog* d = w->instrumentDialog();
+    QVERIFY(d && d->isVisible());
+    d->line->setEditText(g.address());
+    d->profile->setCurrentText("arb-dac-16bit-block");
+    d->name->setText("SINE");
+    d->sendButton->click();
+    QVERIFY(w->isEnabled());
+    QTRY_VERIFY2(d->status->text().endsWith("The instrument answered +0,\"No error\"."),
+                 qPrintable(d->status->text()));
+    QVERIFY(d->status->text().startsWith(g.address()));
+    QCOMPARE(d->progress->value(), 100);
+    const auto& kept = g.waveforms()["SINE"];
+    QCOMPARE(kept.count(), 300);
+    for (int i = 0; i < 300; i += 13)
+        QVERIFY(std::abs(kept.samples[i] - w.store().ArbData[i]) <= 1.0 / 32767);
+
+    // A count the instrument does not take: said, nothing sent; resampled when asked.
+    const QString pow2 = writeFile(dir, "pow2.profile",
+                                   "name: power of two\npoints: 8..4096 power-of-two\n"
+                                   "encoding: int16le\ncodes: -32767 32767\n"
+                                   "upload: SOUR1:DATA:ARB:DAC {name},{block}\n"
+                                   "after: SOUR1:FUNC:ARB {name}\ncheck: SYST:ERR?\n");
+    d->profile->setCurrentText(pow2);
+    const qint64 before = g.bytesReceived();
+    d->sendButton->click();
+    QVERIFY(d->status->text().contains("it takes a power of two points, not 300 (resampling to "
+                                       "256 points would fit)"));
+    QCOMPARE(g.bytesReceived(), before);
+    d->fitPoints->setChecked(true);
+    d->sendButton->click();
+    QTRY_VERIFY(d->status->text().contains("Resampled from 300 to 256 points"));
+    QCOMPARE(g.waveforms()["SINE"].count(), 256);
+
+    // The instrument's error, and a cancel while it does not read.
+    g.script.errorAnswer = "-222,\"Data out of range\"";
+    d->sendButton->click();
+    QTRY_VERIFY(d->status->text().contains("reported an error: -222"));
+    ww::virt::VirtualScpiGenerator stalled;
+    stalled.script.stall = true;
+    d->line->setEditText(stalled.address());
+    d->sendButton->click();
+    QVERIFY(d->busy());
+    QCOMPARE(d->cancelButton->text(), QString("Cancel"));
+    d->cancelButton->click();
+    QVERIFY(!d->busy() && d->isVisible());
+    QVERIFY(d->status->text().endsWith("Cancelled."));
+    QVERIFY(w.prompts.messages.empty());
 }
 
 QTEST_MAIN(TestSerial)

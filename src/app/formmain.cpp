@@ -10,6 +10,7 @@
 #include "formtds.h"
 #include "formteskcom.h"
 #include "frmabout.h"
+#include "instrumentdialog.h"
 #include "latepress.h"
 #include "model/numbers.h"
 #include "spectrumview.h"
@@ -756,6 +757,18 @@ void FormMain::mnuOscil_SOURE_CH_Click(int index) {
 void FormMain::mnuOscil_ReadData_Click() {
     m_compareNext = false;
     m_tds->TDS_Readdata();
+}
+
+void FormMain::mnuArbSendInstrument_Click() {
+    if (!m_instrument) {
+        m_instrument = new InstrumentDialog(m_options.ports, m_settings, *m_clock, this);
+        m_instrument->samples = [this] {
+            const WaveStore& s = m_doc.store();
+            return std::vector<float>(s.ArbData.begin(), s.ArbData.begin() + s.length());
+        };
+    }
+    m_instrument->show();
+    m_instrument->raise();
 }
 
 void FormMain::mnuOscilCompare_Click() {

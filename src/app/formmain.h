@@ -37,6 +37,7 @@ class EntryField;
 class FormTeskCom;
 class FormTDS;
 class CompareView;
+class InstrumentDialog;
 class SpectrumView;
 class Toolbar1;
 class frmAbout;
@@ -112,6 +113,9 @@ class FormMain : public QMainWindow {
     // it with the last waveform uploaded (or the current one) in a window of its own.
     void mnuOscilCompare_Click();
     CompareView* compareView() const { return m_compare; }
+    // Ours: the waveform into a SCPI generator through a profile, on any line.
+    void mnuArbSendInstrument_Click();
+    InstrumentDialog* instrumentDialog() const { return m_instrument; }
     TdsExchange& tds() { return *m_tds; }
     SerialLink& tdsLink() { return *m_tdsLink; }
     FormTDS* formTDS() { return m_formTDS.get(); }
@@ -224,6 +228,7 @@ class FormMain : public QMainWindow {
     QPointer<frmAbout> m_about;
     SpectrumView* m_spectrum = nullptr;
     CompareView* m_compare = nullptr;
+    InstrumentDialog* m_instrument = nullptr;
     bool m_compareNext = false;     // the curve being read is for the comparison, not the store
     std::vector<double> m_lastSent; // the last waveform this run uploaded; empty: none yet
     TwipsLayout m_layout;

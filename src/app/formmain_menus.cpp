@@ -196,6 +196,12 @@ void FormMain::buildMenus() {
     connect(named(view->addAction(QStringLiteral("&Spectrum…")), "mnuArbSpectrum"),
             &QAction::triggered, this, &FormMain::mnuArbSpectrum_Click);
 
+    // Ours, after the Other menu's own items: a SCPI generator through a profile.
+    QMenu* other = action("mnuBar2")->menu();
+    named(other->addSeparator(), "mnuArbBar2");
+    connect(named(other->addAction(QStringLiteral("Send to &Instrument…")), "mnuArbSendInstrument"),
+            &QAction::triggered, this, &FormMain::mnuArbSendInstrument_Click);
+
     // Ours, after the Oscilloscope menu's own items: the comparison with what was sent.
     QMenu* oscilloscope = action("mnuOscilloscopes")->menu();
     named(oscilloscope->addSeparator(), "mnuOscilBar1");

@@ -6,6 +6,7 @@
 #include "instrumentwindow.h"
 #include "transfer.h"
 #include "virtualbench.h"
+#include "virtualscpi.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
@@ -114,6 +115,7 @@ extern "C" Q_DECL_EXPORT int wavewright_window_main(int argc, char* argv[]) {
     QApplication::setApplicationName(QStringLiteral("wavewright"));
     QApplication::setApplicationVersion(QStringLiteral(WAVEWRIGHT_VERSION));
     std::unique_ptr<ww::virt::VirtualBench> bench;
+    std::unique_ptr<ww::virt::VirtualScpiGenerator> scpi;
     std::unique_ptr<ww::virt::GeneratorWindow> generatorWindow;
     std::unique_ptr<ww::virt::OscilloscopeWindow> scopeWindow;
     if (parser.isSet(demo)) {
@@ -127,12 +129,17 @@ extern "C" Q_DECL_EXPORT int wavewright_window_main(int argc, char* argv[]) {
         // As a real bench shows it: a few periods, not from the start, a probe's gain and
         // offset, a little noise. Compare with Sent still finds them a match.
         bench->oscilloscope().screen = {3.0, 30, 0.9, 0.02, 0, 0.005, 1};
-        options.ports.setDevice(1, bench->devicePath());
+        // For this run only: a device remembered for COM1 or COM2 does not take their place.
+        options.ports.parseAssignment(QStringLiteral("COM1=") + bench->devicePath());
+        // And a SCPI generator on the network as COM2, for Other > Send to Instrument….
+        scpi = std::make_unique<ww::virt::VirtualScpiGenerator>();
+        options.ports.parseAssignment(QStringLiteral("COM2=") + scpi->address());
         const QString where =
             QStringLiteral("Demo bench on COM1 (%1): send a waveform, then Oscilloscope > "
                            "Set Link and Read Data bring it back, or Compare with Sent checks "
-                           "it.")
-                .arg(bench->devicePath());
+                           "it. COM2 is a SCPI generator at %2, for Other > Send to "
+                           "Instrument….")
+                .arg(bench->devicePath(), scpi->address());
         generatorWindow = std::make_unique<ww::virt::GeneratorWindow>(bench->generator(), where);
         scopeWindow = std::make_unique<ww::virt::OscilloscopeWindow>(
             bench->oscilloscope(),

@@ -1,0 +1,59 @@
+#pragma once
+
+#include "link/clock.h"
+#include "link/scpiupload.h"
+#include "link/seriallink.h"
+#include "link/serialsettings.h"
+
+#include <QDialog>
+#include <memory>
+#include <vector>
+
+class QCheckBox;
+class QComboBox;
+class QLabel;
+class QLineEdit;
+class QProgressBar;
+class QPushButton;
+
+namespace ww {
+
+// Other > Send to Instrument…: loads the waveform into a SCPI generator through a profile, on
+// a COM number's line or an address typed (tcp://HOST[:PORT], a device path). Shows what has
+// gone out, and ends with the instrument's answer or its error; the window stays usable.
+class InstrumentDialog : public QDialog {
+    Q_OBJECT
+  public:
+    InstrumentDialog(const PortMap& ports, SerialSettings settings, Clock& clock,
+                     QWidget* parent = nullptr);
+
+    // What is sent: the waveform as it is when Send is pressed.
+    std::function<std::vector<float>()> samples;
+    void send();
+    bool busy() const { return m_upload && m_upload->running(); }
+
+    QComboBox* line = nullptr;
+    QComboBox* profile = nullptr;
+    QLineEdit* name = nullptr;
+    QCheckBox* fitPoints = nullptr;
+    QProgressBar* progress = nullptr;
+    QLabel* status = nullptr;
+    QPushButton* sendButton = nullptr;
+    QPushButton* cancelButton = nullptr;
+
+  protected:
+    void reject() override;
+
+  private:
+    void ended(bool ok, const QString& text);
+
+    const PortMap& m_ports;
+    PortMap m_chosen;
+    SerialSettings m_settings;
+    Clock& m_clock;
+    std::unique_ptr<SerialLink> m_link;
+    std::unique_ptr<ScpiUpload> m_upload;
+    QString m_lineName;
+};
+
+} // namespace ww
