@@ -441,6 +441,21 @@ void TestSerial::sendToInstrument() {
     QVERIFY(!d->busy() && d->isVisible());
     QVERIFY(d->status->text().endsWith("Cancelled."));
     QVERIFY(w.prompts.messages.empty());
+
+    // A COM number may stand for an address: the Devices dialog says what it is, and a
+    // socket has no baud, parity or flow control to set.
+    w->applyPortChoices({{2, g.address()}});
+    PortChoices choices([] { return QList<DetectedPort>(); }, w->ports());
+    QCOMPARE(choices.describe(g.address()),
+             QString("a network address: a raw socket to 127.0.0.1, port %1").arg(g.port()));
+    QCOMPARE(choices.describe("udp://x"),
+             QString("not an address this program can use (tcp://HOST[:PORT])"));
+    QVERIFY(w->action("mnuComBaud")->isEnabled());
+    w->mnu_ComNumberCOM_Click(1);
+    for (const char* group : {"mnuComBaud", "mnuComParity", "mnuComFlowcontrol"})
+        QVERIFY2(!w->action(group)->isEnabled(), group);
+    w->mnu_ComNumberCOM_Click(0);
+    QVERIFY(w->action("mnuComParity")->isEnabled());
 }
 
 QTEST_MAIN(TestSerial)

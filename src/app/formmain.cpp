@@ -142,6 +142,7 @@ FormMain::FormMain(FormMainOptions options, QWidget* parent)
     buildControls();
     buildMenus();
     showDevices();
+    showLineSettings();
     // Each exchange window names the device it talks to.
     connect(m_upload.get(), &Exchange::started, this, [this] {
         m_formTeskCom->showDevice(m_options.ports.describe(m_settings.ComPortNumber));
@@ -818,6 +819,20 @@ void FormMain::mnu_ComNumberCOM_Click(int index) {
     markMenuArray(m_comGroup, index);
     if (chooseComPort(m_settings, index))
         m_upload->changePort(m_settings.ComPortNumber); // an open port follows at once
+    showLineSettings();
+}
+
+void FormMain::showLineSettings() {
+    // Baud, parity and flow control are a serial line's; a socket has none.
+    const bool serial =
+        !m_options.ports.device(m_settings.ComPortNumber).startsWith(QLatin1String("tcp://"));
+    for (const char* group : {"mnuComBaud", "mnuComParity", "mnuComFlowcontrol"}) {
+        QAction* a = action(group);
+        a->setEnabled(serial);
+        a->setToolTip(serial ? QString()
+                             : QStringLiteral("%1 is a network address: no line settings")
+                                   .arg(m_options.ports.device(m_settings.ComPortNumber)));
+    }
 }
 
 void FormMain::mnuComDevices_Click() {
@@ -832,6 +847,7 @@ void FormMain::applyPortChoices(const QMap<int, QString>& changed) {
         m_options.ports.setDevice(it.key(), it.value());
     savePortChoices(*m_userSettings, changed);
     showDevices();
+    showLineSettings();
 }
 
 void FormMain::showDevices() {

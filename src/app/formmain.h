@@ -201,6 +201,7 @@ class FormMain : public QMainWindow {
     void takeOscilloscopeData(const std::vector<float>& samples);
     void showComparison(const std::vector<double>& captured);
     void placeBeside(QWidget* window);
+    void showLineSettings();
     void markMenuArray(QActionGroup* group, int index);
     // Asks for a factor (default "2"); apply answers false to refuse it, with the refusal text.
     bool factorCommand(const char* item, const QString& title, const QString& line1,

@@ -1,5 +1,7 @@
 #include "devices.h"
 
+#include "tcpline.h"
+
 #include <QDir>
 #include <QFileInfo>
 #include <QSerialPortInfo>
@@ -246,6 +248,12 @@ QString PortChoices::describe(const QString& device) const {
         return details.join(QStringLiteral(", ")) +
                (problem.isEmpty() ? QString() : QStringLiteral(": ") + problem);
     }
+    QString host;
+    quint16 port = 0;
+    if (parseTcpAddress(device, host, port))
+        return QStringLiteral("a network address: a raw socket to %1, port %2").arg(host).arg(port);
+    if (device.contains(QLatin1String("://")))
+        return QStringLiteral("not an address this program can use (tcp://HOST[:PORT])");
     const QString problem = deviceProblem(device);
     return problem.isEmpty() ? QStringLiteral("not among the detected ports") : problem;
 }
