@@ -2,7 +2,10 @@
 // encodings against bytes worked out by hand, the blocks, the counts of points, and every
 // shipped profile.
 #include "link/profile.h"
+#include "testfiles.h"
 
+#include <QFile>
+#include <QTemporaryDir>
 #include <QTest>
 #include <cmath>
 
@@ -35,6 +38,7 @@ class TestProfiles : public QObject {
     void linesAndBlocks();
     void points();
     void shippedProfiles();
+    void usersOwnProfiles();
 };
 
 void TestProfiles::refusedWithTheirLine() {
@@ -168,6 +172,31 @@ void TestProfiles::shippedProfiles() {
         QVERIFY(!r.profile.check.isEmpty());
     }
     QVERIFY(findProfile("no-such-profile").error.startsWith("no profile 'no-such-profile'"));
+}
+
+void TestProfiles::usersOwnProfiles() {
+    // The user's folder is made with its README, and a profile there is offered by its name,
+    // before a shipped one of the same name.
+    QTemporaryDir config;
+    qputenv("XDG_CONFIG_HOME", config.path().toUtf8());
+    const QString folder = userProfileFolder();
+    QCOMPARE(folder, config.path() + "/wavewright/profiles");
+    QVERIFY(QFile(folder + "/README.txt").open(QIODevice::ReadOnly));
+    QCOMPARE(fileBytes(folder + "/README.txt"), profileFolderReadme());
+    QFile mine(folder + "/arb-float-values.profile");
+    QVERIFY(mine.open(QIODevice::WriteOnly));
+    mine.write("name: mine\nencoding: ascii\nupload: D {values}\n");
+    mine.close();
+    QCOMPARE(findProfile("arb-float-values").profile.name, QString("mine"));
+    QCOMPARE(profileNames().count("arb-float-values"), 1);
+    // Made once: what the user wrote in the README stays.
+    QFile readme(folder + "/README.txt");
+    QVERIFY(readme.open(QIODevice::WriteOnly));
+    readme.write("notes");
+    readme.close();
+    userProfileFolder();
+    QCOMPARE(fileBytes(folder + "/README.txt"), QByteArray("notes"));
+    qunsetenv("XDG_CONFIG_HOME");
 }
 
 QTEST_GUILESS_MAIN(TestProfiles)

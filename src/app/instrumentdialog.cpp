@@ -32,7 +32,9 @@ InstrumentDialog::InstrumentDialog(const PortMap& ports, SerialSettings settings
     profile = new QComboBox(this);
     profile->setEditable(true);
     profile->addItems(profileNames());
-    profile->setToolTip(QStringLiteral("A profile by name, or the path of a profile file"));
+    profile->setToolTip(QStringLiteral("A profile by name, or the path of a profile file. Your "
+                                       "own go in %1 (its README.txt says how).")
+                            .arg(userProfileFolder()));
     form->addRow(QStringLiteral("Profile:"), profile);
     name = new QLineEdit(QStringLiteral("WAVE1"), this);
     form->addRow(QStringLiteral("Name on the instrument:"), name);

@@ -384,4 +384,45 @@ QStringList profileNames() {
     return names;
 }
 
+QString userProfileFolder() {
+    const QString folder = profileFolders().front();
+    QDir().mkpath(folder);
+    QFile readme(folder + QStringLiteral("/README.txt"));
+    if (!readme.exists() && readme.open(QIODevice::WriteOnly | QIODevice::NewOnly))
+        readme.write(profileFolderReadme());
+    return folder;
+}
+
+QByteArray profileFolderReadme() {
+    return "Wavewright: your own SCPI generator profiles\n"
+           "\n"
+           "A profile tells Wavewright how to load a waveform into a SCPI arbitrary-waveform\n"
+           "generator. Put one here as NAME.profile; it is then offered by that name in\n"
+           "Other > Send to Instrument... and to 'wavewright send FILE --profile NAME'. A\n"
+           "profile here takes the place of a shipped one of the same name. Start from a\n"
+           "shipped one: 'wavewright send FILE --profile NAME --dry-run' shows what it sends.\n"
+           "\n"
+           "A profile is key: value lines; '#' starts a comment; before and after may repeat:\n"
+           "\n"
+           "  name: 16-bit block form           what the program shows\n"
+           "  points: 8..65536                  the counts the instrument takes, optionally\n"
+           "                                    'multiple K' or 'power-of-two' after them\n"
+           "  encoding: int16le                 int8 uint8 int16le int16be uint16le uint16be\n"
+           "                                    int32le int32be float32le float32be ascii\n"
+           "  codes: -32767 32767               the codes for -1 and +1 (not for floats;\n"
+           "                                    for ascii without codes, the values)\n"
+           "  before: FORM:BORD SWAP            sent first, in order\n"
+           "  upload: SOUR1:DATA:ARB:DAC {name},{block}\n"
+           "  after: SOUR1:FUNC:ARB {name}      sent after the data, in order\n"
+           "  check: SYST:ERR?                  asked last; an answer not starting 0 or +0\n"
+           "                                    fails the upload with the instrument's text\n"
+           "  terminator: \\n                   ends every line (\\n by default)\n"
+           "\n"
+           "In upload: {block} is an IEEE 488.2 definite-length block of the encoded samples,\n"
+           "{values} the codes as comma-separated text, {count} the number of points, {name}\n"
+           "the waveform's name. A sample's code is the nearest whole number (ties to even) of\n"
+           "code(-1) + (v + 1) / 2 x (code(+1) - code(-1)). A profile with a fault is refused\n"
+           "with its line named.\n";
+}
+
 } // namespace ww

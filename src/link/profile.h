@@ -92,5 +92,10 @@ QStringList profileFolders();
 // A profile by name (a shipped or the user's file, without ".profile") or by path.
 ProfileReading findProfile(const QString& nameOrPath);
 QStringList profileNames();
+// The user's own profiles' folder, made with a README that explains how to add one, where
+// it is not there yet; its path.
+QString userProfileFolder();
+// The README's text.
+QByteArray profileFolderReadme();
 
 } // namespace ww
