@@ -276,21 +276,46 @@ QByteArray encodeSamples(const Profile& p, const std::vector<float>& samples) {
         }
         return out;
     }
-    out.reserve(static_cast<qsizetype>(samples.size()) * info.bytes);
-    for (const float s : samples) {
-        std::uint32_t word = 0;
-        if (p.isFloat()) {
-            const float f = s;
-            std::memcpy(&word, &f, 4);
-        } else {
-            // Two's complement of the code, in as many bytes as the encoding has.
-            const auto code = static_cast<std::int64_t>(sampleCodeOf(p, s));
-            word = static_cast<std::uint32_t>(code);
+    // Written in place, a loop for each width and byte order: a waveform of 16000 samples is
+    // encoded at each upload.
+    out.resize(static_cast<qsizetype>(samples.size()) * info.bytes);
+    auto* at = reinterpret_cast<unsigned char*>(out.data());
+    const double low = p.codeLow, scale = (p.codeHigh - p.codeLow) / 2.0;
+    const bool isFloat = p.isFloat();
+    auto encode = [&]<int bytes, bool big>() {
+        for (const float s : samples) {
+            std::uint32_t word = 0;
+            if (isFloat) {
+                std::memcpy(&word, &s, 4);
+            } else {
+                // Rounded as the hardware rounds, to the nearest, ties to even (|code| < 2^31,
+                // well inside the 2^51 the sum needs); two's complement in `bytes` bytes.
+                constexpr double shifter = 6755399441055744.0; // 1.5 × 2^52
+                const double x = low + (s + 1.0) * scale;
+                const double up = x + shifter;
+                word = static_cast<std::uint32_t>(static_cast<std::int64_t>(up - shifter));
+            }
+            for (int b = 0; b < bytes; ++b)
+                *at++ = static_cast<unsigned char>(word >> (8 * (big ? bytes - 1 - b : b)));
         }
-        for (int b = 0; b < info.bytes; ++b) {
-            const int shift = 8 * (info.bigEndian ? info.bytes - 1 - b : b);
-            out += static_cast<char>((word >> shift) & 0xff);
-        }
+    };
+    switch (info.bytes * 2 + (info.bigEndian ? 1 : 0)) {
+    case 2:
+    case 3:
+        encode.template operator()<1, false>();
+        break;
+    case 4:
+        encode.template operator()<2, false>();
+        break;
+    case 5:
+        encode.template operator()<2, true>();
+        break;
+    case 8:
+        encode.template operator()<4, false>();
+        break;
+    default:
+        encode.template operator()<4, true>();
+        break;
     }
     return out;
 }

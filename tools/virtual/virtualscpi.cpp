@@ -8,12 +8,12 @@
 namespace ww::virt {
 
 VirtualScpiGenerator::VirtualScpiGenerator(QObject* parent)
-    : QObject(parent), m_server(std::make_unique<QTcpServer>()) {
+    : QObject(parent), m_server(new QTcpServer(this)), m_slowReader(new QTimer(this)) {
     m_server->listen(QHostAddress::LocalHost, 0);
     m_port = m_server->serverPort();
-    connect(m_server.get(), &QTcpServer::newConnection, this, &VirtualScpiGenerator::accept);
-    m_slowReader.setInterval(10);
-    connect(&m_slowReader, &QTimer::timeout, this, [this] {
+    connect(m_server, &QTcpServer::newConnection, this, &VirtualScpiGenerator::accept);
+    m_slowReader->setInterval(10);
+    connect(m_slowReader, &QTimer::timeout, this, [this] {
         for (QTcpSocket* s : m_server->findChildren<QTcpSocket*>())
             readFrom(s);
     });
@@ -35,7 +35,7 @@ QString VirtualScpiGenerator::address() const {
 
 void VirtualScpiGenerator::accept() {
     while (QTcpSocket* socket = m_server->nextPendingConnection()) {
-        socket->setParent(m_server.get());
+        socket->setParent(m_server);
         if (script.refuse) {
             socket->abort();
             socket->deleteLater();
@@ -48,8 +48,8 @@ void VirtualScpiGenerator::accept() {
         if (script.stall)
             continue; // nothing read, nothing answered
         if (script.readBytesPer10Ms > 0) {
-            if (!m_slowReader.isActive())
-                m_slowReader.start();
+            if (!m_slowReader->isActive())
+                m_slowReader->start();
             continue;
         }
         connect(socket, &QTcpSocket::readyRead, this, [this, socket] { readFrom(socket); });
@@ -152,7 +152,7 @@ bool VirtualScpiGenerator::storeCodes(const QString& name, const QByteArray& blo
             codes << d;
         }
     }
-    if (codes.size() < (floats ? 8 : 2) || codes.size() > 65536) {
+    if (codes.size() < (floats ? 8 : 2) || codes.size() > script.maxPoints) {
         error(-222, QStringLiteral("Data out of range: %1 points").arg(codes.size()));
         return false;
     }

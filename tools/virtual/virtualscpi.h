@@ -40,6 +40,7 @@ class VirtualScpiGenerator : public QObject {
         QByteArray errorAnswer;    // SYST:ERR? answers this instead of the queue
         QByteArray idnAnswer;      // *IDN? answers this instead
         bool unsignedDac = false;  // DATA:DAC VOLATILE takes 0..16383, not -8191..8191
+        int maxPoints = 65536;     // the longest waveform it keeps
     };
     Script script;
 
@@ -63,9 +64,10 @@ class VirtualScpiGenerator : public QObject {
     bool storeCodes(const QString& name, const QByteArray& block, bool hasBlock,
                     const QByteArray& values, double lo, double hi, bool floats);
 
-    std::unique_ptr<QTcpServer> m_server;
+    QTcpServer* m_server; // children, so that the instrument may be moved to a thread
+
     QMap<QTcpSocket*, QByteArray> m_pending;
-    QTimer m_slowReader;
+    QTimer* m_slowReader;
     QMap<QString, Waveform> m_waves;
     QString m_selected;
     QList<QByteArray> m_commands;
