@@ -456,6 +456,26 @@ void TestSerial::sendToInstrument() {
         QVERIFY2(!w->action(group)->isEnabled(), group);
     w->mnu_ComNumberCOM_Click(0);
     QVERIFY(w->action("mnuComParity")->isEnabled());
+
+    // Refresh asks each address what it is: the identification; something that answers but
+    // not to *IDN? (a device server); an address that refuses, with why.
+    ww::virt::VirtualScpiGenerator mute, gone;
+    mute.script.stall = true;
+    const QString goneAddress = gone.address();
+    gone.stopListening();
+    DevicesDialog dialog(choices);
+    dialog.device[1]->setEditText(g.address());
+    dialog.device[2]->setEditText(mute.address());
+    dialog.device[3]->setEditText(goneAddress);
+    dialog.refresh->click();
+    QVERIFY(dialog.status[1]->text().endsWith("; asking…"));
+    QTRY_VERIFY2(dialog.status[1]->text().endsWith("; reachable: WAVEWRIGHT,VIRTUAL SCPI "
+                                                   "GENERATOR,0,1.0"),
+                 qPrintable(dialog.status[1]->text()));
+    QTRY_VERIFY(dialog.status[3]->text().contains("; cannot be reached: " + goneAddress));
+    QTRY_VERIFY_WITH_TIMEOUT(dialog.status[2]->text().contains("reachable, but no answer to "
+                                                               "*IDN? within 3 s"),
+                             6000);
 }
 
 QTEST_MAIN(TestSerial)

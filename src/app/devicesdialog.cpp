@@ -14,8 +14,10 @@ DevicesDialog::DevicesDialog(PortChoices& choices, QWidget* parent)
     setWindowTitle(QStringLiteral("Serial devices"));
     auto* grid = new QGridLayout(this);
     grid->addWidget(
-        new QLabel(QStringLiteral("Choose a detected port or type a device path."), this), 0, 0, 1,
-        2);
+        new QLabel(QStringLiteral("Choose a detected port, or type a device path or a network "
+                                  "address tcp://HOST[:PORT]."),
+                   this),
+        0, 0, 1, 2);
     for (int i = 0; i < 4; ++i) {
         grid->addWidget(new QLabel(QStringLiteral("COM%1").arg(i + 1), this), 1 + 2 * i, 0);
         device[i] = new QComboBox(this);
@@ -32,6 +34,24 @@ DevicesDialog::DevicesDialog(PortChoices& choices, QWidget* parent)
     connect(refresh, &QPushButton::clicked, this, [this] {
         m_choices.refresh();
         fill();
+        // Each address asked what it is, without waiting here.
+        for (int i = 0; i < 4; ++i) {
+            QString host;
+            quint16 port = 0;
+            if (!parseTcpAddress(chosen(i), host, port))
+                continue;
+            if (!m_probes[i]) {
+                m_probes[i] = new AddressProbe(this);
+                connect(m_probes[i], &AddressProbe::said, this,
+                        [this, i](const QString& address, bool, const QString& text) {
+                            if (chosen(i) == address)
+                                status[i]->setText(m_choices.describe(address) +
+                                                   QStringLiteral("; ") + text);
+                        });
+            }
+            status[i]->setText(m_choices.describe(chosen(i)) + QStringLiteral("; asking…"));
+            m_probes[i]->probe(chosen(i));
+        }
     });
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
     buttons->addButton(refresh, QDialogButtonBox::ActionRole);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "link/devices.h"
+#include "link/probe.h"
 
 #include <QDialog>
 #include <array>
@@ -13,7 +14,9 @@ namespace ww {
 
 // Rs232 Set > COM > Devices…: the device each of COM1..COM4 stands for, chosen among the
 // detected ports (shown with their details) or typed as a path; each line says whether the
-// device can be used now. Refresh picks up adapters plugged in meanwhile.
+// device can be used now. A COM number may stand for a network address (tcp://HOST[:PORT]).
+// Refresh picks up adapters plugged in meanwhile and says whether each address can be
+// reached, and what answers there.
 class DevicesDialog : public QDialog {
     Q_OBJECT
   public:
@@ -29,6 +32,7 @@ class DevicesDialog : public QDialog {
     QString chosen(int index) const;
 
     PortChoices& m_choices;
+    std::array<AddressProbe*, 4> m_probes{};
 };
 
 } // namespace ww
