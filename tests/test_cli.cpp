@@ -463,6 +463,10 @@ void TestCli::sendThroughProfile() {
     QCOMPARE(wavewright({"send", wave, "--profile", "arb-dac-16bit-block", "--name", "9x"}).code,
              2);
     QCOMPARE(wavewright({"send", wave, "--port", "tcp://host:99999"}).code, 2);
+    const Run usb = wavewright(
+        {"send", wave, "--port", "usbtmc:///dev/usbtmc-none", "--profile", "arb-dac-16bit-block"});
+    QCOMPARE(usb.code, 1);
+    QVERIFY2(usb.err.contains("/dev/usbtmc-none: No such file or directory"), usb.err.constData());
     QCOMPARE(wavewright({"send", wave, "--name", "W"}).code, 2);
 }
 

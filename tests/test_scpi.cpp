@@ -8,6 +8,7 @@
 #include "link/seriallink.h"
 #include "link/tcpline.h"
 #include "link/tdsexchange.h"
+#include "link/usbtmcline.h"
 #include "testfiles.h"
 #include "virtualgenerator.h"
 #include "virtualoscilloscope.h"
@@ -17,6 +18,7 @@
 #include <QPointer>
 #include <QSerialPort>
 #include <QSignalSpy>
+#include <QSocketNotifier>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTest>
@@ -107,6 +109,7 @@ class TestScpi : public QObject {
     void everyShippedProfile();
     void faultsOfTheSocket();
     void serialExchangesThroughADeviceServer();
+    void usbtmcMessages();
 };
 
 void TestScpi::addresses() {
@@ -276,6 +279,97 @@ void TestScpi::serialExchangesThroughADeviceServer() {
     tds.Command_TDS_Click();
     QCOMPARE(curve.size(), std::size_t(2500));
     QCOMPARE(curve[0], tdsSample(static_cast<unsigned char>(scope.curve("CH1")[0])));
+}
+
+void TestScpi::usbtmcMessages() {
+    // The USBTMC line over a socket pair that keeps each message whole, as the driver does: an
+    // instrument at the other end that answers each message asking.
+    int pair[2];
+    QCOMPARE(::socketpair(AF_UNIX, SOCK_SEQPACKET, 0, pair), 0);
+    QList<QByteArray> messages;
+    QSocketNotifier instrument(pair[1], QSocketNotifier::Read);
+    QByteArray curve(2500, '\0');
+    for (int i = 0; i < 2500; ++i)
+        curve[i] = static_cast<char>(i % 256);
+    QObject::connect(&instrument, &QSocketNotifier::activated, [&] {
+        QByteArray m(1 << 20, '\0');
+        const ssize_t n = ::recv(pair[1], m.data(), static_cast<std::size_t>(m.size()), 0);
+        if (n <= 0)
+            return;
+        m.truncate(n);
+        messages << m;
+        QByteArray answer;
+        if (m.startsWith("*IDN?"))
+            answer = "VIRTUAL,USBTMC,0,1\n";
+        else if (m.contains("CURVe?"))
+            answer = "#42500" + curve + "\n";
+        else if (m.startsWith("SYST:ERR?"))
+            answer = "+0,\"No error\"\n";
+        if (!answer.isEmpty())
+            ::send(pair[1], answer.constData(), static_cast<std::size_t>(answer.size()), 0);
+    });
+    PortMap ports;
+    ports.setDevice(1, "usbtmc:///dev/usbtmc7");
+    SerialSettings settings;
+    SystemClock clock;
+    SerialLink link(ports);
+    QByteArray opened;
+    link.usbtmc().openDevice = [&](const QByteArray& path) {
+        opened = path;
+        return ::dup(pair[0]);
+    };
+
+    // The upload through a profile: each line its own message, the check answered.
+    const Profile profile = findProfile("arb-dac-16bit-block").profile;
+    const std::vector<float> samples = lopsided(1000);
+    ScpiUpload up(link, settings, clock);
+    bool done = false;
+    QString failure;
+    QObject::connect(&up, &ScpiUpload::succeeded, [&] { done = true; });
+    QObject::connect(&up, &Exchange::failed,
+                     [&](const QString& t, const QString&, BoxIcon) { failure = t; });
+    up.start(profile, samples, "WAVE1");
+    QTRY_VERIFY2(done, qPrintable(failure));
+    QCOMPARE(opened, QByteArray("/dev/usbtmc7"));
+    QCOMPARE(messages, uploadLines(profile, samples, "WAVE1"));
+
+    // The oscilloscope's link and read: the identification, then the curve of one read.
+    messages.clear();
+    TdsExchange tds(link, settings, clock);
+    std::vector<float> got;
+    QObject::connect(&tds, &TdsExchange::dataTaken, [&](const std::vector<float>& s) { got = s; });
+    tds.TDS_Link();
+    QTRY_VERIFY(tds.TdsDone);
+    tds.Command_TDS_Click();
+    tds.TDS_Readdata();
+    QTRY_VERIFY(tds.TdsDone);
+    tds.Command_TDS_Click();
+    QCOMPARE(got.size(), std::size_t(2500));
+    QCOMPARE(got[300], tdsSample(300 % 256));
+    QCOMPARE(messages.first(), QByteArray("*IDN?\n"));
+
+    // The instrument gone: the exchange fails once, the device named.
+    ::close(pair[1]);
+    instrument.setEnabled(false);
+    ScpiUpload again(link, settings, clock);
+    QString gone;
+    QObject::connect(&again, &Exchange::failed,
+                     [&](const QString& t, const QString&, BoxIcon) { gone = t; });
+    again.start(profile, samples, "WAVE1");
+    QTRY_VERIFY(!again.running());
+    QVERIFY2(gone.startsWith("The device /dev/usbtmc7 failed: "), qPrintable(gone));
+    ::close(pair[0]);
+
+    // A device that is not there, by either form of its name.
+    PortMap missing;
+    missing.setDevice(1, "usbtmc:///dev/usbtmc-none");
+    missing.setDevice(2, "/dev/usbtmc-none");
+    SerialLink none(missing);
+    QVERIFY(none.open(1, "9600,n,8,1").contains("/dev/usbtmc-none: No such file or directory"));
+    QVERIFY(none.open(2, "9600,n,8,1").contains("/dev/usbtmc-none: No such file or directory"));
+    QCOMPARE(usbtmcPath("usbtmc:///dev/usbtmc0"), QString("/dev/usbtmc0"));
+    QCOMPARE(usbtmcPath("/dev/usbtmc3"), QString("/dev/usbtmc3"));
+    QCOMPARE(usbtmcPath("/dev/ttyUSB0"), QString());
 }
 
 QTEST_GUILESS_MAIN(TestScpi)

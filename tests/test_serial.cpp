@@ -449,7 +449,9 @@ void TestSerial::sendToInstrument() {
     QCOMPARE(choices.describe(g.address()),
              QString("a network address: a raw socket to 127.0.0.1, port %1").arg(g.port()));
     QCOMPARE(choices.describe("udp://x"),
-             QString("not an address this program can use (tcp://HOST[:PORT])"));
+             QString("not an address this program can use (tcp://HOST[:PORT] or "
+                     "usbtmc:///dev/usbtmcN)"));
+    QCOMPARE(choices.describe("usbtmc:///dev/usbtmc-none"), QString("not connected"));
     QVERIFY(w->action("mnuComBaud")->isEnabled());
     w->mnu_ComNumberCOM_Click(1);
     for (const char* group : {"mnuComBaud", "mnuComParity", "mnuComFlowcontrol"})

@@ -10,6 +10,7 @@
 #include "link/generatorlines.h"
 #include "link/profile.h"
 #include "link/tcpline.h"
+#include "link/usbtmcline.h"
 #include "model/numbertext.h"
 #include "synth/expression.h"
 
@@ -90,8 +91,9 @@ struct LineOptions {
     LineOptions(Command& c, const QString& quietHelp, const QString& parityHelp,
                 const QString& portName = QStringLiteral("port"),
                 const QString& portHelp = QStringLiteral(
-                    "COM1..COM4, a device path such as /dev/ttyUSB0, or tcp://HOST[:PORT] for "
-                    "an instrument's raw socket or a serial device server (default COM1)."))
+                    "COM1..COM4, a device path such as /dev/ttyUSB0, tcp://HOST[:PORT] for an "
+                    "instrument's raw socket or a serial device server, or usbtmc:///dev/usbtmcN "
+                    "(default COM1)."))
         : port(c.add(portName, portHelp, "P")),
           baud(c.add("baud", "600, 1200, 2400, 4800 or 9600 (default 9600).", "rate")),
           parity(c.add("parity", parityHelp, "letter")), quiet(c.add("quiet", quietHelp)),
@@ -104,8 +106,8 @@ struct LineOptions {
         line.ports = rememberedPorts();
         const QString p = c.parser.isSet(port) ? c.parser.value(port) : QStringLiteral("COM1");
         if (!resolvePort(p, line.ports, line.comNumber))
-            return QStringLiteral("--%1 wants COM1..COM4, a device path or tcp://HOST[:PORT], "
-                                  "not '%2'")
+            return QStringLiteral("--%1 wants COM1..COM4, a device path, tcp://HOST[:PORT] or "
+                                  "usbtmc:///dev/usbtmcN, not '%2'")
                 .arg(port.names().constFirst(), p);
         if (c.parser.isSet(baud)) {
             const int i = baudCaptions().indexOf(c.parser.value(baud));
@@ -790,7 +792,8 @@ bool resolvePort(const QString& text, PortMap& ports, int& comNumber) {
         return false;
     QString host;
     quint16 port = 0;
-    if (text.contains(QLatin1String("://")) && !parseTcpAddress(text, host, port))
+    if (text.contains(QLatin1String("://")) && !parseTcpAddress(text, host, port) &&
+        usbtmcPath(text).isEmpty())
         return false;
     comNumber = 1;
     ports.setDevice(1, text);

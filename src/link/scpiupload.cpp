@@ -20,15 +20,17 @@ void ScpiUpload::start(const Profile& profile, const std::vector<float>& samples
     }
     if (!openLine(m_settings.generatorSettings(), {}))
         return;
-    QByteArray all;
-    for (const QByteArray& line : uploadLines(profile, samples, name))
-        all += line;
-    m_total = all.size();
+    const QList<QByteArray> lines = uploadLines(profile, samples, name);
+    m_total = 0;
+    for (const QByteArray& line : lines)
+        m_total += line.size();
     m_lastPending = -1;
     m_movedAtMs = m_clock.msecs();
     m_allOutAtMs = -1;
     armWatchdog();
-    m_line.write(all);
+    // A line a write: on a USB instrument each write is one message.
+    for (const QByteArray& line : lines)
+        m_line.write(line);
     emit progressChanged(0, m_total);
 }
 

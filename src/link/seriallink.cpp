@@ -64,6 +64,11 @@ QString openFailureText(const QString& port, QSerialPort::SerialPortError error,
 
 SerialLink::SerialLink(const PortMap& ports, QObject* parent) : Transport(parent), m_ports(ports) {
     connect(&m_tcp, &TcpLine::bytesArrived, this, &Transport::bytesArrived);
+    connect(&m_usb, &UsbtmcLine::bytesArrived, this, &Transport::bytesArrived);
+    connect(&m_usb, &UsbtmcLine::lost, this, [this](const QString& reason) {
+        if (m_onUsb)
+            emit lost(reason);
+    });
     connect(&m_tcp, &TcpLine::lost, this, [this](const QString& reason) {
         if (m_onTcp)
             emit lost(
@@ -94,6 +99,13 @@ QString SerialLink::open(int comNumber, const QString& settings, const Options& 
         if (!why.isEmpty())
             return QStringLiteral("Cannot open %1: %2.").arg(m_ports.describe(comNumber), why);
         m_onTcp = true;
+        return QString();
+    }
+    if (!usbtmcPath(m_portName).isEmpty()) {
+        const QString why = m_usb.open(m_portName);
+        if (!why.isEmpty())
+            return QStringLiteral("Cannot open %1: %2.").arg(m_ports.describe(comNumber), why);
+        m_onUsb = true;
         return QString();
     }
     m_port = std::make_unique<QSerialPort>();
@@ -159,6 +171,8 @@ QString SerialLink::open(int comNumber, const QString& settings, const Options& 
 void SerialLink::close() {
     m_onTcp = false;
     m_tcp.close();
+    m_onUsb = false;
+    m_usb.close();
     if (m_port) {
         m_port->disconnect(this);
         if (m_port->isOpen())
@@ -171,6 +185,8 @@ void SerialLink::close() {
 bool SerialLink::isOpen() const {
     if (m_onTcp)
         return m_tcp.isOpen();
+    if (m_onUsb)
+        return m_usb.isOpen();
     return m_port && m_port->isOpen();
 }
 
@@ -181,14 +197,17 @@ QIODevice* SerialLink::device() const {
 qint64 SerialLink::pendingOutput() const {
     if (m_onTcp)
         return m_tcp.pendingOutput();
+    if (m_onUsb)
+        return m_usb.pendingOutput();
     if (!isOpen())
         return 0;
     return m_port->bytesToWrite() + (driverOutputQueue ? driverOutputQueue(*m_port) : 0);
 }
 
 void SerialLink::discardBuffers() {
-    if (m_onTcp) {
+    if (m_onTcp || m_onUsb) {
         m_tcp.discardInput();
+        m_usb.discardInput();
         return;
     }
     if (!isOpen())
@@ -200,6 +219,8 @@ void SerialLink::discardBuffers() {
 void SerialLink::discardInput() {
     if (m_onTcp)
         m_tcp.discardInput();
+    else if (m_onUsb)
+        m_usb.discardInput();
     else if (isOpen())
         m_port->clear(QSerialPort::Input);
 }
@@ -207,6 +228,10 @@ void SerialLink::discardInput() {
 void SerialLink::write(const QByteArray& bytes) {
     if (m_onTcp) {
         m_tcp.write(bytes);
+        return;
+    }
+    if (m_onUsb) {
+        m_usb.write(bytes);
         return;
     }
     if (!isOpen())
@@ -219,6 +244,8 @@ void SerialLink::write(const QByteArray& bytes) {
 QByteArray SerialLink::readAll() {
     if (m_onTcp)
         return m_tcp.readAll();
+    if (m_onUsb)
+        return m_usb.readAll();
     return isOpen() ? m_port->readAll() : QByteArray();
 }
 

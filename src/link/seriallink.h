@@ -3,6 +3,7 @@
 #include "serialsettings.h"
 #include "tcpline.h"
 #include "transport.h"
+#include "usbtmcline.h"
 
 #include <QObject>
 #include <QSerialPort>
@@ -13,7 +14,8 @@ namespace ww {
 
 // The line of a COM number: a serial port opened with a settings string ("9600,n,8,1"), or,
 // where the COM number stands for an address tcp://HOST[:PORT], a raw socket (an instrument's
-// SCPI port or a serial device server; the line settings then do not apply). Reports a device
+// SCPI port or a serial device server), or for usbtmc:///dev/usbtmcN (or /dev/usbtmcN), a USB
+// instrument's message device; the line settings then do not apply. Reports a device
 // or a connection that goes away while open. The exchanges talk to it as their Transport.
 class SerialLink : public Transport {
     Q_OBJECT
@@ -37,6 +39,8 @@ class SerialLink : public Transport {
     QIODevice* device() const;
     // How long a host may take to accept the connection.
     void setConnectTimeout(int ms) { m_tcp.connectTimeoutMs = ms; }
+    // The USBTMC side, for tests that hand it a device of their own.
+    UsbtmcLine& usbtmc() { return m_usb; }
     QString portName() const { return m_portName; }
     int comNumber() const { return m_comNumber; }
     // Reads the driver's output queue; replaceable where the device cannot show one (a
@@ -48,6 +52,8 @@ class SerialLink : public Transport {
     std::unique_ptr<QSerialPort> m_port;
     TcpLine m_tcp;
     bool m_onTcp = false;
+    UsbtmcLine m_usb;
+    bool m_onUsb = false;
     QString m_portName;
     int m_comNumber = 0;
     bool m_lostReported = false;
