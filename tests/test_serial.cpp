@@ -461,20 +461,24 @@ void TestSerial::sendToInstrument() {
 
     // Refresh asks each address what it is: the identification; something that answers but
     // not to *IDN? (a device server); an address that refuses, with why.
-    ww::virt::VirtualScpiGenerator mute, gone;
+    ww::virt::VirtualScpiGenerator mute, gone, odd;
     mute.script.stall = true;
+    odd.script.idnAnswer = "\x01garbage";
     const QString goneAddress = gone.address();
     gone.stopListening();
     DevicesDialog dialog(choices);
     dialog.device[1]->setEditText(g.address());
     dialog.device[2]->setEditText(mute.address());
     dialog.device[3]->setEditText(goneAddress);
+    dialog.device[0]->setEditText(odd.address());
     dialog.refresh->click();
     QVERIFY(dialog.status[1]->text().endsWith("; asking…"));
     QTRY_VERIFY2(dialog.status[1]->text().endsWith("; reachable: WAVEWRIGHT,VIRTUAL SCPI "
                                                    "GENERATOR,0,1.0"),
                  qPrintable(dialog.status[1]->text()));
     QTRY_VERIFY(dialog.status[3]->text().contains("; cannot be reached: " + goneAddress));
+    QTRY_VERIFY2(dialog.status[0]->text().endsWith("; reachable: \\x01garbage"),
+                 qPrintable(dialog.status[0]->text()));
     QTRY_VERIFY_WITH_TIMEOUT(dialog.status[2]->text().contains("reachable, but no answer to "
                                                                "*IDN? within 3 s"),
                              6000);
