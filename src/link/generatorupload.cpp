@@ -51,7 +51,9 @@ void GeneratorUpload::changePort(int comNumber) {
 }
 
 void GeneratorUpload::armDeadline() {
-    ReplyDeadline = m_clock.seconds() + 13;
+    // "More than 13 whole seconds" on the calendar clock ends anywhere from 13 to 14 s on; in
+    // milliseconds of a clock that never jumps, the longest of those.
+    ReplyDeadline = m_clock.msecs() + 14000;
     armWatchdog();
 }
 
@@ -125,7 +127,7 @@ void GeneratorUpload::Timer_TeskCom_Timer() {
             return;
         }
     }
-    if (m_clock.seconds() > ReplyDeadline)
+    if (m_clock.msecs() >= ReplyDeadline)
         fail(communicationErrorText());
 }
 

@@ -34,7 +34,7 @@ class GeneratorUpload : public Exchange {
     bool LastBlockSent = false;
     int BlocksSent = 0;
     int ReplyEvents = 0;
-    qint64 ReplyDeadline = 0;
+    qint64 ReplyDeadline = 0; // in milliseconds of the clock
     double progressMaximum() const { return m_progressMax; }
     int progressValue() const { return m_progressValue; }
 

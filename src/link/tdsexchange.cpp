@@ -71,7 +71,9 @@ void TdsExchange::TDS_Link() {
     TdsDone = false;
     m_curve.clear();
     emit buttonChanged(QStringLiteral("Cancle"));
-    TdsDeadline = m_clock.seconds() + tdsLinkSeconds(m_settings.ComBaud);
+    // Whole seconds in milliseconds: a deadline on the second's boundary would fire anywhere
+    // from none to all of the first second.
+    TdsDeadline = m_clock.msecs() + 1000LL * tdsLinkSeconds(m_settings.ComBaud);
     armWatchdog();
     TdsByteCount = 0;
     m_line.write(QByteArray("*IDN?") + static_cast<char>(m_settings.OscilEol));
@@ -97,7 +99,7 @@ void TdsExchange::TDS_Readdata() {
     m_curve.assign(kTdsPoints, 0.0f);
     emit statusChanged(QStringLiteral("Being Read Data From Oscilloscope......"), false);
     emit percentChanged(QStringLiteral("Data has received：0;0.00%"), false);
-    TdsDeadline = m_clock.seconds() + tdsReadSeconds(m_settings.ComBaud);
+    TdsDeadline = m_clock.msecs() + 1000LL * tdsReadSeconds(m_settings.ComBaud);
     armWatchdog();
     m_line.write(tdsReadCommands(m_settings.OscilSource, static_cast<char>(m_settings.OscilEol)));
     emit percentChanged(QStringLiteral("Data has received：0;0.00%"), true);
@@ -154,7 +156,7 @@ void TdsExchange::bytesArrived() {
 }
 
 void TdsExchange::Timer_TDS_Timer() {
-    if (!m_running || m_clock.seconds() < TdsDeadline)
+    if (!m_running || m_clock.msecs() < TdsDeadline)
         return;
     stopWatchdog();
     if (OscilMode == 0) {

@@ -13,7 +13,7 @@ constexpr int kTdsHeaderBytes = 6;
 float tdsSample(unsigned char b);
 // The seven read commands, each ended by the terminator.
 QByteArray tdsReadCommands(const QString& source, char eol);
-// Whole seconds from the query to the deadline.
+// Whole seconds from the query to the deadline (counted in milliseconds).
 int tdsLinkSeconds(const QString& baud);
 int tdsReadSeconds(const QString& baud);
 
@@ -36,7 +36,7 @@ class TdsExchange : public Exchange {
     bool TdsLinked = false;
     bool TdsDone = false;
     int TdsByteCount = 0;
-    qint64 TdsDeadline = 0;
+    qint64 TdsDeadline = 0; // in milliseconds of the clock
     const std::vector<float>& received() const { return m_curve; }
 
     static QString linkErrorText();
