@@ -8,6 +8,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <cmath>
+#include <sys/stat.h>
 
 using namespace ww;
 
@@ -54,9 +55,21 @@ void TestProfiles::refusedWithTheirLine() {
         {"name: a\nencoding: uint8\ncodes: -1 255\nupload: X {block}\n",
          "line 3: the code -1 does not fit the encoding (0 to 255)"},
         {"name: a\nencoding: ascii\ncodes: 0 9\nupload: X {block}\n",
-         "line 4: {block} wants a binary encoding"},
+         "line 4: {block} and {raw} want a binary encoding"},
         {"name: a\nencoding: int8\ncodes: 0 9\nupload: X {name}\n",
-         "line 4: upload wants either {block} or {values}, once"},
+         "line 4: upload wants one of {block}, {raw} or {values}, once"},
+        {"name: a\nencoding: int8\ncodes: 0 9\nupload: X {raw},{block}\n",
+         "line 4: upload wants one of {block}, {raw} or {values}, once"},
+        // Every placeholder is one its line may hold.
+        {"name: a\nencoding: int8\ncodes: 0 9\nupload: X {block}\nafter: F {nmae}\n",
+         "line 5: '{nmae}' is not a placeholder of after"},
+        {"name: a\nencoding: int8\ncodes: 0 9\nbefore: F {rate}\nupload: X {block}\n",
+         "line 4: '{rate}' is not a placeholder of before"},
+        {"name: a\nencoding: int8\ncodes: 0 9\nupload: X {block}\namplitude: V {offset}\n",
+         "line 5: '{offset}' is not a placeholder of amplitude"},
+        {"name: a\nencoding: int8\ncodes: 0 9\nupload: X {block}\nfrequency: F 100\n",
+         "line 5: frequency wants {frequency} or {rate}"},
+        {"name: a\npoints: 8..16777217\n", "line 2: points: at most 16777216"},
         {"name: a\nencoding: float32le\ncodes: 0 9\nupload: X {block}\n",
          "line 3: a float encoding takes the values themselves: no codes"},
         {"name: a\nencoding: int16be\nupload: X {block}\n",
@@ -131,11 +144,64 @@ void TestProfiles::linesAndBlocks() {
     // A sample whose code holds '{' (0x7b) and '\n' bytes: the block is taken as it is.
     const std::vector<float> v = {static_cast<float>((0x0a7b + 32767) / 65534.0 * 2 - 1), 0.0f};
     const QList<QByteArray> lines = uploadLines(r.profile, v, "WAVE");
-    QCOMPARE(lines.size(), 5);
-    QCOMPARE(lines[0], QByteArray("OUTP1 OFF\n"));
-    QCOMPARE(lines[1], QByteArray("DATA:ARB:DAC WAVE,#14") + bytes({0x7b, 0x0a, 0, 0}) + "\n");
-    QCOMPARE(lines[2], QByteArray("FUNC:ARB WAVE\n"));
-    QCOMPARE(lines[4], QByteArray("SYST:ERR?\n"));
+    QCOMPARE(lines.size(), 6);
+    QCOMPARE(lines[0], QByteArray("*CLS\n")); // the error queue emptied first
+    QCOMPARE(lines[1], QByteArray("OUTP1 OFF\n"));
+    QCOMPARE(lines[2], QByteArray("DATA:ARB:DAC WAVE,#14") + bytes({0x7b, 0x0a, 0, 0}) + "\n");
+    QCOMPARE(lines[3], QByteArray("FUNC:ARB WAVE\n"));
+    QCOMPARE(lines[5], QByteArray("SYST:ERR?\n"));
+
+    // Placeholders in every line, in one pass (the block's bytes spell "{name}": they stay);
+    // {raw} without a header and {bytes} its count; the settings in their order, numbers with
+    // a point; no clearing line when the profile says none.
+    r = parseProfile("name: n\nencoding: uint8\ncodes: 0 255\nclear: none\n"
+                     "before: DEF {count},{bytes}\nupload: W {name},{raw}\nafter: SEL {name}\n"
+                     "frequency: SRAT {rate}\namplitude: VOLT {amplitude}\n"
+                     "offset: OFFS {offset}\noutput-on: ON\noutput-off: OFF\n");
+    QVERIFY2(r.error.isEmpty(), qPrintable(r.error));
+    std::vector<float> spelled;
+    for (const char c : QByteArray("{name}"))
+        spelled.push_back(static_cast<float>(static_cast<unsigned char>(c) / 127.5 - 1.0));
+    GeneratorSettings set;
+    set.frequency = 1500.5;
+    set.amplitude = 2.0;
+    set.offset = -0.25;
+    set.output = false;
+    QCOMPARE(uploadLines(r.profile, spelled, "W1", set),
+             (QList<QByteArray>{"DEF 6,6\n", "W W1,{name}\n", "SEL W1\n", "SRAT 9003\n", "VOLT 2\n",
+                                "OFFS -0.25\n", "OFF\n"}));
+    set = {};
+    set.sampleRate = 1e6;
+    QCOMPARE(uploadLines(r.profile, spelled, "W1", set).at(3), QByteArray("SRAT 1000000\n"));
+    // {values} is text whatever the encoding; {frequency} is the rate over the count.
+    r = parseProfile("name: n\nencoding: int16le\ncodes: -100 100\nclear: *CLS;*RST\n"
+                     "upload: V {values}\nfrequency: FREQ {frequency}\n");
+    QVERIFY2(r.error.isEmpty(), qPrintable(r.error));
+    set.sampleRate = 1000.0;
+    QCOMPARE(uploadLines(r.profile, {-1.0f, 0.5f, 1.0f, 0.0f}, "W", set),
+             (QList<QByteArray>{"*CLS;*RST\n", "V -100,50,100,0\n", "FREQ 250\n"}));
+
+    // A setting the profile does not define, or a value no generator takes, is refused.
+    GeneratorSettings output;
+    output.output = true;
+    QCOMPARE(settingsProblem(r.profile, output),
+             QString("the profile 'n' does not say how to set the output on (no 'output-on:' "
+                     "line)"));
+    GeneratorSettings both;
+    both.frequency = 1.0;
+    both.sampleRate = 1.0;
+    QVERIFY(settingsProblem(r.profile, both).contains("not both"));
+    GeneratorSettings huge;
+    huge.frequency = 1e15;
+    QVERIFY(settingsProblem(r.profile, huge).contains("frequency wants"));
+    QCOMPARE(settingsProblem(r.profile, set), QString());
+
+    // The waveform's name: anchored at its very end, so a line feed cannot split the command.
+    QCOMPARE(waveformNameProblem("WAVE_1"), QString());
+    for (const char* bad : {"A\n", "1A", "", "A B", "ABCDEFGHIJKLM", "A;*RST"})
+        QVERIFY2(!waveformNameProblem(bad).isEmpty(), bad);
+    // An answer's bytes that are not text, shown.
+    QCOMPARE(shownAnswer(QByteArray("-1,\"a\0b\"\r", 9)), QString("-1,\"a\\x00b\"\\x0d"));
     // The answer to the check.
     for (const char* yes : {"0", "+0,\"No error\"", "0,No error\n", "+0"})
         QVERIFY2(checkSaysNoError(yes), yes);
@@ -169,9 +235,26 @@ void TestProfiles::shippedProfiles() {
         for (const char* maker : {"Keysight", "Agilent", "Rigol", "Siglent", "Tektronix", "33"})
             QVERIFY2(!r.profile.name.contains(maker, Qt::CaseInsensitive),
                      qPrintable(r.profile.name));
-        QVERIFY(!r.profile.check.isEmpty());
+        // A profile that asks nothing clears nothing either.
+        QCOMPARE(r.profile.check.isEmpty(), r.profile.clear.isEmpty());
     }
+    for (const char* form : {"arb-dac-16bit-block", "arb-float-values", "dac-volatile-14bit-block",
+                             "dac-volatile-12bit-block", "dac-volatile-14bit-unsigned-values",
+                             "trace-dac16-volatile", "wvdt-raw", "emem-define-copy"})
+        QVERIFY2(names.contains(form), form);
+    // Shipped first, in their order.
+    QCOMPARE(names.first(), QString("arb-dac-16bit-block"));
+    QCOMPARE(findProfile("dac-volatile-14bit-unsigned-values").profile.minPoints, 8);
     QVERIFY(findProfile("no-such-profile").error.startsWith("no profile 'no-such-profile'"));
+
+    // A profile is read from a plain file only: a pipe would keep the reading waiting.
+    QTemporaryDir dir;
+    const QByteArray fifo = QFile::encodeName(dir.filePath("pipe.profile"));
+    QCOMPARE(::mkfifo(fifo.constData(), 0600), 0);
+    QVERIFY(findProfile(dir.filePath("pipe.profile"))
+                .error.endsWith("it is a pipe, not a "
+                                "profile file"));
+    QVERIFY(findProfile("/dev/zero").error.endsWith("it is a device, not a profile file"));
 }
 
 void TestProfiles::usersOwnProfiles() {

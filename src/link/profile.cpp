@@ -5,10 +5,21 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QHash>
+#include <QRegularExpression>
 #include <QStandardPaths>
+#include <algorithm>
+#include <cerrno>
 #include <cmath>
 #include <cstring>
 #include <limits>
+#include <tuple>
+
+#ifdef Q_OS_UNIX
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
 
 namespace ww {
 
@@ -55,6 +66,35 @@ void rangeOf(const EncodingInfo& i, double& lo, double& hi) {
 
 bool isPowerOfTwo(int n) {
     return n > 0 && (n & (n - 1)) == 0;
+}
+
+// Why a line of `key` cannot hold a placeholder of `value` ({word}), or an empty string. Lines
+// that are sent may hold the waveform's placeholders; a setting's line its own value as well.
+QString placeholderProblem(const QString& key, const QByteArray& value) {
+    static const QStringList sent = {QStringLiteral("clear"),     QStringLiteral("before"),
+                                     QStringLiteral("upload"),    QStringLiteral("after"),
+                                     QStringLiteral("check"),     QStringLiteral("frequency"),
+                                     QStringLiteral("amplitude"), QStringLiteral("offset"),
+                                     QStringLiteral("output-on"), QStringLiteral("output-off")};
+    if (!sent.contains(key))
+        return QString();
+    QStringList allowed = {QStringLiteral("name"),  QStringLiteral("count"),
+                           QStringLiteral("bytes"), QStringLiteral("block"),
+                           QStringLiteral("raw"),   QStringLiteral("values")};
+    if (key == QLatin1String("frequency"))
+        allowed << QStringLiteral("frequency") << QStringLiteral("rate");
+    else if (key == QLatin1String("amplitude") || key == QLatin1String("offset"))
+        allowed << key;
+    for (qsizetype at = value.indexOf('{'); at >= 0; at = value.indexOf('{', at + 1)) {
+        const qsizetype close = value.indexOf('}', at);
+        const QString word =
+            close < 0 ? QString() : QString::fromUtf8(value.mid(at + 1, close - at - 1));
+        if (!allowed.contains(word))
+            return QStringLiteral("'%1' is not a placeholder of %2, which may hold {%3}")
+                .arg(QString::fromUtf8(value.mid(at, close < 0 ? 20 : close - at + 1)), key,
+                     allowed.join(QStringLiteral("}, {")));
+    }
+    return QString();
 }
 
 QByteArray unescape(const QByteArray& v) {
@@ -112,6 +152,8 @@ ProfileReading parseProfile(const QByteArray& text) {
         }
         if (value.isEmpty())
             return fail(number, QStringLiteral("'%1' has no value").arg(key));
+        if (const QString why = placeholderProblem(key, value); !why.isEmpty())
+            return fail(number, why);
         if (key == QLatin1String("name")) {
             p.name = QString::fromUtf8(value);
         } else if (key == QLatin1String("points")) {
@@ -125,6 +167,10 @@ ProfileReading parseProfile(const QByteArray& text) {
             p.maxPoints = range[2].toInt(&ok2);
             if (!ok1 || !ok2 || p.minPoints < 2 || p.maxPoints < p.minPoints)
                 return fail(number, QStringLiteral("points wants MIN..MAX, 2 <= MIN <= MAX"));
+            if (p.maxPoints > kMaxProfilePoints)
+                return fail(number, QStringLiteral("points: at most %1, more than any generator "
+                                                   "takes")
+                                        .arg(kMaxProfilePoints));
             if (words.size() == 3 && words[1] == "multiple") {
                 p.multiple = words[2].toInt(&ok1);
                 if (!ok1 || p.multiple < 1)
@@ -157,6 +203,18 @@ ProfileReading parseProfile(const QByteArray& text) {
                 return fail(number, QStringLiteral("codes wants two different whole numbers, "
                                                    "the codes for -1 and +1"));
             p.hasCodes = true;
+        } else if (key == QLatin1String("clear")) {
+            p.clear = value == "none" ? QByteArray() : value;
+        } else if (key == QLatin1String("frequency")) {
+            p.frequency = value;
+        } else if (key == QLatin1String("amplitude")) {
+            p.amplitude = value;
+        } else if (key == QLatin1String("offset")) {
+            p.offset = value;
+        } else if (key == QLatin1String("output-on")) {
+            p.outputOn = value;
+        } else if (key == QLatin1String("output-off")) {
+            p.outputOff = value;
         } else if (key == QLatin1String("before")) {
             p.before << value;
         } else if (key == QLatin1String("after")) {
@@ -185,16 +243,20 @@ ProfileReading parseProfile(const QByteArray& text) {
         return fail(last, QStringLiteral("the profile has no 'upload'"));
     if (!hasEncoding)
         return fail(last, QStringLiteral("the profile has no 'encoding'"));
-    const bool block = p.upload.contains("{block}"), values = p.upload.contains("{values}");
-    if (block == values)
+    const int data = static_cast<int>(p.upload.count("{block}") + p.upload.count("{raw}") +
+                                      p.upload.count("{values}"));
+    if (data != 1)
         return fail(lineOf("upload"),
-                    QStringLiteral("upload wants either {block} or {values}, once"));
-    if (block && p.encoding == Profile::Encoding::Ascii)
-        return fail(lineOf("upload"), QStringLiteral("{block} wants a binary encoding"));
-    for (const QByteArray& marker : {QByteArray("{block}"), QByteArray("{values}")})
-        if (p.upload.count(marker) > 1)
-            return fail(lineOf("upload"), QStringLiteral("upload wants either {block} or "
-                                                         "{values}, once"));
+                    QStringLiteral("upload wants one of {block}, {raw} or {values}, once"));
+    if (!p.upload.contains("{values}") && p.encoding == Profile::Encoding::Ascii)
+        return fail(lineOf("upload"), QStringLiteral("{block} and {raw} want a binary encoding"));
+    if (!p.frequency.isEmpty() && !p.frequency.contains("{frequency}") &&
+        !p.frequency.contains("{rate}"))
+        return fail(lineOf("frequency"), QStringLiteral("frequency wants {frequency} or {rate}"));
+    if (!p.amplitude.isEmpty() && !p.amplitude.contains("{amplitude}"))
+        return fail(lineOf("amplitude"), QStringLiteral("amplitude wants {amplitude}"));
+    if (!p.offset.isEmpty() && !p.offset.contains("{offset}"))
+        return fail(lineOf("offset"), QStringLiteral("offset wants {offset}"));
     if (p.isFloat() && p.hasCodes)
         return fail(lineOf("codes"), QStringLiteral("a float encoding takes the values "
                                                     "themselves: no codes"));
@@ -325,30 +387,143 @@ QByteArray definiteBlock(const QByteArray& bytes) {
     return '#' + QByteArray::number(length.size()) + length + bytes;
 }
 
-QList<QByteArray> uploadLines(const Profile& p, const std::vector<float>& samples,
-                              const QString& name) {
-    QList<QByteArray> lines;
-    for (const QByteArray& b : p.before)
-        lines << b + p.terminator;
-    const QByteArray encoded = encodeSamples(p, samples);
-    QByteArray upload = p.upload;
-    upload.replace("{name}", name.toUtf8());
-    upload.replace("{count}", QByteArray::number(static_cast<qulonglong>(samples.size())));
-    // The data last: a block may hold any bytes, braces too.
-    const int at = upload.indexOf(p.upload.contains("{block}") ? "{block}" : "{values}");
-    const int marker = p.upload.contains("{block}") ? 7 : 8;
-    upload = upload.left(at) + (p.upload.contains("{block}") ? definiteBlock(encoded) : encoded) +
-             upload.mid(at + marker);
-    lines << upload + p.terminator;
-    for (const QByteArray& a : p.after) {
-        QByteArray line = a;
-        line.replace("{name}", name.toUtf8());
-        line.replace("{count}", QByteArray::number(static_cast<qulonglong>(samples.size())));
-        lines << line + p.terminator;
+namespace {
+// A setting's number as the instruments read it: a point, up to 12 significant digits.
+QByteArray numberText(double v) {
+    return QByteArray::number(v, 'g', 12);
+}
+
+// `line` with each placeholder replaced by its value, in one pass: what a value brings (a
+// block may hold any bytes, braces too) is never read again.
+QByteArray expand(const QByteArray& line, const QHash<QByteArray, QByteArray>& values) {
+    QByteArray out;
+    qsizetype from = 0;
+    for (qsizetype at = line.indexOf('{'); at >= 0; at = line.indexOf('{', at + 1)) {
+        const qsizetype close = line.indexOf('}', at);
+        if (close < 0)
+            break;
+        const auto found = values.constFind(line.mid(at + 1, close - at - 1));
+        if (found == values.constEnd())
+            continue;
+        out += line.mid(from, at - from);
+        out += *found;
+        from = close + 1;
+        at = close;
     }
+    return out + line.mid(from);
+}
+} // namespace
+
+QString settingsProblem(const Profile& p, const GeneratorSettings& s) {
+    auto undefined = [&](const char* what, const char* key) {
+        return QStringLiteral("the profile '%1' does not say how to set the %2 (no '%3:' line)")
+            .arg(p.name, QLatin1String(what), QLatin1String(key));
+    };
+    if (s.frequency && s.sampleRate)
+        return QStringLiteral("give the frequency or the sample rate, not both");
+    if ((s.frequency || s.sampleRate) && p.frequency.isEmpty())
+        return undefined("frequency", "frequency");
+    if (s.amplitude && p.amplitude.isEmpty())
+        return undefined("amplitude", "amplitude");
+    if (s.offset && p.offset.isEmpty())
+        return undefined("offset", "offset");
+    if (s.output && *s.output && p.outputOn.isEmpty())
+        return undefined("output on", "output-on");
+    if (s.output && !*s.output && p.outputOff.isEmpty())
+        return undefined("output off", "output-off");
+    // Beyond these no generator goes; a value past them is a mistake, not a setting.
+    for (const auto& [value, what, low, high] :
+         {std::tuple{s.frequency, "frequency", 1e-6, 1e12},
+          std::tuple{s.sampleRate, "sample rate", 1e-6, 1e13},
+          std::tuple{s.amplitude, "amplitude", 1e-6, 1e4},
+          std::tuple{s.offset, "offset", -1e4, 1e4}})
+        if (value && !(*value >= low && *value <= high))
+            return QStringLiteral("the %1 wants %2 to %3, not %4")
+                .arg(QLatin1String(what), QString::fromLatin1(numberText(low)),
+                     QString::fromLatin1(numberText(high)),
+                     QString::fromLatin1(numberText(*value)));
+    return QString();
+}
+
+QList<QByteArray> uploadLines(const Profile& p, const std::vector<float>& samples,
+                              const QString& name, const GeneratorSettings& settings) {
+    QHash<QByteArray, QByteArray> values;
+    const auto count = static_cast<qulonglong>(samples.size());
+    values["name"] = name.toUtf8();
+    values["count"] = QByteArray::number(count);
+    // Only the forms the profile uses are made: a waveform is encoded at each upload.
+    QList<QByteArray> sent = p.before + p.after;
+    sent << p.clear << p.upload << p.frequency << p.amplitude << p.offset << p.outputOn
+         << p.outputOff << p.check;
+    auto uses = [&](const char* marker) {
+        return std::any_of(sent.begin(), sent.end(),
+                           [&](const QByteArray& l) { return l.contains(marker); });
+    };
+    Profile text = p;
+    text.encoding = Profile::Encoding::Ascii;
+    if (uses("{values}"))
+        values["values"] = encodeSamples(text, samples);
+    const QByteArray encoded = p.encoding == Profile::Encoding::Ascii
+                                   ? (uses("{bytes}") ? encodeSamples(p, samples) : QByteArray())
+                                   : encodeSamples(p, samples);
+    values["bytes"] = QByteArray::number(encoded.size());
+    if (p.encoding != Profile::Encoding::Ascii) {
+        values["raw"] = encoded;
+        if (uses("{block}"))
+            values["block"] = definiteBlock(encoded);
+    }
+    if (settings.frequency || settings.sampleRate) {
+        const double rate = settings.sampleRate ? *settings.sampleRate
+                                                : *settings.frequency * static_cast<double>(count);
+        const double frequency =
+            settings.frequency ? *settings.frequency : rate / static_cast<double>(count);
+        values["rate"] = numberText(rate);
+        values["frequency"] = numberText(frequency);
+    }
+    if (settings.amplitude)
+        values["amplitude"] = numberText(*settings.amplitude);
+    if (settings.offset)
+        values["offset"] = numberText(*settings.offset);
+
+    QList<QByteArray> lines;
+    auto add = [&](const QByteArray& line) { lines << expand(line, values) + p.terminator; };
+    if (!p.clear.isEmpty())
+        add(p.clear);
+    for (const QByteArray& b : p.before)
+        add(b);
+    add(p.upload);
+    for (const QByteArray& a : p.after)
+        add(a);
+    if ((settings.frequency || settings.sampleRate) && !p.frequency.isEmpty())
+        add(p.frequency);
+    if (settings.amplitude && !p.amplitude.isEmpty())
+        add(p.amplitude);
+    if (settings.offset && !p.offset.isEmpty())
+        add(p.offset);
+    if (settings.output && !(*settings.output ? p.outputOn : p.outputOff).isEmpty())
+        add(*settings.output ? p.outputOn : p.outputOff);
     if (!p.check.isEmpty())
-        lines << p.check + p.terminator;
+        add(p.check);
     return lines;
+}
+
+QString waveformNameProblem(const QString& name) {
+    // Anchored at the very end: '$' would let a final line feed through into the command.
+    static const QRegularExpression plainName(
+        QRegularExpression::anchoredPattern(QStringLiteral("[A-Za-z][A-Za-z0-9_]{0,11}")));
+    if (plainName.match(name).hasMatch())
+        return QString();
+    return QStringLiteral("the name wants a letter, then up to 11 letters, digits or _");
+}
+
+QString shownAnswer(const QByteArray& bytes) {
+    QString out;
+    for (const char c : bytes) {
+        const auto u = static_cast<unsigned char>(c);
+        out += (u < 0x20 || u >= 0x7f) ? QStringLiteral("\\x%1").arg(u, 2, 16, QLatin1Char('0'))
+                                       : QString(QLatin1Char(c));
+    }
+    return out;
 }
 
 bool checkSaysNoError(const QByteArray& reply) {
@@ -361,6 +536,61 @@ bool checkSaysNoError(const QByteArray& reply) {
     };
     return zeroFirst(r) || (r.startsWith('+') && zeroFirst(r.mid(1)));
 }
+
+namespace {
+// A profile's bytes, from a plain file only and at most one more than a profile may hold: a
+// pipe, a device or a folder under the name is refused for what it is, and nothing waits.
+QString readProfileFile(const QString& path, QByteArray& text) {
+    if (path.startsWith(QLatin1Char(':'))) { // shipped inside the program
+        QFile f(path);
+        if (!f.open(QIODevice::ReadOnly))
+            return f.errorString();
+        text = f.read(kMaxProfileBytes + 1);
+        return QString();
+    }
+#ifdef Q_OS_UNIX
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0)
+        return QString::fromLocal8Bit(std::strerror(errno));
+    struct stat st {};
+    QString why;
+    if (::fstat(fd, &st) != 0)
+        why = QString::fromLocal8Bit(std::strerror(errno));
+    else if (S_ISFIFO(st.st_mode))
+        why = QStringLiteral("it is a pipe, not a profile file");
+    else if (S_ISDIR(st.st_mode))
+        why = QStringLiteral("it is a folder, not a profile file");
+    else if (!S_ISREG(st.st_mode))
+        why = QStringLiteral("it is a device, not a profile file");
+    if (why.isEmpty()) {
+        text.resize(kMaxProfileBytes + 1);
+        qsizetype got = 0;
+        while (got < text.size()) {
+            const ssize_t n =
+                ::read(fd, text.data() + got, static_cast<std::size_t>(text.size() - got));
+            if (n < 0 && errno == EINTR)
+                continue;
+            if (n < 0)
+                why = QString::fromLocal8Bit(std::strerror(errno));
+            if (n <= 0)
+                break;
+            got += n;
+        }
+        text.truncate(got);
+    }
+    ::close(fd);
+    return why;
+#else
+    QFile f(path);
+    if (!QFileInfo(path).isFile())
+        return QStringLiteral("it is not a profile file");
+    if (!f.open(QIODevice::ReadOnly))
+        return f.errorString();
+    text = f.read(kMaxProfileBytes + 1);
+    return QString();
+#endif
+}
+} // namespace
 
 QStringList profileFolders() {
     return {QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) +
@@ -388,20 +618,23 @@ ProfileReading findProfile(const QString& nameOrPath) {
                       .arg(nameOrPath, profileNames().join(QStringLiteral(", ")));
         return r;
     }
-    QFile f(path);
-    if (!f.open(QIODevice::ReadOnly)) {
-        r.error = QStringLiteral("%1: %2").arg(path, f.errorString());
+    QByteArray text;
+    if (const QString why = readProfileFile(path, text); !why.isEmpty()) {
+        r.error = QStringLiteral("%1: %2").arg(path, why);
         return r;
     }
-    r = parseProfile(f.read(kMaxProfileBytes + 1));
+    r = parseProfile(text);
     if (!r.error.isEmpty())
         r.error = QStringLiteral("%1: %2").arg(path, r.error);
     return r;
 }
 
 QStringList profileNames() {
+    // The shipped ones first, then the user's own.
     QStringList names;
-    for (const QString& folder : profileFolders())
+    QStringList folders = profileFolders();
+    std::reverse(folders.begin(), folders.end());
+    for (const QString& folder : folders)
         for (const QFileInfo& f :
              QDir(folder).entryInfoList({QStringLiteral("*.profile")}, QDir::Files, QDir::Name))
             if (!names.contains(f.completeBaseName()))

@@ -4,6 +4,7 @@
 #include <QList>
 #include <QString>
 #include <QStringList>
+#include <optional>
 #include <vector>
 
 namespace ww {
@@ -12,19 +13,28 @@ namespace ww {
 // lines ('#' starts a comment; before and after may repeat, in order):
 //
 //   name: 16-bit block form
-//   points: 4..16000              (optionally "multiple K" or "power-of-two")
+//   points: 8..65536              (optionally "multiple K" or "power-of-two"; at most 16777216)
 //   encoding: int16le             (int8 uint8 int16le int16be uint16le uint16be int32le
 //                                  int32be float32le float32be ascii)
 //   codes: -32767 32767           (the codes for -1 and +1; not for float encodings)
-//   before: OUTP1 OFF
+//   clear: *CLS                   (sent first to empty the error queue; "none" for nothing)
+//   before: FORM:BORD SWAP
 //   upload: SOUR1:DATA:ARB:DAC {name},{block}
 //   after: SOUR1:FUNC:ARB {name}
+//   frequency: SOUR1:FUNC:ARB:SRAT {rate}
+//   amplitude: SOUR1:VOLT {amplitude}
+//   offset: SOUR1:VOLT:OFFS {offset}
+//   output-on: OUTP1 ON
+//   output-off: OUTP1 OFF
 //   check: SYST:ERR?
 //   terminator: \n
 //
-// In `upload`, {block} is an IEEE 488.2 definite-length block of the encoded samples,
-// {values} the codes as comma-separated text, {count} the number of points, {name} the
-// waveform's name.
+// Placeholders, in any line: {block} an IEEE 488.2 definite-length block of the encoded
+// samples, {raw} the same bytes without the block's header, {values} the codes as
+// comma-separated text, {bytes} the count of encoded bytes, {count} the number of points,
+// {name} the waveform's name; in the frequency line {frequency} (Hz) or {rate} (samples a
+// second, the frequency times the count); {amplitude} (volts peak to peak) and {offset}
+// (volts) in theirs. The upload line holds exactly one of {block}, {raw} and {values}.
 struct Profile {
     enum class Encoding {
         Int8,
@@ -46,13 +56,23 @@ struct Profile {
     Encoding encoding = Encoding::Int16LE;
     bool hasCodes = false;
     double codeLow = 0, codeHigh = 0; // for -1 and +1
+    QByteArray clear = "*CLS";
     QList<QByteArray> before, after;
     QByteArray upload, check;
+    QByteArray frequency, amplitude, offset, outputOn, outputOff;
     QByteArray terminator = "\n";
 
     bool isFloat() const {
         return encoding == Encoding::Float32LE || encoding == Encoding::Float32BE;
     }
+};
+
+// What the engineer sets after an upload; each only when given. A frequency may be given as
+// the sample rate instead (the frequency times the count).
+struct GeneratorSettings {
+    std::optional<double> frequency, sampleRate, amplitude, offset;
+    std::optional<bool> output;
+    bool any() const { return frequency || sampleRate || amplitude || offset || output; }
 };
 
 struct ProfileReading {
@@ -62,6 +82,8 @@ struct ProfileReading {
 
 // At most this many bytes of profile are read, and lines of at most 4096 bytes.
 constexpr int kMaxProfileBytes = 65536;
+// More points than any generator here takes: a profile that says more is refused.
+constexpr int kMaxProfilePoints = 16777216;
 
 ProfileReading parseProfile(const QByteArray& text);
 
@@ -78,10 +100,19 @@ QByteArray encodeSamples(const Profile& profile, const std::vector<float>& sampl
 // An IEEE 488.2 definite-length block: '#', the count of length digits, the length, the bytes.
 QByteArray definiteBlock(const QByteArray& bytes);
 
-// Every line the upload writes, each with its terminator, in order: before, the upload, after,
-// and the check query last (when there is one).
+// Every line the upload writes, each with its terminator, in order: the clearing line, before,
+// the upload, after, the settings asked for (frequency, amplitude, offset, output), and the
+// check query last (when there is one). The settings must be ones the profile defines.
 QList<QByteArray> uploadLines(const Profile& profile, const std::vector<float>& samples,
-                              const QString& name);
+                              const QString& name, const GeneratorSettings& settings = {});
+// Why the settings cannot be sent through the profile (one it does not define, or a value out
+// of range), or an empty string.
+QString settingsProblem(const Profile& profile, const GeneratorSettings& settings);
+// Why `name` cannot name a waveform on the instrument (a letter, then up to 11 letters, digits
+// or _), or an empty string.
+QString waveformNameProblem(const QString& name);
+// An instrument's answer as text to show: bytes that are not printable ASCII as \xNN.
+QString shownAnswer(const QByteArray& bytes);
 
 // Whether a reply to the check query means no error ("0" or "+0" first).
 bool checkSaysNoError(const QByteArray& reply);
