@@ -412,11 +412,11 @@ void TestCli::sendThroughProfile() {
     const Run dry =
         wavewright({"send", wave, "--profile", "dac-volatile-14bit-block", "--dry-run"});
     QCOMPARE(dry.code, 0);
-    QVERIFY(dry.out.startsWith("FORM:BORD SWAP\nDATA:DAC VOLATILE, #3600"));
+    QVERIFY(dry.out.startsWith("*CLS\nFORM:BORD SWAP\nDATA:DAC VOLATILE, #3600"));
     QVERIFY(dry.out.endsWith("\nFUNC:USER VOLATILE\nFUNC USER\nSYST:ERR?\n"));
-    QCOMPARE(dry.out.size(), qsizetype(15 + 24 + 600 + 1 + 19 + 10 + 10));
+    QCOMPARE(dry.out.size(), qsizetype(5 + 15 + 24 + 600 + 1 + 19 + 10 + 10));
     // Sample 0 of the documented file is -1.0: code -8191, 0x01 0xe0 least significant first.
-    QCOMPARE(dry.out.mid(39, 2), QByteArray("\x01\xe0"));
+    QCOMPARE(dry.out.mid(44, 2), QByteArray("\x01\xe0"));
 
     // To the virtual SCPI generator over the network.
     virt::VirtualScpiGenerator g;

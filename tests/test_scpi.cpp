@@ -75,7 +75,7 @@ struct Run {
 };
 
 Run upload(const QString& address, const Profile& profile, const std::vector<float>& samples,
-           int timeoutsMs = 10000) {
+           int timeoutsMs = 10000, const GeneratorSettings& generator = {}) {
     PortMap ports;
     ports.setDevice(1, address);
     SerialSettings settings;
@@ -91,7 +91,7 @@ Run upload(const QString& address, const Profile& profile, const std::vector<flo
         r.done = true;
         r.answer = a;
     });
-    u.start(profile, samples, QStringLiteral("WAVE1"));
+    u.start(profile, samples, QStringLiteral("WAVE1"), generator);
     QElapsedTimer waited;
     waited.start();
     while (u.running() && waited.elapsed() < 30000)
@@ -127,17 +127,36 @@ void TestScpi::addresses() {
 
 void TestScpi::everyShippedProfile() {
     // Each profile's form, understood by the virtual generator: the waveform it keeps is the
-    // one sent, within a code of the profile, and it is the one chosen for output.
+    // one sent, within a code of the profile, and it is the one chosen for output; then the
+    // frequency, level and output as the profile sets them.
     for (const QString& name : profileNames()) {
         const ProfileReading p = findProfile(name);
         QVERIFY(p.error.isEmpty());
         virt::VirtualScpiGenerator generator;
-        generator.script.unsignedDac = p.profile.codeLow == 0 && p.profile.hasCodes;
+        generator.script.dacBits = p.profile.codeHigh == 2047 ? 12 : 14;
         const std::vector<float> samples = lopsided(nearestPoints(p.profile, 1000));
-        const Run r = upload(generator.address(), p.profile, samples);
+        GeneratorSettings settings;
+        settings.frequency = 1250.0;
+        settings.amplitude = 2.5;
+        settings.offset = -0.125;
+        if (!p.profile.outputOn.isEmpty())
+            settings.output = true;
+        const Run r = upload(generator.address(), p.profile, samples, 10000, settings);
         QVERIFY2(r.done, qPrintable(name + ": " + r.failure));
-        QVERIFY(checkSaysNoError(r.answer.toUtf8()));
-        QCOMPARE(generator.errors(), QStringList());
+        if (p.profile.check.isEmpty())
+            QCOMPARE(r.answer, QString()); // taken whole, nothing asked
+        else
+            QVERIFY(checkSaysNoError(r.answer.toUtf8()));
+        QVERIFY2(generator.errors().isEmpty(),
+                 qPrintable(name + ": " + generator.errors().join(QLatin1Char(';'))));
+        const auto& set = generator.settings();
+        if (p.profile.frequency.contains("{rate}"))
+            QCOMPARE(set.sampleRate, std::optional<double>(1250.0 * samples.size()));
+        else
+            QCOMPARE(set.frequency, std::optional<double>(1250.0));
+        QCOMPARE(set.amplitude, std::optional<double>(2.5));
+        QCOMPARE(set.offset, std::optional<double>(-0.125));
+        QCOMPARE(set.output, settings.output);
         const QString kept = generator.selected();
         QVERIFY2(!kept.isEmpty(), qPrintable(name));
         const auto& wave = generator.waveforms()[kept];
@@ -162,6 +181,7 @@ void TestScpi::faultsOfTheSocket() {
         QVERIFY(!r.done);
         QVERIFY2(r.failure.contains(address) && r.failure.contains("refused"),
                  qPrintable(r.failure));
+        QCOMPARE(r.failure.count(address), 1);
     }
     {
         virt::VirtualScpiGenerator g;
@@ -179,7 +199,7 @@ void TestScpi::faultsOfTheSocket() {
         virt::VirtualScpiGenerator g;
         g.script.stall = true; // reads nothing: the block waits, or the answer never comes
         const Run r = upload(g.address(), profile, lopsided(65536 / 8), 600);
-        QVERIFY2(!r.done && (r.failure.startsWith("Nothing went out") ||
+        QVERIFY2(!r.done && (r.failure.startsWith("Nothing was taken for 0.6 s") ||
                              r.failure.startsWith("No answer to SYST:ERR?")),
                  qPrintable(r.failure));
     }
@@ -227,8 +247,9 @@ void TestScpi::faultsOfTheSocket() {
         QElapsedTimer took;
         took.start();
         const Run r = upload(address, profile, samples, 500);
-        QVERIFY2(!r.done && r.failure.contains(address + " did not answer within 0.5 s"),
+        QVERIFY2(!r.done && r.failure.contains("did not answer within 0.5 s"),
                  qPrintable(r.failure));
+        QCOMPARE(r.failure.count(address), 1); // named once
         QVERIFY(took.elapsed() < 5000);
         for (const int f : fillers)
             ::close(f);
@@ -314,7 +335,7 @@ void TestScpi::usbtmcMessages() {
     SystemClock clock;
     SerialLink link(ports);
     QByteArray opened;
-    link.usbtmc().openDevice = [&](const QByteArray& path) {
+    link.usbtmc().openDevice = [&](const QByteArray& path, QString&) {
         opened = path;
         return ::dup(pair[0]);
     };
@@ -338,8 +359,11 @@ void TestScpi::usbtmcMessages() {
     TdsExchange tds(link, settings, clock);
     std::vector<float> got;
     QObject::connect(&tds, &TdsExchange::dataTaken, [&](const std::vector<float>& s) { got = s; });
+    QString tdsFailure;
+    QObject::connect(&tds, &Exchange::failed,
+                     [&](const QString& t, const QString&, BoxIcon) { tdsFailure = t; });
     tds.TDS_Link();
-    QTRY_VERIFY(tds.TdsDone);
+    QTRY_VERIFY2(tds.TdsDone, qPrintable(tdsFailure + " " + messages.join("|")));
     tds.Command_TDS_Click();
     tds.TDS_Readdata();
     QTRY_VERIFY(tds.TdsDone);

@@ -762,7 +762,8 @@ void FormMain::mnuOscil_ReadData_Click() {
 
 void FormMain::mnuArbSendInstrument_Click() {
     if (!m_instrument) {
-        m_instrument = new InstrumentDialog(m_options.ports, m_settings, *m_clock, this);
+        m_instrument =
+            new InstrumentDialog(m_options.ports, m_settings, *m_clock, *m_userSettings, this);
         m_instrument->samples = [this] {
             const WaveStore& s = m_doc.store();
             return std::vector<float>(s.ArbData.begin(), s.ArbData.begin() + s.length());

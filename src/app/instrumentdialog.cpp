@@ -10,28 +10,28 @@
 #include <QLineEdit>
 #include <QProgressBar>
 #include <QPushButton>
-#include <QRegularExpression>
+#include <QSettings>
 #include <QVBoxLayout>
+#include <cmath>
+#include <tuple>
 
 namespace ww {
 
 InstrumentDialog::InstrumentDialog(const PortMap& ports, SerialSettings settings, Clock& clock,
-                                   QWidget* parent)
-    : QDialog(parent), m_ports(ports), m_settings(std::move(settings)), m_clock(clock) {
+                                   QSettings& remembered, QWidget* parent)
+    : QDialog(parent), m_ports(ports), m_settings(std::move(settings)), m_clock(clock),
+      m_remembered(remembered) {
     setObjectName(QStringLiteral("InstrumentDialog"));
     setWindowTitle(QStringLiteral("Send to Instrument"));
     auto* layout = new QVBoxLayout(this);
     auto* form = new QFormLayout;
     line = new QComboBox(this);
     line->setEditable(true);
-    for (int n = 1; n <= 4; ++n)
-        line->addItem(m_ports.describe(n), QStringLiteral("COM%1").arg(n));
     line->setToolTip(QStringLiteral("A COM number, or an address: tcp://HOST[:PORT] (port 5025 "
                                     "when none is given) or a device path"));
     form->addRow(QStringLiteral("Line:"), line);
     profile = new QComboBox(this);
     profile->setEditable(true);
-    profile->addItems(profileNames());
     profile->setToolTip(QStringLiteral("A profile by name, or the path of a profile file. Your "
                                        "own go in %1 (its README.txt says how).")
                             .arg(userProfileFolder()));
@@ -40,6 +40,23 @@ InstrumentDialog::InstrumentDialog(const PortMap& ports, SerialSettings settings
     form->addRow(QStringLiteral("Name on the instrument:"), name);
     fitPoints = new QCheckBox(QStringLiteral("Resample to a count the instrument takes"), this);
     form->addRow(QString(), fitPoints);
+    // Left empty, a setting is not sent: the instrument keeps what it has.
+    auto numberField = [this](const QString& tip) {
+        auto* field = new QLineEdit(this);
+        field->setPlaceholderText(QStringLiteral("as it is"));
+        field->setToolTip(tip);
+        return field;
+    };
+    frequency = numberField(QStringLiteral("The waveform's frequency in Hz, with a point: 1000 "
+                                           "or 1e3"));
+    form->addRow(QStringLiteral("Frequency (Hz):"), frequency);
+    amplitude = numberField(QStringLiteral("Volts peak to peak"));
+    form->addRow(QStringLiteral("Amplitude (Vpp):"), amplitude);
+    offset = numberField(QStringLiteral("Volts"));
+    form->addRow(QStringLiteral("Offset (V):"), offset);
+    output = new QComboBox(this);
+    output->addItems({QStringLiteral("as it is"), QStringLiteral("on"), QStringLiteral("off")});
+    form->addRow(QStringLiteral("Output:"), output);
     layout->addLayout(form);
     progress = new QProgressBar(this);
     progress->setRange(0, 100);
@@ -61,12 +78,51 @@ InstrumentDialog::InstrumentDialog(const PortMap& ports, SerialSettings settings
     connect(cancelButton, &QPushButton::clicked, this, &InstrumentDialog::reject);
 }
 
+void InstrumentDialog::refresh() {
+    const QString lineWas = line->count() > 0
+                                ? line->currentText()
+                                : m_remembered.value(QStringLiteral("instrument/line")).toString();
+    const QString profileWas =
+        profile->count() > 0 ? profile->currentText()
+                             : m_remembered.value(QStringLiteral("instrument/profile")).toString();
+    line->clear();
+    for (int n = 1; n <= 4; ++n)
+        line->addItem(m_ports.describe(n), QStringLiteral("COM%1").arg(n));
+    // A COM number is found again by its number, whatever it now points at.
+    int at = line->findData(lineWas);
+    if (at < 0)
+        at = line->findText(lineWas);
+    if (at < 0 && lineWas.startsWith(QLatin1String("COM")))
+        at = line->findData(lineWas.left(4));
+    if (at >= 0)
+        line->setCurrentIndex(at);
+    else if (!lineWas.isEmpty())
+        line->setEditText(lineWas);
+    profile->clear();
+    profile->addItems(profileNames());
+    if (const int p = profile->findText(profileWas); p >= 0)
+        profile->setCurrentIndex(p);
+    else if (!profileWas.isEmpty())
+        profile->setEditText(profileWas);
+}
+
+void InstrumentDialog::showEvent(QShowEvent* event) {
+    if (!busy())
+        refresh();
+    QDialog::showEvent(event);
+}
+
 void InstrumentDialog::send() {
     if (busy())
         return;
+    progress->setValue(0);
+    status->setText(QString());
+    status->setPalette(QPalette());
     // The line: a COM number as the menu has it, or what was typed.
     const int index = line->findText(line->currentText());
     const QString chosen = index >= 0 ? line->itemData(index).toString() : line->currentText();
+    m_remembered.setValue(QStringLiteral("instrument/line"), chosen.trimmed());
+    m_remembered.setValue(QStringLiteral("instrument/profile"), profile->currentText().trimmed());
     m_chosen = m_ports;
     int comNumber = 1;
     if (chosen.startsWith(QLatin1String("COM")) && chosen.size() == 4) {
@@ -76,15 +132,37 @@ void InstrumentDialog::send() {
         m_chosen.setName(1, chosen.trimmed());
     }
     m_lineName = m_chosen.describe(comNumber);
+    m_settings.ComPortNumber = comNumber;
     const ProfileReading p = findProfile(profile->currentText().trimmed());
     if (!p.error.isEmpty()) {
         ended(false, p.error);
         return;
     }
-    static const QRegularExpression plainName(QStringLiteral("^[A-Za-z][A-Za-z0-9_]{0,11}$"));
-    if (!plainName.match(name->text()).hasMatch()) {
-        ended(false, QStringLiteral("The name wants a letter, then up to 11 letters, digits "
-                                    "or _."));
+    if (const QString why = waveformNameProblem(name->text()); !why.isEmpty()) {
+        ended(false, QStringLiteral("Not sent: %1.").arg(why));
+        return;
+    }
+    GeneratorSettings generator;
+    for (const auto& [field, into, what] :
+         {std::tuple{frequency, &generator.frequency, "frequency"},
+          std::tuple{amplitude, &generator.amplitude, "amplitude"},
+          std::tuple{offset, &generator.offset, "offset"}}) {
+        const QString text = field->text().trimmed();
+        if (text.isEmpty())
+            continue;
+        bool ok = false;
+        const double v = text.toDouble(&ok); // with a point, whatever the locale
+        if (!ok || !std::isfinite(v)) {
+            ended(false, QStringLiteral("Not sent: the %1 '%2' is not a number (with a point).")
+                             .arg(QLatin1String(what), text));
+            return;
+        }
+        *into = v;
+    }
+    if (output->currentIndex() > 0)
+        generator.output = output->currentIndex() == 1;
+    if (const QString why = settingsProblem(p.profile, generator); !why.isEmpty()) {
+        ended(false, QStringLiteral("Not sent: %1.").arg(why));
         return;
     }
     std::vector<float> wave = samples ? samples() : std::vector<float>();
@@ -107,30 +185,35 @@ void InstrumentDialog::send() {
                    .arg(fits);
         wave.assign(resampled.begin(), resampled.end());
     }
-    m_settings.ComPortNumber = comNumber;
     m_link = std::make_unique<SerialLink>(m_chosen);
     m_upload = std::make_unique<ScpiUpload>(*m_link, m_settings, m_clock);
     connect(m_upload.get(), &ScpiUpload::progressChanged, this, [this](qint64 sent, qint64 total) {
         progress->setValue(total > 0 ? static_cast<int>(sent * 100 / total) : 0);
-        status->setText(
-            QStringLiteral("%1: %2 of %3 bytes sent").arg(m_lineName).arg(sent).arg(total));
+        status->setText(QStringLiteral("%1: the instrument has taken %2 of %3 bytes")
+                            .arg(m_lineName)
+                            .arg(sent)
+                            .arg(total));
     });
     connect(m_upload.get(), &Exchange::failed, this,
             [this](const QString& text, const QString&, BoxIcon) { ended(false, text); });
     connect(m_upload.get(), &ScpiUpload::succeeded, this, [this, note](const QString& answer) {
-        ended(true, note + (answer.isEmpty()
-                                ? QStringLiteral("All sent.")
-                                : QStringLiteral("The instrument answered %1.").arg(answer)));
+        const QString said = answer.isEmpty()
+                                 ? ScpiUpload::unconfirmedText(m_upload->total())
+                                 : QStringLiteral("the instrument answered %1").arg(answer);
+        ended(true, note + said.left(1).toUpper() + said.mid(1) + QLatin1Char('.'));
     });
     sendButton->setEnabled(false);
     cancelButton->setText(QStringLiteral("Cancel"));
     status->setText(QStringLiteral("%1: connecting…").arg(m_lineName));
-    m_upload->start(p.profile, wave, name->text());
+    m_upload->start(p.profile, wave, name->text(), generator);
 }
 
 void InstrumentDialog::ended(bool ok, const QString& text) {
-    status->setText(QStringLiteral("%1: %2").arg(
-        m_lineName.isEmpty() ? QStringLiteral("Not sent") : m_lineName, text));
+    // A message of the line names it already.
+    const QString device = m_chosen.device(m_settings.ComPortNumber);
+    status->setText(m_lineName.isEmpty() || (!device.isEmpty() && text.contains(device))
+                        ? text
+                        : QStringLiteral("%1: %2").arg(m_lineName, text));
     QPalette palette = status->palette();
     palette.setColor(QPalette::WindowText, ok ? QColor(0, 128, 0) : QColor(192, 0, 0));
     status->setPalette(palette);

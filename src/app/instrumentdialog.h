@@ -15,17 +15,23 @@ class QLabel;
 class QLineEdit;
 class QProgressBar;
 class QPushButton;
+class QSettings;
 
 namespace ww {
 
 // Other > Send to Instrument…: loads the waveform into a SCPI generator through a profile, on
-// a COM number's line or an address typed (tcp://HOST[:PORT], a device path). Shows what has
-// gone out, and ends with the instrument's answer or its error; the window stays usable.
+// a COM number's line or an address typed (tcp://HOST[:PORT], a device path), and sets its
+// frequency, amplitude, offset and output where asked. Shows what the instrument has taken,
+// and ends with its answer or its error; the window stays usable. The lines and profiles are
+// listed anew each time it opens; the last line and profile used are remembered.
 class InstrumentDialog : public QDialog {
     Q_OBJECT
   public:
     InstrumentDialog(const PortMap& ports, SerialSettings settings, Clock& clock,
-                     QWidget* parent = nullptr);
+                     QSettings& remembered, QWidget* parent = nullptr);
+
+    // The COM numbers as the Devices dialog now points them, and the profiles there are now.
+    void refresh();
 
     // What is sent: the waveform as it is when Send is pressed.
     std::function<std::vector<float>()> samples;
@@ -36,6 +42,10 @@ class InstrumentDialog : public QDialog {
     QComboBox* profile = nullptr;
     QLineEdit* name = nullptr;
     QCheckBox* fitPoints = nullptr;
+    QLineEdit* frequency = nullptr; // empty: left as the instrument has it
+    QLineEdit* amplitude = nullptr;
+    QLineEdit* offset = nullptr;
+    QComboBox* output = nullptr; // as it is, on, off
     QProgressBar* progress = nullptr;
     QLabel* status = nullptr;
     QPushButton* sendButton = nullptr;
@@ -43,6 +53,7 @@ class InstrumentDialog : public QDialog {
 
   protected:
     void reject() override;
+    void showEvent(QShowEvent* event) override;
 
   private:
     void ended(bool ok, const QString& text);
@@ -51,6 +62,7 @@ class InstrumentDialog : public QDialog {
     PortMap m_chosen;
     SerialSettings m_settings;
     Clock& m_clock;
+    QSettings& m_remembered;
     std::unique_ptr<SerialLink> m_link;
     std::unique_ptr<ScpiUpload> m_upload;
     QString m_lineName;

@@ -38,8 +38,8 @@ extern "C" Q_DECL_EXPORT int wavewright_window_main(int argc, char* argv[]) {
     parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
     parser.setApplicationDescription(
         QStringLiteral("Creates arbitrary waveforms and loads them into a Vorrel generator.\n"
-                       "Without a window: wavewright send|capture|convert|ports|expr|spectrum "
-                       "(--help on each)."));
+                       "Without a window: wavewright %1 (--help on each).")
+            .arg(ww::cli::commandNames().join(QLatin1Char('|'))));
     const QCommandLineOption help = parser.addHelpOption();
     const QCommandLineOption version = parser.addVersionOption();
     const QCommandLineOption port(

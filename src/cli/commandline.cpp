@@ -21,6 +21,7 @@
 #include <QSettings>
 #include <algorithm>
 #include <cerrno>
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <functional>
@@ -236,6 +237,58 @@ int waveformNumber(const Command& c, const QCommandLineOption& number) {
     return ok && slot >= 1 && slot <= 8 ? slot : 0;
 }
 
+// What a SCPI generator is set to after the upload: --frequency or --sample-rate,
+// --amplitude, --offset, --output.
+struct GeneratorOptions {
+    QCommandLineOption frequency, sampleRate, amplitude, offset, output;
+    explicit GeneratorOptions(Command& c)
+        : frequency(c.add("frequency",
+                          "With a profile: the waveform's frequency in Hz, set after the upload.",
+                          "HZ")),
+          sampleRate(c.add("sample-rate",
+                           "With a profile: the sample rate instead (the frequency times the "
+                           "count).",
+                           "SA_S")),
+          amplitude(
+              c.add("amplitude", "With a profile: the amplitude in volts peak to peak.", "VPP")),
+          offset(c.add("offset", "With a profile: the offset in volts.", "V")),
+          output(c.add("output", "With a profile: the output switched on or off.", "on|off")) {}
+
+    bool anySet(const Command& c) const {
+        for (const QCommandLineOption* o : {&frequency, &sampleRate, &amplitude, &offset, &output})
+            if (c.parser.isSet(*o))
+                return true;
+        return false;
+    }
+
+    // Fills `s`; an empty string, or what is wrong.
+    QString read(const Command& c, GeneratorSettings& s) const {
+        auto number = [&](const QCommandLineOption& o, std::optional<double>& into) {
+            if (!c.parser.isSet(o))
+                return QString();
+            bool ok = false;
+            const double v = c.parser.value(o).toDouble(&ok); // always with a point
+            if (!ok || !std::isfinite(v))
+                return QStringLiteral("--%1 wants a number, not '%2'")
+                    .arg(o.names().constFirst(), c.parser.value(o));
+            into = v;
+            return QString();
+        };
+        for (const auto& [o, into] :
+             {std::pair{&frequency, &s.frequency}, std::pair{&sampleRate, &s.sampleRate},
+              std::pair{&amplitude, &s.amplitude}, std::pair{&offset, &s.offset}})
+            if (const QString why = number(*o, *into); !why.isEmpty())
+                return why;
+        if (c.parser.isSet(output)) {
+            const QString v = c.parser.value(output).toLower();
+            if (v != QLatin1String("on") && v != QLatin1String("off"))
+                return QStringLiteral("--output wants on or off");
+            s.output = v == QLatin1String("on");
+        }
+        return QString();
+    }
+};
+
 int send(const QStringList& args) {
     Command c("send", "FILE",
               "Uploads a waveform file to the Vorrel generator, or, with --profile, to any SCPI "
@@ -257,6 +310,7 @@ int send(const QStringList& args) {
     const auto fitPoints = c.add("fit-points", "With --profile: a waveform of a count the "
                                                "instrument does not take is resampled, as one "
                                                "period, to the nearest it takes.");
+    const GeneratorOptions generatorOptions(c);
     if (const auto done = c.parse(args, 1))
         return *done;
     Line line;
@@ -266,14 +320,17 @@ int send(const QStringList& args) {
     if (slot < 1)
         return c.usage(QStringLiteral("--number wants 1 to 8"));
     const bool scpi = c.parser.isSet(profileOption);
-    if (!scpi && (c.parser.isSet(nameOption) || c.parser.isSet(fitPoints)))
-        return c.usage(QStringLiteral("--name and --fit-points go with --profile"));
+    if (!scpi &&
+        (c.parser.isSet(nameOption) || c.parser.isSet(fitPoints) || generatorOptions.anySet(c)))
+        return c.usage(QStringLiteral("--name, --fit-points and the generator's settings go "
+                                      "with --profile"));
     const QString name =
         c.parser.isSet(nameOption) ? c.parser.value(nameOption) : QStringLiteral("WAVE1");
-    static const QRegularExpression plainName(QStringLiteral("^[A-Za-z][A-Za-z0-9_]{0,11}$"));
-    if (!plainName.match(name).hasMatch())
-        return c.usage(QStringLiteral("--name wants a letter, then up to 11 letters, digits "
-                                      "or _"));
+    if (const QString why = waveformNameProblem(name); !why.isEmpty())
+        return c.usage(QStringLiteral("--name: ") + why);
+    GeneratorSettings generator;
+    if (const QString why = generatorOptions.read(c, generator); !why.isEmpty())
+        return c.usage(why);
     ProfileReading profile;
     if (scpi) {
         profile = findProfile(c.parser.value(profileOption));
@@ -281,6 +338,10 @@ int send(const QStringList& args) {
             say(profile.error);
             return kFailed;
         }
+        // A setting the instrument cannot be given through this profile: refused before
+        // anything is sent.
+        if (const QString why = settingsProblem(profile.profile, generator); !why.isEmpty())
+            return c.usage(why);
     }
     const QString file = c.parser.positionalArguments().at(0);
     std::optional<WaveStore> store = readInput(file, WaveformRequest{}, line.quiet);
@@ -321,12 +382,12 @@ int send(const QStringList& args) {
     }
     if (c.parser.isSet(dryRun)) {
         QByteArray out;
-        for (const QByteArray& l : uploadLines(profile.profile, samples, name))
+        for (const QByteArray& l : uploadLines(profile.profile, samples, name, generator))
             out += l;
         std::fwrite(out.constData(), 1, static_cast<std::size_t>(out.size()), stdout);
         return std::fflush(stdout) == 0 ? kOk : kFailed;
     }
-    return sendThroughProfile(line, profile.profile, samples, name);
+    return sendThroughProfile(line, profile.profile, samples, name, generator);
 }
 
 // What the oscilloscope's read takes besides the line: --source, --eol, --flow.
@@ -666,23 +727,31 @@ int compare(const QStringList& args) {
 
 int verify(const QStringList& args) {
     Command c("verify", "FILE",
-              "Sends FILE to the Vorrel generator, reads the curve the TDS oscilloscope then "
-              "shows and compares the two, as compare does. Exit status 0 on a match, 1 on a "
-              "mismatch or a failure.");
+              "Sends FILE to the generator (the Vorrel generator, or a SCPI generator through "
+              "--generator-profile), reads the curve the TDS oscilloscope then shows and "
+              "compares the two, as compare does. Exit status 0 on a match, 1 on a mismatch or "
+              "a failure.");
     LineOptions lineOptions(
         c, "No progress or identification on standard error.",
         "n or N (none, 8 data bits), O or E (odd or even; the generator then 7 data bits) "
         "(default n).",
         QStringLiteral("generator"),
-        QStringLiteral("The generator's port: COM1..COM4 or a device path (default COM1)."));
-    const auto scopePort =
-        c.add("scope",
-              "The oscilloscope's port: COM1..COM4 or a device path (default: the "
-              "generator's).",
-              "P");
+        QStringLiteral("The generator's line: COM1..COM4, a device path, tcp://HOST[:PORT] or "
+                       "usbtmc:///dev/usbtmcN (default COM1)."));
+    const auto scopePort = c.add("scope",
+                                 "The oscilloscope's line: COM1..COM4, a device path, "
+                                 "tcp://HOST[:PORT] or usbtmc:///dev/usbtmcN (default: the "
+                                 "generator's).",
+                                 "P");
     const ScopeOptions scopeOptions(c);
     const auto number =
         c.add("number", "The generator's waveform number, 1 to 8 (default 1).", "1..8");
+    const auto profileOption =
+        c.add("generator-profile",
+              QStringLiteral("The SCPI generator's profile, by name (%1) or as a file.")
+                  .arg(profileNames().join(QStringLiteral(", "))),
+              "NAME|FILE");
+    const GeneratorOptions generatorOptions(c);
     const ToleranceOptions tolerances(c);
     if (const auto done = c.parse(args, 1))
         return *done;
@@ -692,7 +761,8 @@ int verify(const QStringList& args) {
     Line scope = generator;
     if (c.parser.isSet(scopePort) &&
         !resolvePort(c.parser.value(scopePort), scope.ports, scope.comNumber))
-        return c.usage(QStringLiteral("--scope wants COM1..COM4 or a device path, not '%1'")
+        return c.usage(QStringLiteral("--scope wants COM1..COM4, a device path, "
+                                      "tcp://HOST[:PORT] or usbtmc:///dev/usbtmcN, not '%1'")
                            .arg(c.parser.value(scopePort)));
     if (const QString why = scopeOptions.read(c, scope.settings); !why.isEmpty())
         return c.usage(why);
@@ -702,12 +772,39 @@ int verify(const QStringList& args) {
     CompareTolerance tolerance;
     if (const QString why = tolerances.read(c, tolerance); !why.isEmpty())
         return c.usage(why);
-    std::optional<WaveStore> store =
-        readInput(c.parser.positionalArguments().at(0), WaveformRequest{}, generator.quiet);
+    const bool scpi = c.parser.isSet(profileOption);
+    if (!scpi && generatorOptions.anySet(c))
+        return c.usage(QStringLiteral("the generator's settings go with --generator-profile"));
+    GeneratorSettings settings;
+    if (const QString why = generatorOptions.read(c, settings); !why.isEmpty())
+        return c.usage(why);
+    ProfileReading profile;
+    if (scpi) {
+        profile = findProfile(c.parser.value(profileOption));
+        if (!profile.error.isEmpty()) {
+            say(profile.error);
+            return kFailed;
+        }
+        if (const QString why = settingsProblem(profile.profile, settings); !why.isEmpty())
+            return c.usage(why);
+    }
+    const QString file = c.parser.positionalArguments().at(0);
+    std::optional<WaveStore> store = readInput(file, WaveformRequest{}, generator.quiet);
     if (!store)
         return kFailed;
     store->ArbNumber = static_cast<float>(slot);
-    if (const int sent = sendWaveform(generator, *store); sent != kOk) {
+    std::vector<float> samples(store->ArbData.begin(), store->ArbData.begin() + store->length());
+    if (scpi) {
+        if (const QString why = pointsProblem(profile.profile, static_cast<int>(samples.size()));
+            !why.isEmpty()) {
+            say(QStringLiteral("%1: the instrument cannot take it: %2").arg(file, why));
+            return kFailed;
+        }
+    }
+    const int sent = scpi ? sendThroughProfile(generator, profile.profile, samples,
+                                               QStringLiteral("WAVE1"), settings)
+                          : sendWaveform(generator, *store);
+    if (sent != kOk) {
         if (sent == kFailed)
             say(QStringLiteral("the upload failed, so nothing was compared"));
         return sent;
@@ -718,11 +815,10 @@ int verify(const QStringList& args) {
             say(QStringLiteral("the upload went through, but the curve could not be read"));
         return read;
     }
-    const std::vector<double> sent(store->ArbData.begin(),
-                                   store->ArbData.begin() + store->length());
-    return reportComparison(
-        compareCapture(sent, std::vector<double>(curve.begin(), curve.end()), tolerance),
-        scope.ports.describe(scope.comNumber));
+    return reportComparison(compareCapture(std::vector<double>(samples.begin(), samples.end()),
+                                           std::vector<double>(curve.begin(), curve.end()),
+                                           tolerance),
+                            scope.ports.describe(scope.comNumber));
 }
 
 int ports(const QStringList& args) {

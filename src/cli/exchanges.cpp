@@ -93,7 +93,7 @@ int sendWaveform(const Line& line, const WaveStore& store) {
 }
 
 int sendThroughProfile(const Line& line, const Profile& profile, const std::vector<float>& samples,
-                       const QString& name) {
+                       const QString& name, const GeneratorSettings& generator) {
     Session session(line);
     ScpiUpload upload(session.link, session.settings, *session.clock);
     QString failure, answer;
@@ -110,18 +110,23 @@ int sendThroughProfile(const Line& line, const Profile& profile, const std::vect
     QEventLoop loop;
     QObject::connect(&upload, &Exchange::finished, &loop, &QEventLoop::quit);
     QObject::connect(&session.interrupts, &Interrupts::interrupted, &upload, &ScpiUpload::cancel);
-    upload.start(profile, samples, name);
+    upload.start(profile, samples, name, generator);
     if (upload.running())
         loop.exec();
     progress.finish();
     if (session.interrupts.received())
         return 128 + session.interrupts.received();
+    const QString where = line.ports.describe(line.comNumber);
     if (!done) {
-        say(QStringLiteral("%1: %2").arg(line.ports.describe(line.comNumber), failure));
+        // The line's own messages name it already.
+        say(failure.contains(line.ports.device(line.comNumber))
+                ? failure
+                : QStringLiteral("%1: %2").arg(where, failure));
         return kFailed;
     }
-    if (!line.quiet && !answer.isEmpty())
-        say(QStringLiteral("%1: %2").arg(line.ports.describe(line.comNumber), answer));
+    if (!line.quiet)
+        say(QStringLiteral("%1: %2").arg(
+            where, answer.isEmpty() ? ScpiUpload::unconfirmedText(upload.total()) : answer));
     return kOk;
 }
 

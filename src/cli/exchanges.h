@@ -24,7 +24,7 @@ int sendWaveform(const Line& line, const WaveStore& store);
 // Loads the samples into a SCPI generator as the profile describes; the exit status. The
 // instrument's answer to the check goes to standard error unless quiet.
 int sendThroughProfile(const Line& line, const Profile& profile, const std::vector<float>& samples,
-                       const QString& name);
+                       const QString& name, const GeneratorSettings& generator = {});
 // Links and reads the curve; the exit status, and the 2500 samples when it is 0.
 int readCurve(const Line& line, std::vector<float>& curve);
 // Links, reads the curve and saves it to `file` only when the whole curve came; the exit

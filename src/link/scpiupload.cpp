@@ -1,16 +1,36 @@
 #include "scpiupload.h"
 
+#include <algorithm>
+
 namespace ww {
 
 ScpiUpload::ScpiUpload(Transport& line, SerialSettings& settings, Clock& clock, QObject* parent)
-    : Exchange(line, settings, clock, parent) {}
+    : Exchange(line, settings, clock, parent) {
+    // While the line is full, or until the instrument has taken the last byte, the system's
+    // queue is looked at again shortly: it says nothing when it drains.
+    m_pump.setSingleShot(true);
+    m_pump.setInterval(2);
+    connect(&m_pump, &QTimer::timeout, this, &ScpiUpload::pump);
+    connect(&m_line, &Transport::outputMoved, this, &ScpiUpload::pump);
+}
+
+QString ScpiUpload::unconfirmedText(qint64 bytes) {
+    return QStringLiteral("all %1 bytes were taken; the profile asks for no confirmation")
+        .arg(bytes);
+}
 
 void ScpiUpload::start(const Profile& profile, const std::vector<float>& samples,
-                       const QString& name) {
+                       const QString& name, const GeneratorSettings& generator) {
     if (m_running)
         return;
     m_profile = profile;
     m_answer.clear();
+    m_errors.clear();
+    m_lines.clear();
+    m_nextLine = 0;
+    m_offset = m_written = m_total = m_taken = 0;
+    m_reads = 0;
+    m_askedAtMs = -1;
     m_running = true;
     emit started();
     if (const QString why = pointsProblem(profile, static_cast<int>(samples.size()));
@@ -18,85 +38,182 @@ void ScpiUpload::start(const Profile& profile, const std::vector<float>& samples
         fail(QStringLiteral("The instrument cannot take this waveform: %1.").arg(why));
         return;
     }
+    if (const QString why = settingsProblem(profile, generator); !why.isEmpty()) {
+        fail(QStringLiteral("The settings cannot be sent: %1.").arg(why));
+        return;
+    }
     if (!openLine(m_settings.generatorSettings(), {}))
         return;
-    const QList<QByteArray> lines = uploadLines(profile, samples, name);
-    m_total = 0;
-    for (const QByteArray& line : lines)
+    m_lines = uploadLines(profile, samples, name, generator);
+    for (const QByteArray& line : m_lines)
         m_total += line.size();
-    m_lastPending = -1;
     m_movedAtMs = m_clock.msecs();
-    m_allOutAtMs = -1;
     armWatchdog();
-    // A line a write: on a USB instrument each write is one message.
-    for (const QByteArray& line : lines)
-        m_line.write(line);
     emit progressChanged(0, m_total);
+    pump();
+}
+
+void ScpiUpload::pump() {
+    if (!m_running)
+        return;
+    const bool messages = m_line.keepsMessages();
+    while (m_nextLine < m_lines.size()) {
+        const qint64 pending = m_line.pendingOutput();
+        const QByteArray& line = m_lines[m_nextLine];
+        if (messages) {
+            // A message goes whole (a USB instrument takes one a write): one larger than the
+            // window goes alone.
+            if (pending > 0 && pending + line.size() > window)
+                break;
+            m_line.write(line);
+            m_written += line.size();
+            ++m_nextLine;
+            continue;
+        }
+        const qint64 room = window - pending;
+        if (room <= 0)
+            break;
+        const qint64 n = std::min<qint64>(room, line.size() - m_offset);
+        m_line.write(m_offset == 0 && n == line.size() ? line : line.mid(m_offset, n));
+        m_offset += n;
+        m_written += n;
+        if (m_offset == line.size()) {
+            ++m_nextLine;
+            m_offset = 0;
+        }
+    }
+    noteTaken(m_clock.msecs());
+    if (!m_running)
+        return;
+    if (allTaken() && m_profile.check.isEmpty()) {
+        succeed(QString());
+        return;
+    }
+    if (!allTaken())
+        m_pump.start();
+}
+
+bool ScpiUpload::allTaken() {
+    return m_nextLine == m_lines.size() && m_line.pendingOutput() == 0;
+}
+
+void ScpiUpload::noteTaken(qint64 now) {
+    const qint64 pending = m_line.pendingOutput();
+    const qint64 taken = std::clamp<qint64>(m_written - pending, 0, m_total);
+    if (taken > m_taken) { // the check asked again is not progress
+        m_taken = taken;
+        m_movedAtMs = now;
+        emit progressChanged(m_taken, m_total);
+    }
+    // The answer's time runs from the moment the instrument has the question.
+    if (m_askedAtMs < 0 && m_nextLine == m_lines.size() && pending == 0)
+        m_askedAtMs = now;
 }
 
 void ScpiUpload::cancel() {
+    if (m_running)
+        m_line.discardBuffers();
     end();
 }
 
 void ScpiUpload::end() {
+    m_pump.stop();
     finish();
 }
 
 void ScpiUpload::bytesArrived() {
     if (!m_running)
-        return;
-    m_answer += m_line.readAll();
-    if (m_answer.size() > 65536) {
-        fail(QStringLiteral("The instrument answered more than 64 KiB to %1.")
-                 .arg(QString::fromUtf8(m_profile.check)));
-        return;
-    }
-    const char last = m_profile.terminator.back();
-    const qsizetype end = m_answer.indexOf(last == '\r' ? '\r' : '\n');
-    if (end < 0)
-        return;
-    const QByteArray answer = m_answer.left(end).trimmed();
+        return; // the line may be another exchange's now
+    const QByteArray bytes = m_line.readAll();
     if (m_profile.check.isEmpty())
         return; // nothing was asked: what arrives is not an answer
-    if (checkSaysNoError(answer))
-        succeed(QString::fromUtf8(answer));
-    else
-        fail(QStringLiteral("The instrument reported an error: %1")
-                 .arg(QString::fromUtf8(answer.left(200))));
+    // Before the instrument has taken every byte, the check query included, nothing it says
+    // can answer that query.
+    if (!allTaken())
+        return;
+    noteTaken(m_clock.msecs());
+    m_answer += bytes;
+    for (;;) {
+        qsizetype start = 0;
+        while (start < m_answer.size() && (m_answer[start] == '\r' || m_answer[start] == '\n'))
+            ++start;
+        m_answer.remove(0, start);
+        qsizetype end = -1;
+        for (qsizetype i = 0; i < m_answer.size() && end < 0; ++i)
+            if (m_answer[i] == '\n' || m_answer[i] == '\r')
+                end = i;
+        if (end < 0)
+            break;
+        const QByteArray answer = m_answer.left(end);
+        m_answer.remove(0, end + 1);
+        answered(answer);
+        if (!m_running)
+            return;
+    }
+    if (m_answer.size() > 65536)
+        fail(QStringLiteral("The instrument answered more than 64 KiB to %1.")
+                 .arg(QString::fromUtf8(m_profile.check)));
+}
+
+void ScpiUpload::answered(const QByteArray& answer) {
+    ++m_reads;
+    auto errorsText = [this] {
+        return m_errors.size() == 1
+                   ? QStringLiteral("The instrument reported an error: %1").arg(m_errors.front())
+                   : QStringLiteral("The instrument reported %1 errors: %2")
+                         .arg(m_errors.size())
+                         .arg(m_errors.join(QStringLiteral("; ")));
+    };
+    if (checkSaysNoError(answer)) {
+        if (m_errors.isEmpty())
+            succeed(shownAnswer(answer.trimmed()));
+        else
+            fail(errorsText());
+        return;
+    }
+    m_errors << shownAnswer(answer.trimmed().left(200));
+    if (m_reads >= maxErrorReads) {
+        fail(errorsText() + QStringLiteral(" (and more: %1 still had errors after %2 reads)")
+                                .arg(QString::fromUtf8(m_profile.check))
+                                .arg(m_reads));
+        return;
+    }
+    // The queue may hold more: asked again until it is empty.
+    m_line.write(m_profile.check + m_profile.terminator);
+    m_askedAtMs = m_clock.msecs();
 }
 
 void ScpiUpload::watchdogTick() {
     if (!m_running)
         return;
     const qint64 now = m_clock.msecs();
-    const qint64 pending = m_line.pendingOutput();
-    if (pending != m_lastPending) {
-        m_lastPending = pending;
-        m_movedAtMs = now;
-        emit progressChanged(m_total - pending, m_total);
+    noteTaken(now);
+    if (!m_line.ready()) {
+        m_movedAtMs = now; // still connecting: the line's own time-out speaks
+        return;
     }
-    if (pending > 0) {
+    if (m_nextLine < m_lines.size() || m_taken < m_total) {
         if (now - m_movedAtMs > stallMs)
-            fail(QStringLiteral("Nothing went out for %1 s: the instrument stopped reading "
-                                "(%2 of %3 bytes sent).")
+            fail(QStringLiteral("Nothing was taken for %1 s: the instrument stopped reading "
+                                "(%2 of %3 bytes taken).")
                      .arg(stallMs / 1000.0, 0, 'g', 3)
-                     .arg(m_total - pending)
+                     .arg(m_taken)
                      .arg(m_total));
         return;
     }
-    if (m_allOutAtMs < 0)
-        m_allOutAtMs = now;
     if (m_profile.check.isEmpty()) {
-        succeed(QString());
+        if (allTaken())
+            succeed(QString());
         return;
     }
-    if (now - m_allOutAtMs > answerMs)
-        fail(QStringLiteral("No answer to %1 within %2 s.")
+    if (m_askedAtMs >= 0 && now - m_askedAtMs > answerMs)
+        fail(QStringLiteral("No answer to %1 within %2 s of the instrument taking it.")
                  .arg(QString::fromUtf8(m_profile.check))
                  .arg(answerMs / 1000.0, 0, 'g', 3));
 }
 
 void ScpiUpload::succeed(const QString& answer) {
+    m_pump.stop();
     emit progressChanged(m_total, m_total);
     emit succeeded(answer);
     finish();

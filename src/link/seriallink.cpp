@@ -65,14 +65,16 @@ QString openFailureText(const QString& port, QSerialPort::SerialPortError error,
 SerialLink::SerialLink(const PortMap& ports, QObject* parent) : Transport(parent), m_ports(ports) {
     connect(&m_tcp, &TcpLine::bytesArrived, this, &Transport::bytesArrived);
     connect(&m_usb, &UsbtmcLine::bytesArrived, this, &Transport::bytesArrived);
+    connect(&m_tcp, &TcpLine::outputMoved, this, &Transport::outputMoved);
+    connect(&m_usb, &UsbtmcLine::outputMoved, this, &Transport::outputMoved);
     connect(&m_usb, &UsbtmcLine::lost, this, [this](const QString& reason) {
         if (m_onUsb)
             emit lost(reason);
     });
     connect(&m_tcp, &TcpLine::lost, this, [this](const QString& reason) {
         if (m_onTcp)
-            emit lost(
-                QStringLiteral("The connection to %1 failed: %2.").arg(m_tcp.address(), reason));
+            emit lost(QStringLiteral("The connection to %1 failed: %2.")
+                          .arg(m_ports.describe(m_comNumber), reason));
     });
     driverOutputQueue = [](QSerialPort& port) -> qint64 {
 #ifdef Q_OS_UNIX
@@ -165,6 +167,7 @@ QString SerialLink::open(int comNumber, const QString& settings, const Options& 
         });
     });
     connect(port, &QIODevice::readyRead, this, &Transport::bytesArrived);
+    connect(port, &QIODevice::bytesWritten, this, &Transport::outputMoved);
     return QString();
 }
 
@@ -207,7 +210,9 @@ qint64 SerialLink::pendingOutput() const {
 void SerialLink::discardBuffers() {
     if (m_onTcp || m_onUsb) {
         m_tcp.discardInput();
+        m_tcp.discardOutput();
         m_usb.discardInput();
+        m_usb.discardOutput();
         return;
     }
     if (!isOpen())

@@ -32,8 +32,11 @@ class SerialLink : public Transport {
     QByteArray readAll() override;
     void discardInput() override;
     void discardBuffers() override;
-    // Bytes written but not yet sent out of the port: ours and the driver's.
+    // Bytes written but not yet sent out of the port: ours and the driver's (on a socket, not
+    // yet acknowledged by the other end).
     qint64 pendingOutput() const override;
+    bool keepsMessages() const override { return m_onUsb; }
+    bool ready() const override { return m_onTcp ? m_tcp.isConnected() : isOpen(); }
 
     // The open port (a QSerialPort), for reading back its settings; null on a socket.
     QIODevice* device() const;

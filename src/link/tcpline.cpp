@@ -3,6 +3,12 @@
 #include <QTcpSocket>
 #include <QUrl>
 
+#include <sys/socket.h>
+#ifdef Q_OS_LINUX
+#include <linux/sockios.h>
+#include <sys/ioctl.h>
+#endif
+
 namespace ww {
 
 bool parseTcpAddress(const QString& address, QString& host, quint16& port) {
@@ -23,8 +29,7 @@ bool parseTcpAddress(const QString& address, QString& host, quint16& port) {
 TcpLine::TcpLine(QObject* parent) : QObject(parent) {
     m_connectTimer.setSingleShot(true);
     connect(&m_connectTimer, &QTimer::timeout, this, [this] {
-        report(QStringLiteral("%1 did not answer within %2 s")
-                   .arg(m_address)
+        report(QStringLiteral("the host did not answer within %1 s")
                    .arg(connectTimeoutMs / 1000.0, 0, 'g', 3));
     });
 }
@@ -46,15 +51,30 @@ QString TcpLine::open(const QString& address) {
     // Small writes of commands go out at once.
     socket->setSocketOption(QAbstractSocket::LowDelayOption, 1);
     connect(socket, &QTcpSocket::readyRead, this, &TcpLine::bytesArrived);
+    connect(socket, &QTcpSocket::bytesWritten, this, &TcpLine::outputMoved);
     connect(socket, &QTcpSocket::connected, this, [this] {
         m_connectTimer.stop();
         emit connected();
     });
     connect(socket, &QTcpSocket::errorOccurred, this, [this, socket] {
-        const QString why = socket->error() == QAbstractSocket::RemoteHostClosedError
-                                ? QStringLiteral("the instrument closed the connection")
-                                : socket->errorString();
-        report(QStringLiteral("%1: %2").arg(m_address, why));
+        QString why;
+        switch (socket->error()) {
+        case QAbstractSocket::RemoteHostClosedError:
+            why = QStringLiteral("the instrument closed the connection");
+            break;
+        case QAbstractSocket::ConnectionRefusedError:
+            why = QStringLiteral("the connection was refused");
+            break;
+        case QAbstractSocket::HostNotFoundError:
+            why = QStringLiteral("no such host");
+            break;
+        default:
+            why = socket->errorString();
+            if (!why.isEmpty())
+                why[0] = why[0].toLower();
+            break;
+        }
+        report(why);
     });
     m_connectTimer.start(connectTimeoutMs);
     socket->connectToHost(host, port);
@@ -78,6 +98,14 @@ void TcpLine::close() {
     if (!m_socket)
         return;
     m_socket->disconnect(this);
+    if (m_dropOutput && m_socket->socketDescriptor() >= 0) {
+        // Reset rather than closed: what the system still holds for the instrument is thrown
+        // away, not sent after the exchange has ended.
+        const linger now{1, 0};
+        ::setsockopt(static_cast<int>(m_socket->socketDescriptor()), SOL_SOCKET, SO_LINGER, &now,
+                     sizeof now);
+    }
+    m_dropOutput = false;
     m_socket->abort();
     // Deleted later: close() may be called from inside one of the socket's own signals.
     m_socket.release()->deleteLater();
@@ -107,8 +135,23 @@ void TcpLine::discardInput() {
         m_socket->readAll();
 }
 
+void TcpLine::discardOutput() {
+    m_dropOutput = true;
+}
+
 qint64 TcpLine::pendingOutput() const {
-    return m_socket ? m_socket->bytesToWrite() : 0;
+    if (!m_socket)
+        return 0;
+    qint64 pending = m_socket->bytesToWrite();
+#ifdef Q_OS_LINUX
+    // And what the system holds that the instrument has not acknowledged: sent or not, it has
+    // not reached the other end yet.
+    int queued = 0;
+    if (m_socket->socketDescriptor() >= 0 &&
+        ::ioctl(static_cast<int>(m_socket->socketDescriptor()), SIOCOUTQ, &queued) == 0)
+        pending += queued;
+#endif
+    return pending;
 }
 
 } // namespace ww

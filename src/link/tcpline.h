@@ -16,8 +16,8 @@ bool parseTcpAddress(const QString& address, QString& host, quint16& port);
 
 // A raw socket to an instrument or a serial device server. The connection is made without
 // blocking: what is written meanwhile waits in the socket, and a host that does not answer
-// within the time-out, refuses or drops the connection is reported once through `lost`, its
-// address named, from the event loop.
+// within the time-out, refuses or drops the connection is reported once through `lost` (the
+// reason alone: the owner names the address), from the event loop.
 class TcpLine : public QObject {
     Q_OBJECT
   public:
@@ -34,11 +34,15 @@ class TcpLine : public QObject {
     void write(const QByteArray& bytes);
     QByteArray readAll();
     void discardInput();
+    // What is not yet sent is thrown away when the line closes.
+    void discardOutput();
+    // Bytes written that the instrument has not taken: the socket's own and the system's.
     qint64 pendingOutput() const;
     QString address() const { return m_address; }
 
   signals:
     void bytesArrived();
+    void outputMoved();
     void connected();
     void lost(const QString& reason);
 
@@ -49,6 +53,7 @@ class TcpLine : public QObject {
     QTimer m_connectTimer;
     QString m_address;
     bool m_reported = false;
+    bool m_dropOutput = false;
 };
 
 } // namespace ww

@@ -28,11 +28,18 @@ class Transport : public QObject {
     // Throws away what waits to be read (input) or to be read and sent (both).
     virtual void discardInput() = 0;
     virtual void discardBuffers() = 0;
-    // Bytes written that have not left the port yet.
+    // Bytes written that have not left the port yet (on a socket: that the other end has not
+    // acknowledged).
     virtual qint64 pendingOutput() const = 0;
+    // Whether bytes written now start on their way (a socket still connecting keeps them).
+    virtual bool ready() const { return isOpen(); }
+    // Whether each write is one message that must not be split (a USB instrument).
+    virtual bool keepsMessages() const { return false; }
 
   signals:
     void bytesArrived();
+    // Written bytes moved on towards the instrument: room may have been made.
+    void outputMoved();
     // The line failed while open: reported once per opening, never from inside the port's
     // own signals, so the receiver may close it.
     void lost(const QString& reason);

@@ -9,6 +9,8 @@
 #include <deque>
 #include <fcntl.h>
 #include <mutex>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <thread>
 #include <unistd.h>
 
@@ -24,6 +26,9 @@ QString usbtmcPath(const QString& address) {
 }
 
 namespace {
+// The character devices of USB class drivers, usbtmc among them.
+[[maybe_unused]] constexpr unsigned kUsbMajor = 180;
+
 // Whether the message's last command asks for an answer.
 bool asks(const QByteArray& message) {
     QByteArray m = message.trimmed();
@@ -102,6 +107,7 @@ struct UsbtmcLine::Worker {
                     UsbtmcLine* l = self->line.data();
                     if (!l)
                         return;
+                    emit l->outputMoved();
                     if (!failure.isEmpty()) {
                         emit l->lost(
                             QStringLiteral("The device %1 failed: %2.").arg(l->m_path, failure));
@@ -119,8 +125,40 @@ struct UsbtmcLine::Worker {
 };
 
 UsbtmcLine::UsbtmcLine(QObject* parent) : QObject(parent) {
-    openDevice = [](const QByteArray& path) {
-        return ::open(path.constData(), O_RDWR | O_CLOEXEC);
+    openDevice = [](const QByteArray& path, QString& why) {
+        // Opened without waiting (a pipe would keep the opening waiting for a reader), then
+        // looked at before anything is written.
+        const int fd = ::open(path.constData(), O_RDWR | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+        if (fd < 0) {
+            why = QString::fromLocal8Bit(std::strerror(errno));
+            return -1;
+        }
+        struct stat st {};
+        if (::fstat(fd, &st) != 0)
+            why = QString::fromLocal8Bit(std::strerror(errno));
+        else if (S_ISREG(st.st_mode))
+            why = QStringLiteral("it is a plain file, not a USB instrument");
+        else if (S_ISFIFO(st.st_mode))
+            why = QStringLiteral("it is a pipe, not a USB instrument");
+        else if (S_ISSOCK(st.st_mode))
+            why = QStringLiteral("it is a socket, not a USB instrument");
+        else if (!S_ISCHR(st.st_mode))
+            why = QStringLiteral("it is not a USB instrument");
+        else if (::isatty(fd) == 1)
+            why = QStringLiteral("it is a terminal, not a USB instrument");
+#ifdef Q_OS_LINUX
+        // The kernel's USB devices share one major number; /dev/zero and the like are not
+        // instruments, whatever their name.
+        else if (major(st.st_rdev) != kUsbMajor)
+            why = QStringLiteral("it is a device of another kind, not a USB instrument");
+#endif
+        if (why.isEmpty() && ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK) != 0)
+            why = QString::fromLocal8Bit(std::strerror(errno));
+        if (!why.isEmpty()) {
+            ::close(fd);
+            return -1;
+        }
+        return fd;
     };
 }
 
@@ -133,9 +171,10 @@ QString UsbtmcLine::open(const QString& address) {
     m_path = usbtmcPath(address);
     if (m_path.isEmpty())
         return QStringLiteral("'%1' is not a USBTMC device (usbtmc:///dev/usbtmcN)").arg(address);
-    const int fd = openDevice(QFile::encodeName(m_path));
+    QString why;
+    const int fd = openDevice(QFile::encodeName(m_path), why);
     if (fd < 0)
-        return QStringLiteral("%1: %2").arg(m_path, QString::fromLocal8Bit(std::strerror(errno)));
+        return QStringLiteral("%1: %2").arg(m_path, why);
     m_received.clear();
     auto worker = std::make_shared<Worker>();
     worker->fd = fd;
@@ -181,6 +220,17 @@ QByteArray UsbtmcLine::readAll() {
 
 void UsbtmcLine::discardInput() {
     m_received.clear();
+}
+
+void UsbtmcLine::discardOutput() {
+    if (!m_worker)
+        return;
+    std::lock_guard<std::mutex> lock(m_worker->mutex);
+    // The message under way (the first) is the driver's already.
+    while (m_worker->messages.size() > 1) {
+        m_worker->pending -= m_worker->messages.back().size();
+        m_worker->messages.pop_back();
+    }
 }
 
 qint64 UsbtmcLine::pendingOutput() const {

@@ -24,9 +24,11 @@ class UsbtmcLine : public QObject {
     explicit UsbtmcLine(QObject* parent = nullptr);
     ~UsbtmcLine() override;
 
-    // How the device is opened: ::open by default; tests hand over a socket pair that keeps
-    // message boundaries as the driver does.
-    std::function<int(const QByteArray& path)> openDevice;
+    // How the device is opened: a character device only, by default (a plain file would be
+    // overwritten with the upload, a pipe's own bytes read back as the answer); the
+    // descriptor, or -1 with `why` said. Tests hand over a socket pair that keeps message
+    // boundaries as the driver does.
+    std::function<int(const QByteArray& path, QString& why)> openDevice;
 
     QString open(const QString& address);
     void close();
@@ -34,11 +36,14 @@ class UsbtmcLine : public QObject {
     void write(const QByteArray& message);
     QByteArray readAll();
     void discardInput();
+    // Messages not yet begun are dropped.
+    void discardOutput();
     qint64 pendingOutput() const;
     QString path() const { return m_path; }
 
   signals:
     void bytesArrived();
+    void outputMoved();
     void lost(const QString& reason);
 
   private:

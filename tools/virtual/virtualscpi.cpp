@@ -4,6 +4,7 @@
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <cmath>
+#include <sys/socket.h>
 
 namespace ww::virt {
 
@@ -19,7 +20,14 @@ VirtualScpiGenerator::VirtualScpiGenerator(QObject* parent)
     });
 }
 
-VirtualScpiGenerator::~VirtualScpiGenerator() = default;
+VirtualScpiGenerator::~VirtualScpiGenerator() {
+    // The connections go first, while the instrument is whole: a socket destroyed with it
+    // says it disconnected, and nothing of the instrument may hear that any more.
+    for (QTcpSocket* s : m_server->findChildren<QTcpSocket*>())
+        s->disconnect();
+    delete m_server;
+    m_server = nullptr;
+}
 
 quint16 VirtualScpiGenerator::port() const {
     return m_port;
@@ -41,10 +49,18 @@ void VirtualScpiGenerator::accept() {
             socket->deleteLater();
             continue;
         }
-        connect(socket, &QTcpSocket::disconnected, socket, [this, socket] {
+        connect(socket, &QTcpSocket::disconnected, this, [this, socket] {
             m_pending.remove(socket);
             socket->deleteLater();
         });
+        if (script.receiveBuffer > 0) {
+            // What the instrument has not read stays in the sender's queue: the kernel's
+            // buffer for the connection is small, and so is the instrument's own.
+            const int bytes = script.receiveBuffer / 2; // the system doubles it
+            ::setsockopt(static_cast<int>(socket->socketDescriptor()), SOL_SOCKET, SO_RCVBUF,
+                         &bytes, sizeof bytes);
+            socket->setReadBufferSize(script.receiveBuffer);
+        }
         if (script.stall)
             continue; // nothing read, nothing answered
         if (script.readBytesPer10Ms > 0) {
@@ -61,6 +77,10 @@ void VirtualScpiGenerator::readFrom(QTcpSocket* socket) {
         script.readBytesPer10Ms > 0 ? socket->read(script.readBytesPer10Ms) : socket->readAll();
     if (got.isEmpty())
         return;
+    if (!script.earlyAnswer.isEmpty() && !socket->property("spoke").toBool()) {
+        socket->setProperty("spoke", true);
+        socket->write(script.earlyAnswer + '\n');
+    }
     m_bytes += got.size();
     m_pending[socket] += got;
     if (script.closeAfterBytes >= 0 && m_bytes >= script.closeAfterBytes) {
@@ -76,6 +96,32 @@ void VirtualScpiGenerator::parse(QTcpSocket* socket) {
         // A command ends at a line feed outside a definite-length block.
         qsizetype i = 0, blockAt = -1, blockLength = 0;
         bool complete = false;
+        // A raw block: from after WAVEDATA, to a line feed at an even count that a command
+        // follows.
+        const qsizetype raw = buffer.left(8).toUpper() == "C1:WVDT " && buffer.indexOf('\n') >= 0
+                                  ? buffer.indexOf("WAVEDATA,")
+                                  : -1;
+        if (raw >= 0) {
+            const qsizetype from = raw + 9;
+            qsizetype end = -1;
+            for (qsizetype k = from; k < buffer.size() && end < 0; k += 2) {
+                if (buffer[k] != '\n')
+                    continue;
+                const QByteArray next = buffer.mid(k + 1, 5).toUpper();
+                for (const char* head : {"C1:", "C2:", "SYST:", "*CLS", "*IDN"})
+                    if (next.startsWith(head))
+                        end = k;
+            }
+            if (end < 0)
+                return; // the rest is still on its way
+            const QByteArray head = buffer.left(from);
+            const QByteArray data = buffer.mid(from, end - from);
+            buffer.remove(0, end + 1);
+            handle(socket, head, data, true);
+            if (socket->state() != QAbstractSocket::ConnectedState)
+                return;
+            continue;
+        }
         while (i < buffer.size()) {
             const char c = buffer[i];
             if (c == '\n') {
@@ -128,7 +174,9 @@ void VirtualScpiGenerator::error(int code, const QString& text) {
 }
 
 bool VirtualScpiGenerator::storeCodes(const QString& name, const QByteArray& block, bool hasBlock,
-                                      const QByteArray& values, double lo, double hi, bool floats) {
+                                      const QByteArray& values, double lo, double hi, bool floats,
+                                      Order order) {
+    const bool little = order == Order::AsFormBord ? m_swapped : order == Order::LittleEndian;
     QVector<double> codes;
     if (hasBlock) {
         if (block.size() % 2 != 0) {
@@ -138,7 +186,7 @@ bool VirtualScpiGenerator::storeCodes(const QString& name, const QByteArray& blo
         for (qsizetype k = 0; k + 1 < block.size(); k += 2) {
             const auto b0 = static_cast<unsigned char>(block[k]);
             const auto b1 = static_cast<unsigned char>(block[k + 1]);
-            const auto word = static_cast<quint16>(m_swapped ? b0 | (b1 << 8) : (b0 << 8) | b1);
+            const auto word = static_cast<quint16>(little ? b0 | (b1 << 8) : (b0 << 8) | b1);
             codes << (lo < 0 ? static_cast<qint16>(word) : word);
         }
     } else {
@@ -173,14 +221,17 @@ void VirtualScpiGenerator::handle(QTcpSocket* socket, const QByteArray& raw,
     m_commands << raw;
     QByteArray command = raw.startsWith(':') ? raw.mid(1) : raw;
     const QByteArray upper = command.toUpper();
-    auto reply = [socket](const QByteArray& text) { socket->write(text + '\n'); };
+    auto reply = [this, socket](const QByteArray& text) { socket->write(text + script.answerEnd); };
     auto after = [&](const char* head) { return command.mid(static_cast<int>(qstrlen(head))); };
     if (upper == "*IDN?") {
         reply(script.idnAnswer.isEmpty() ? identification : script.idnAnswer);
+    } else if (upper == "*CLS") {
+        m_queue.clear();
     } else if (upper == "SYST:ERR?") {
-        if (!script.errorAnswer.isEmpty())
+        if (!script.errorAnswer.isEmpty() && m_errorAnswers < script.errorAnswerTimes) {
+            ++m_errorAnswers;
             reply(script.errorAnswer);
-        else
+        } else
             reply(m_queue.isEmpty() ? QByteArray("+0,\"No error\"") : m_queue.takeFirst().toUtf8());
     } else if (upper == "FORM:BORD SWAP" || upper == "FORM:BORD NORM") {
         m_swapped = upper.endsWith("SWAP");
@@ -198,12 +249,50 @@ void VirtualScpiGenerator::handle(QTcpSocket* socket, const QByteArray& raw,
         else
             storeCodes(name, {}, false, rest.mid(rest.indexOf(',') + 1), -1.0, 1.0, true);
     } else if (upper.startsWith("DATA:DAC VOLATILE,")) {
+        // Signed codes of the DAC's width in a block; unsigned 14-bit codes as text.
         const QByteArray rest = after("DATA:DAC VOLATILE,");
-        const bool unsignedCodes = script.unsignedDac;
-        if (storeCodes(QStringLiteral("VOLATILE"), block, hasBlock, rest, unsignedCodes ? 0 : -8191,
-                       unsignedCodes ? 16383 : 8191, false) &&
-            unsignedCodes)
-            m_selected = QStringLiteral("VOLATILE"); // output at once
+        const double top = std::ldexp(1.0, script.dacBits - 1) - 1;
+        const bool stored =
+            hasBlock ? storeCodes(QStringLiteral("VOLATILE"), block, true, {}, -top, top, false)
+                     : storeCodes(QStringLiteral("VOLATILE"), {}, false, rest, 0, 16383, false);
+        if (stored && !hasBlock)
+            m_selected = QStringLiteral("VOLATILE"); // this form outputs it at once
+    } else if (upper.startsWith("SOUR1:TRAC:DATA:DAC16 VOLATILE,END,")) {
+        if (storeCodes(QStringLiteral("VOLATILE"), block, hasBlock, {}, 0, 16383, false,
+                       Order::LittleEndian))
+            m_selected = QStringLiteral("VOLATILE");
+    } else if (upper.startsWith("C1:WVDT WVNM,") && upper.endsWith(",WAVEDATA,")) {
+        const QByteArray rest = after("C1:WVDT WVNM,");
+        const QString name = QString::fromUtf8(rest.left(rest.indexOf(',')).trimmed());
+        storeCodes(name, block, true, {}, -32767, 32767, false, Order::LittleEndian);
+    } else if (upper.startsWith("C1:ARWV NAME,")) {
+        const QString name = QString::fromUtf8(after("C1:ARWV NAME,").trimmed());
+        if (m_waves.contains(name))
+            m_selected = name;
+        else
+            error(-224, QStringLiteral("Illegal parameter value"));
+    } else if (upper.startsWith("DATA:DEF EMEM,")) {
+        bool ok = false;
+        m_defined = after("DATA:DEF EMEM,").trimmed().toInt(&ok);
+        if (!ok || m_defined < 2 || m_defined > script.maxPoints) {
+            m_defined = -1;
+            error(-222, QStringLiteral("Data out of range"));
+        }
+    } else if (upper.startsWith("DATA:DATA EMEM,")) {
+        if (!hasBlock || m_defined < 0 || block.size() != 2 * m_defined)
+            error(-222, QStringLiteral("Data out of range: not the points defined"));
+        else
+            storeCodes(QStringLiteral("EMEM"), block, true, {}, 0, 16382, false, Order::BigEndian);
+    } else if (upper == "DATA:COPY USER1,EMEM") {
+        if (m_waves.contains(QStringLiteral("EMEM")))
+            m_waves[QStringLiteral("USER1")] = m_waves[QStringLiteral("EMEM")];
+        else
+            error(-224, QStringLiteral("Illegal parameter value"));
+    } else if (upper == "SOUR1:FUNC:SHAP USER1") {
+        if (m_waves.contains(QStringLiteral("USER1")))
+            m_selected = QStringLiteral("USER1");
+        else
+            error(-224, QStringLiteral("Illegal parameter value"));
     } else if (upper.startsWith("SOUR1:FUNC:ARB ")) {
         const QString name = QString::fromUtf8(after("SOUR1:FUNC:ARB ").trimmed());
         if (m_waves.contains(name))
@@ -215,11 +304,58 @@ void VirtualScpiGenerator::handle(QTcpSocket* socket, const QByteArray& raw,
             m_selected = QStringLiteral("VOLATILE");
         else
             error(-224, QStringLiteral("Illegal parameter value"));
-    } else if (upper == "SOUR1:FUNC ARB" || upper == "FUNC USER" || upper.startsWith("OUTP")) {
-        // output settings: taken
+    } else if (upper == "SOUR1:FUNC ARB" || upper == "FUNC USER") {
+        // the arbitrary waveform is the function: taken
     } else {
-        error(-113, QStringLiteral("Undefined header"));
+        setting(upper, command);
     }
+}
+
+void VirtualScpiGenerator::setting(const QByteArray& upper, const QByteArray& command) {
+    // The headers of each form's settings, the number after them.
+    static const struct {
+        const char* head;
+        int what; // 0 frequency, 1 sample rate, 2 amplitude, 3 offset, 4 output
+    } kSettings[] = {
+        {"SOUR1:FUNC:ARB:SRAT ", 1},
+        {"SOUR1:VOLT:OFFS ", 3},
+        {"SOUR1:VOLT:AMPL ", 2},
+        {"SOUR1:VOLT ", 2},
+        {"SOUR1:FREQ ", 0},
+        {"VOLT:OFFS ", 3},
+        {"VOLT ", 2},
+        {"FREQ ", 0},
+        {"C1:BSWV FRQ,", 0},
+        {"C1:BSWV AMP,", 2},
+        {"C1:BSWV OFST,", 3},
+        {"OUTP1:STAT ", 4},
+        {"OUTP1 ", 4},
+        {"OUTP ", 4},
+        {"C1:OUTP ", 4},
+    };
+    for (const auto& s : kSettings) {
+        if (!upper.startsWith(s.head))
+            continue;
+        const QByteArray value = command.mid(static_cast<int>(qstrlen(s.head))).trimmed();
+        if (s.what == 4) {
+            if (value.toUpper() != "ON" && value.toUpper() != "OFF")
+                break;
+            m_settings.output = value.toUpper() == "ON";
+            return;
+        }
+        bool ok = false;
+        const double v = value.toDouble(&ok);
+        if (!ok || !std::isfinite(v)) {
+            error(-104, QStringLiteral("Data type error"));
+            return;
+        }
+        (s.what == 0   ? m_settings.frequency
+         : s.what == 1 ? m_settings.sampleRate
+         : s.what == 2 ? m_settings.amplitude
+                       : m_settings.offset) = v;
+        return;
+    }
+    error(-113, QStringLiteral("Undefined header"));
 }
 
 } // namespace ww::virt
