@@ -468,6 +468,64 @@ void TestCli::sendThroughProfile() {
     QCOMPARE(usb.code, 1);
     QVERIFY2(usb.err.contains("/dev/usbtmc-none: No such file or directory"), usb.err.constData());
     QCOMPARE(wavewright({"send", wave, "--name", "W"}).code, 2);
+    // A name that would split the command on the wire.
+    QCOMPARE(
+        wavewright({"send", wave, "--profile", "arb-dac-16bit-block", "--name", "A\n", "--dry-run"})
+            .code,
+        2);
+    // A plain file or a pipe named as a USB instrument is neither written nor read.
+    const QString plain = writeFile(dir, "usbtmc0", "keep me");
+    const Run notUsb = wavewright(
+        {"send", wave, "--port", "usbtmc://" + plain, "--profile", "arb-dac-16bit-block"});
+    QCOMPARE(notUsb.code, 1);
+    QVERIFY2(notUsb.err.contains("it is a plain file, not a USB instrument"),
+             notUsb.err.constData());
+    QCOMPARE(fileBytes(plain), QByteArray("keep me"));
+    const QByteArray fifo = QFile::encodeName(dir.filePath("usbtmc1"));
+    QCOMPARE(::mkfifo(fifo.constData(), 0600), 0);
+    QVERIFY(wavewright({"send", wave, "--port", "usbtmc://" + dir.filePath("usbtmc1"), "--profile",
+                        "arb-dac-16bit-block"})
+                .err.contains("it is a pipe, not a USB instrument"));
+    QVERIFY(wavewright(
+                {"send", wave, "--port", "usbtmc:///dev/zero", "--profile", "arb-dac-16bit-block"})
+                .err.contains("a device of another kind, not a USB instrument"));
+
+    // The generator's settings: written as the profile says, after the data and before the
+    // check; one the profile does not define is refused before anything is sent.
+    const Run set =
+        wavewright({"send", wave, "--profile", "arb-dac-16bit-block", "--frequency", "1000",
+                    "--amplitude", "2.5", "--offset", "-0.1", "--output", "on", "--dry-run"});
+    QCOMPARE(set.code, 0);
+    QVERIFY2(set.out.endsWith("SOUR1:FUNC ARB\nSOUR1:FUNC:ARB:SRAT 300000\nSOUR1:VOLT 2.5\n"
+                              "SOUR1:VOLT:OFFS -0.1\nOUTP1 ON\nSYST:ERR?\n"),
+             set.out.right(120).constData());
+    const qint64 quiet = g.bytesReceived();
+    const Run noOutput = wavewright({"send", wave, "--port", g.address(), "--profile",
+                                     "dac-volatile-12bit-block", "--output", "on"});
+    QCOMPARE(noOutput.code, 2);
+    QVERIFY(noOutput.err.contains("does not say how to set the output on"));
+    QCOMPARE(g.bytesReceived(), quiet);
+    QCOMPARE(wavewright({"send", wave, "--frequency", "1000"}).code, 2); // no profile
+    QCOMPARE(wavewright({"send", wave, "--profile", "arb-dac-16bit-block", "--frequency", "1,5",
+                         "--dry-run"})
+                 .code,
+             2);
+    // Sent for real, and the virtual instrument took them.
+    const Run levels =
+        wavewright({"send", wave, "--port", g.address(), "--profile", "arb-dac-16bit-block",
+                    "--sample-rate", "1e6", "--amplitude", "3"});
+    QVERIFY2(levels.code == 0, levels.err.constData());
+    QCOMPARE(g.settings().sampleRate, std::optional<double>(1e6));
+    QCOMPARE(g.settings().amplitude, std::optional<double>(3.0));
+
+    // Every command in the help; verify's lines may be addresses.
+    const Run help = wavewright({"--help"});
+    for (const char* command :
+         {"send", "capture", "convert", "ports", "expr", "spectrum", "compare", "verify"})
+        QVERIFY2(help.out.contains(command), command);
+    const Run verifyHelp = wavewright({"verify", "--help"});
+    QVERIFY(verifyHelp.out.count("tcp://HOST[:PORT]") >= 2 &&
+            verifyHelp.out.count("usbtmc:///dev/usbtmcN") >= 2);
 }
 
 void TestCli::lockFiles() {

@@ -238,6 +238,20 @@ void TestEngines::readEnds() {
         QVERIFY(!r.openWhenSaid && !taken);
         QCOMPARE(r.finished, 1);
     }
+
+    // Started 0.6 s into a second of the calendar, an identification 0.7 s later still comes
+    // within the 1 s the link waits: the deadline is counted from the query, not from the
+    // next whole second.
+    Scope late;
+    late.clock.advance(600);
+    late.engine.TDS_Link();
+    late.tick(500);
+    QVERIFY(late.said.isEmpty() && late.engine.running());
+    late.line.deliver("VIRTUAL,SCOPE\n");
+    late.tick(499);
+    QVERIFY(late.said.isEmpty());
+    late.tick(1);
+    QCOMPARE(late.statuses.last(), QString("Link with oscilloscope success！"));
 }
 
 QTEST_GUILESS_MAIN(TestEngines)

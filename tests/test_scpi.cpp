@@ -110,6 +110,10 @@ class TestScpi : public QObject {
     void faultsOfTheSocket();
     void serialExchangesThroughADeviceServer();
     void usbtmcMessages();
+    void onlyWhatTheInstrumentTookCounts();
+    void slowAndStalledInstruments();
+    void theErrorQueue();
+    void generatorDestroyedWithClients();
 };
 
 void TestScpi::addresses() {
@@ -394,6 +398,151 @@ void TestScpi::usbtmcMessages() {
     QCOMPARE(usbtmcPath("usbtmc:///dev/usbtmc0"), QString("/dev/usbtmc0"));
     QCOMPARE(usbtmcPath("/dev/usbtmc3"), QString("/dev/usbtmc3"));
     QCOMPARE(usbtmcPath("/dev/ttyUSB0"), QString());
+}
+
+void TestScpi::onlyWhatTheInstrumentTookCounts() {
+    const Profile profile = findProfile("arb-dac-16bit-block").profile;
+    const std::vector<float> samples = lopsided(16000);
+    {
+        // An answer out of turn, as soon as the first bytes came (or a device server's buffer
+        // spoke): the upload goes on, and succeeds only once every byte was taken.
+        virt::VirtualScpiGenerator g;
+        g.script.earlyAnswer = "+0,\"No error\"";
+        g.setReceiveBuffer(4096);
+        g.script.readBytesPer10Ms = 800; // 80 kB/s: 32 kB take 0.4 s
+        qint64 total = 0;
+        for (const QByteArray& l : uploadLines(profile, samples, "WAVE1"))
+            total += l.size();
+        const Run r = upload(g.address(), profile, samples);
+        QVERIFY2(r.done, qPrintable(r.failure));
+        QCOMPARE(g.bytesReceived(), total);
+        QCOMPARE(g.waveforms()["WAVE1"].count(), 16000);
+        QCOMPARE(g.selected(), QString("WAVE1"));
+    }
+    {
+        // An answer that ends in CR alone is an answer.
+        virt::VirtualScpiGenerator g;
+        g.script.answerEnd = "\r";
+        const Run r = upload(g.address(), profile, samples, 2000);
+        QVERIFY2(r.done, qPrintable(r.failure));
+        QCOMPARE(r.answer, QString("+0,\"No error\""));
+    }
+    {
+        // A profile that asks nothing: done when every byte is taken, and says it was not
+        // confirmed.
+        Profile quiet = profile;
+        quiet.check.clear();
+        virt::VirtualScpiGenerator g;
+        g.setReceiveBuffer(4096);
+        g.script.readBytesPer10Ms = 800;
+        const Run r = upload(g.address(), quiet, samples);
+        QVERIFY2(r.done, qPrintable(r.failure));
+        QCOMPARE(r.answer, QString());
+        // Taken is acknowledged: what sits in the instrument's buffer is read soon after.
+        QTRY_COMPARE(g.waveforms()["WAVE1"].count(), 16000);
+        QCOMPARE(ScpiUpload::unconfirmedText(32113),
+                 QString("all 32113 bytes were taken; the profile asks for no confirmation"));
+    }
+}
+
+void TestScpi::slowAndStalledInstruments() {
+    const Profile values = findProfile("arb-float-values").profile;
+    std::vector<float> samples(16000);
+    for (std::size_t i = 0; i < samples.size(); ++i) // twelve characters a value, about 194 kB
+        samples[i] = static_cast<float>(std::sin(0.001 * (i + 1)) * 0.123456789 + 0.3);
+    {
+        // An instrument with a 4 kB buffer reading 4000 B/s: 2 s in, Cancel leaves it with
+        // less than half and no line after the data; the bar showed what it took.
+        virt::VirtualScpiGenerator g;
+        g.setReceiveBuffer(4096);
+        g.script.readBytesPer10Ms = 40;
+        PortMap ports;
+        ports.setDevice(1, g.address());
+        SerialSettings settings;
+        SystemClock clock;
+        SerialLink link(ports);
+        ScpiUpload u(link, settings, clock);
+        qint64 shown = 0;
+        QObject::connect(&u, &ScpiUpload::progressChanged,
+                         [&](qint64 taken, qint64) { shown = taken; });
+        u.start(values, samples, "WAVE1");
+        QTest::qWait(2000);
+        QVERIFY(u.running());
+        QVERIFY2(shown > 0 && shown < 40000, qPrintable(QString::number(shown)));
+        u.cancel();
+        QVERIFY(!u.running());
+        QTest::qWait(500);
+        QVERIFY2(g.bytesReceived() < u.total() / 2,
+                 qPrintable(QStringLiteral("%1 of %2").arg(g.bytesReceived()).arg(u.total())));
+        for (const QByteArray& c : g.commands())
+            QVERIFY2(!c.startsWith("SOUR1:FUNC"), c.constData());
+    }
+    {
+        // A slow instrument that gets it all: the answer's time runs from the last byte it
+        // took, not from the moment the system took the last byte from the program.
+        virt::VirtualScpiGenerator g;
+        g.setReceiveBuffer(4096);
+        g.script.readBytesPer10Ms = 100; // 10 kB/s: the 32 kB block takes 3 s
+        const Profile block = findProfile("arb-dac-16bit-block").profile;
+        const Run r = upload(g.address(), block, lopsided(16000), 1500);
+        QVERIFY2(r.done, qPrintable(r.failure));
+    }
+    {
+        // A peer that reads nothing: a stall of what the instrument took, said with how much.
+        virt::VirtualScpiGenerator g;
+        g.script.stall = true;
+        g.setReceiveBuffer(4096);
+        const Run r = upload(g.address(), values, samples, 600);
+        QVERIFY2(r.failure.startsWith("Nothing was taken for 0.6 s: the instrument stopped "
+                                      "reading ("),
+                 qPrintable(r.failure));
+        const qint64 taken = r.failure.section('(', 1).section(' ', 0, 0).toLongLong();
+        QVERIFY2(taken < 100000, qPrintable(r.failure));
+    }
+}
+
+void TestScpi::theErrorQueue() {
+    const Profile profile = findProfile("arb-dac-16bit-block").profile;
+    {
+        // An error an earlier session left is cleared first, not taken for this upload's.
+        virt::VirtualScpiGenerator g;
+        g.raiseError(-410, "Query INTERRUPTED");
+        const Run r = upload(g.address(), profile, lopsided(1000), 2000);
+        QVERIFY2(r.done, qPrintable(r.failure));
+    }
+    {
+        // Two errors of the upload: both read and reported.
+        virt::VirtualScpiGenerator g;
+        g.script.maxPoints = 500;
+        Profile twice = profile;
+        twice.after = {"SOUR1:NOSUCH"};
+        const Run r = upload(g.address(), twice, lopsided(1000), 2000);
+        QCOMPARE(r.failure, QString("The instrument reported 2 errors: -222,\"Data out of range: "
+                                    "1000 points\"; -113,\"Undefined header\""));
+    }
+    {
+        // A queue that never empties ends after 32 reads; bytes that are not text are shown.
+        virt::VirtualScpiGenerator g;
+        g.script.errorAnswer = QByteArray("-1,\"a\0b\"", 8);
+        g.script.errorAnswerTimes = 1000;
+        const Run r = upload(g.address(), profile, lopsided(1000), 2000);
+        QVERIFY2(r.failure.startsWith("The instrument reported 32 errors: -1,\"a\\x00b\"; "),
+                 qPrintable(r.failure));
+        QVERIFY(r.failure.endsWith("(and more: SYST:ERR? still had errors after 32 reads)"));
+    }
+}
+
+void TestScpi::generatorDestroyedWithClients() {
+    // The virtual instrument goes while a client is connected to it (the demo's end, a
+    // benchmark's): nothing of it may run any more.
+    auto g = std::make_unique<virt::VirtualScpiGenerator>();
+    QTcpSocket client;
+    client.connectToHost(QHostAddress::LocalHost, g->port());
+    QVERIFY(client.waitForConnected(2000));
+    client.write("*IDN?\n");
+    QTRY_VERIFY(client.canReadLine());
+    g.reset();
+    QTRY_VERIFY(client.state() == QAbstractSocket::UnconnectedState);
 }
 
 QTEST_GUILESS_MAIN(TestScpi)

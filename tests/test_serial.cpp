@@ -23,6 +23,7 @@
 #include <QLineEdit>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QSettings>
 #include <termios.h>
 
 using namespace ww;
@@ -442,9 +443,73 @@ void TestSerial::sendToInstrument() {
     QVERIFY(d->status->text().endsWith("Cancelled."));
     QVERIFY(w.prompts.messages.empty());
 
+    // The settings: sent after the data where the profile says how; refused, with nothing
+    // sent, where it does not.
+    g.script.errorAnswer.clear();
+    d->line->setEditText(g.address());
+    d->profile->setCurrentText("arb-dac-16bit-block");
+    d->frequency->setText("2000");
+    d->amplitude->setText("1.5");
+    d->output->setCurrentIndex(1); // on
+    d->sendButton->click();
+    QTRY_VERIFY2(d->status->text().endsWith("The instrument answered +0,\"No error\"."),
+                 qPrintable(d->status->text()));
+    QCOMPARE(g.settings().sampleRate, std::optional<double>(2000.0 * 300));
+    QCOMPARE(g.settings().amplitude, std::optional<double>(1.5));
+    QCOMPARE(g.settings().output, std::optional<bool>(true));
+    QCOMPARE(d->progress->value(), 100);
+    d->profile->setCurrentText("dac-volatile-12bit-block");
+    const qint64 unsent = g.bytesReceived();
+    d->sendButton->click();
+    QVERIFY2(d->status->text().contains("Not sent: the profile 'DATA:DAC VOLATILE, 12-bit "
+                                        "signed binary block' does not say how to set the "
+                                        "output on"),
+             qPrintable(d->status->text()));
+    QCOMPARE(g.bytesReceived(), unsent);
+    QCOMPARE(d->progress->value(), 0); // what this send did, not the last one
+    d->frequency->setText("1,5");
+    d->output->setCurrentIndex(0);
+    d->sendButton->click();
+    QVERIFY(d->status->text().contains("the frequency '1,5' is not a number"));
+    d->frequency->clear();
+    d->amplitude->clear();
+    // A refused address: the bar stays at 0 and the address is named once.
+    ww::virt::VirtualScpiGenerator closed;
+    const QString closedAddress = closed.address();
+    closed.stopListening();
+    d->profile->setCurrentText("arb-dac-16bit-block");
+    d->line->setEditText(closedAddress);
+    d->sendButton->click();
+    QTRY_VERIFY(!d->busy());
+    QVERIFY2(d->status->text().contains("the connection was refused"),
+             qPrintable(d->status->text()));
+    QCOMPARE(d->status->text().count(closedAddress), 1);
+    QCOMPARE(d->progress->value(), 0);
+
     // A COM number may stand for an address: the Devices dialog says what it is, and a
     // socket has no baud, parity or flow control to set.
     w->applyPortChoices({{2, g.address()}});
+    // The Send to Instrument lines follow the Devices dialog each time it opens.
+    d->hide();
+    w->action("mnuArbSendInstrument")->trigger();
+    QVERIFY(d->line->itemText(1).contains(g.address()));
+    // The last line and profile are there again in the next run.
+    {
+        QSettings remembered(dir.filePath("remembered.ini"), QSettings::IniFormat);
+        SystemClock clock;
+        InstrumentDialog first(w->ports(), SerialSettings(), clock, remembered);
+        first.show();
+        first.line->setCurrentIndex(1);
+        first.profile->setCurrentText("emem-define-copy");
+        first.name->setText("9bad"); // refused, but chosen
+        first.sendButton->click();
+        InstrumentDialog next(w->ports(), SerialSettings(), clock, remembered);
+        next.show();
+        QCOMPARE(next.line->currentIndex(), 1);
+        QCOMPARE(next.profile->currentText(), QString("emem-define-copy"));
+        // Shipped profiles first.
+        QCOMPARE(next.profile->itemText(0), QString("arb-dac-16bit-block"));
+    }
     PortChoices choices([] { return QList<DetectedPort>(); }, w->ports());
     QCOMPARE(choices.describe(g.address()),
              QString("a network address: a raw socket to 127.0.0.1, port %1").arg(g.port()));

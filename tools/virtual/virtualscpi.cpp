@@ -33,6 +33,15 @@ quint16 VirtualScpiGenerator::port() const {
     return m_port;
 }
 
+void VirtualScpiGenerator::setReceiveBuffer(int bytes) {
+    m_receiveBuffer = bytes;
+    // Half in the system (which doubles what it is given), half in the socket's own buffer;
+    // a connection takes the listener's size, and with it the window it offers.
+    const int system = bytes / 4;
+    ::setsockopt(static_cast<int>(m_server->socketDescriptor()), SOL_SOCKET, SO_RCVBUF, &system,
+                 sizeof system);
+}
+
 void VirtualScpiGenerator::stopListening() {
     m_server->close();
 }
@@ -50,17 +59,21 @@ void VirtualScpiGenerator::accept() {
             continue;
         }
         connect(socket, &QTcpSocket::disconnected, this, [this, socket] {
+            // What came before the close is still the instrument's to take, as a real one
+            // takes what its buffer holds.
+            if (!script.stall && script.closeAfterBytes < 0) {
+                const QByteArray rest = socket->readAll();
+                m_bytes += rest.size();
+                m_pending[socket] += rest;
+                m_draining = true;
+                parse(socket);
+                m_draining = false;
+            }
             m_pending.remove(socket);
             socket->deleteLater();
         });
-        if (script.receiveBuffer > 0) {
-            // What the instrument has not read stays in the sender's queue: the kernel's
-            // buffer for the connection is small, and so is the instrument's own.
-            const int bytes = script.receiveBuffer / 2; // the system doubles it
-            ::setsockopt(static_cast<int>(socket->socketDescriptor()), SOL_SOCKET, SO_RCVBUF,
-                         &bytes, sizeof bytes);
-            socket->setReadBufferSize(script.receiveBuffer);
-        }
+        if (m_receiveBuffer > 0)
+            socket->setReadBufferSize(m_receiveBuffer / 2);
         if (script.stall)
             continue; // nothing read, nothing answered
         if (script.readBytesPer10Ms > 0) {
@@ -118,7 +131,7 @@ void VirtualScpiGenerator::parse(QTcpSocket* socket) {
             const QByteArray data = buffer.mid(from, end - from);
             buffer.remove(0, end + 1);
             handle(socket, head, data, true);
-            if (socket->state() != QAbstractSocket::ConnectedState)
+            if (socket->state() != QAbstractSocket::ConnectedState && !m_draining)
                 return;
             continue;
         }
@@ -162,7 +175,7 @@ void VirtualScpiGenerator::parse(QTcpSocket* socket) {
         }
         if (!line.trimmed().isEmpty())
             handle(socket, line.trimmed(), block, blockAt >= 0);
-        if (socket->state() != QAbstractSocket::ConnectedState)
+        if (socket->state() != QAbstractSocket::ConnectedState && !m_draining)
             return;
     }
 }

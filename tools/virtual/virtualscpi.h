@@ -54,6 +54,10 @@ class VirtualScpiGenerator : public QObject {
         int maxPoints = 65536;       // the longest waveform it keeps
     };
     Script script;
+    // Holds at most about this many unread bytes, in the system's buffer and its own, for the
+    // connections made from now on (as a real instrument's small receive buffer does): what it
+    // has not read waits in the sender's queue.
+    void setReceiveBuffer(int bytes);
     // An error already in the queue, as a command of an earlier session leaves it.
     void raiseError(int code, const QString& text) { error(code, text); }
 
@@ -100,6 +104,8 @@ class VirtualScpiGenerator : public QObject {
     Settings m_settings;
     quint16 m_port = 0;
     int m_errorAnswers = 0;
+    int m_receiveBuffer = 0;
+    bool m_draining = false; // taking what came before a connection closed
     qint64 m_bytes = 0;
 };
 
