@@ -285,6 +285,14 @@ void TestModel::arithmetic() {
     for (const float f : {0.5f, 0.0f, -0.999f})
         QVERIFY(!amplitudeDivide(a, f) && !amplitudeMultiply(a, f));
     QVERIFY(a.ArbData == b.ArbData);
+    // Exactly 1 is the edge of the refused range: taken, and nothing changes.
+    QVERIFY(amplitudeDivide(a, 1.0f) && amplitudeMultiply(a, 1.0f));
+    QVERIFY(a.ArbData == b.ArbData);
+    // Every product beyond 1 is held at 1.0 exactly, one just beyond it too (0.5004 x 2).
+    s = storeWith(4, {0.5004f, -0.5004f, 0.4999f, 0.75f});
+    QVERIFY(amplitudeMultiply(s, 2.0f));
+    QCOMPARE(samples(s, 0, 3),
+             (std::vector<float>{1.0f, -1.0f, static_cast<float>(0.4999f * 2.0), 1.0f}));
 
     // Normalize: a peak of 0.5 doubles everything; a peak of 0 or exactly 1 does nothing.
     s = storeWith(4, {0.5f, -0.25f, 0.1f, 0.0f});

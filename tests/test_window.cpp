@@ -441,6 +441,14 @@ void TestWindowSuite::drawing() {
     // Values round down to 0.001.
     w.press(20, -0.5231);
     QCOMPARE(w.store().ArbData[20], -0.524f);
+    w.release(20, -0.5231);
+    // The grid step below the pointer, not the nearest: 0.52365 is 0.523, -0.52335 is -0.524.
+    w->editor().mouseDown(Qt::LeftButton, 30.0f, 523650.0f);
+    QCOMPARE(w.store().ArbData[30], 0.523f);
+    w->editor().mouseMove(30.0f, -523350.0f, true);
+    QCOMPARE(w.store().ArbData[30], -0.524f);
+    w->editor().mouseUp();
+    w.press(20, -0.5231);
     // Past the edges: the first or last index, at +1 or -1.
     w.move(-30, 3.0);
     QCOMPARE(w.labels(), QString("0| 1.000"));
