@@ -484,17 +484,15 @@ void FormMain::dropPendingEdits() {
     Text_ArbLineStopY->dropPending(formatThreeDecimals(m_entry->ArbLineStopY));
 }
 
-void FormMain::commitPendingLength() {
-    // A shortcut does not move the focus, so an edit in the length field may still be open.
-    // Only a text that differs from the length is one: Save must not reset the view.
-    if (Text_Arb_Length->text() != QString::number(m_doc.store().length())) {
-        int key = kKeyEnter;
-        m_entry->lengthKeyPress(*Text_Arb_Length, key);
-    }
-}
-
 void FormMain::mnuFileSave_Click() {
-    commitPendingLength();
+    // Save commits nothing: it writes the length field's text as it stands, and as many
+    // samples as that text says. A text that is no length the store can give (none at all, or
+    // more samples than it holds) is refused with the length message before the dialog, and
+    // nothing is written.
+    if (!isSaveableLength(Text_Arb_Length->text())) {
+        say(lengthMessage(), true);
+        return;
+    }
     const QString name = m_prompts->saveFileName(QStringLiteral("Waveform data file(*.txt)"));
     if (name.isEmpty())
         return;

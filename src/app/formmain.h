@@ -183,7 +183,6 @@ class FormMain : public QMainWindow {
     void FitFormToScreen();
     void placeAxisLabels(const ViewState& view);
     void applyScrollRange(const ScrollRange& range);
-    void commitPendingLength();
     // Undo and redo drop what is typed but not committed, so the fields show what comes back.
     void dropPendingEdits();
     // The name of a command's history step: its menu item's caption.

@@ -25,6 +25,14 @@ QByteArray waveFileBytes(const QString& lengthText, const WaveStore& store) {
     return out;
 }
 
+bool isSaveableLength(const QString& lengthText) {
+    double value = 0.0;
+    if (!parseFileNumber(lengthText.toLatin1(), value) || std::abs(value) > 1e9)
+        return false;
+    const int lines = toInt32(value - 1) + 1;
+    return lines >= kMinLength && lines <= kMaxLength;
+}
+
 QString writeWaveFile(const QString& path, const QString& lengthText, const WaveStore& store) {
     return writeWhole(path, waveFileBytes(lengthText, store));
 }

@@ -13,6 +13,10 @@ namespace ww {
 // every line ended by CR LF.
 QByteArray waveFileBytes(const QString& lengthText, const WaveStore& store);
 
+// Whether Save can write `lengthText`: a number whose count of sample lines (one more than the
+// nearest whole number to the number less one) is 4 to 16000.
+bool isSaveableLength(const QString& lengthText);
+
 // Writes the file through a temporary, so a failed save never leaves a cut-short file where
 // the user's file was. Returns an empty string or the reason it failed.
 QString writeWaveFile(const QString& path, const QString& lengthText, const WaveStore& store);
