@@ -20,6 +20,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDialogButtonBox>
+#include <QGlyphRun>
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
@@ -27,9 +28,11 @@
 #include <QMimeData>
 #include <QPainter>
 #include <QPushButton>
+#include <QRawFont>
 #include <QScrollBar>
 #include <QSpinBox>
 #include <QTableWidget>
+#include <QTextLayout>
 #include <QTimer>
 #include <QUndoStack>
 
@@ -82,6 +85,7 @@ class TestWindowSuite : public QObject {
     void toolbarAndAbout();
     void importAndExport();
     void spectrumView();
+    void quotedTextsShow();
 };
 
 void TestWindowSuite::startupAndLayout() {
@@ -309,6 +313,44 @@ void TestWindowSuite::pendingEdits() {
     QCOMPARE(fileBytes(dir.filePath("saved.txt")).count('\n'), 202);
     QVERIFY(w.prompts.messages.empty());
 
+    // Save commits nothing: with 500 typed (no Enter) and the dialog cancelled, the waveform,
+    // its length and the history stay as they were; saved, the file holds the text as it
+    // stands and 500 samples, and the store is still 201 long.
+    w->action("mnuStandardSin")->trigger();
+    const WaveStore sine = w.store();
+    const int steps = w->history().stack().count();
+    typeInto(len, "500", false);
+    QTest::keyClick(len, Qt::Key_S, Qt::ControlModifier); // no name: Cancel
+    QCOMPARE(w.store().ArbLength, 201.0f);
+    QVERIFY(w.store().ArbData == sine.ArbData);
+    QCOMPARE(w->history().stack().count(), steps);
+    QCOMPARE(len->text(), QString("500"));
+    w.prompts.saveNames.push_back(dir.filePath("500.txt"));
+    QTest::keyClick(len, Qt::Key_S, Qt::ControlModifier);
+    const QByteArray five = fileBytes(dir.filePath("500.txt"));
+    QVERIFY(five.startsWith("500\r\n"));
+    QCOMPARE(five.count('\n'), 501);
+    QCOMPARE(w.store().ArbLength, 201.0f);
+    QCOMPARE(w->history().stack().count(), steps);
+    QVERIFY(w.prompts.messages.empty());
+    // A text that is no length the store can give: the length message before any dialog,
+    // nothing written, nothing changed.
+    for (const char* text : {"201500", "abc", "3"}) {
+        typeInto(len, text, false);
+        const int saves = w.prompts.saveCalls;
+        w.prompts.saveNames.push_back(dir.filePath("never.txt"));
+        QTest::keyClick(len, Qt::Key_S, Qt::ControlModifier);
+        QCOMPARE(w.prompts.saveCalls, saves);
+        QCOMPARE(w.prompts.texts(), QStringList{kLength});
+        QCOMPARE(w.prompts.messages.front().icon, MsgIcon::Critical);
+        QVERIFY(!QFileInfo::exists(dir.filePath("never.txt")));
+        QCOMPARE(w.store().ArbLength, 201.0f);
+        QCOMPARE(w->history().stack().count(), steps);
+        w.prompts.messages.clear();
+        w.prompts.saveNames.clear();
+    }
+    typeInto(len, "201");
+
     // The formula commits the length it sets; a later edit still commits when the user leaves.
     typeInto(len, "1000");
     w.prompts.inputs.push_back(QString("sinx+0.5sin2x"));
@@ -332,6 +374,54 @@ void TestWindowSuite::pendingEdits() {
     w->Text_ArbLineStartY->setFocus();
     QCOMPARE(w->entry().ArbLineStartX, 60);
     QVERIFY(!x->isEditingLook());
+
+    // Left while the window is not active, for another control: the field commits once the
+    // focus turns out to be elsewhere, and the field that took it is entered as a press
+    // enters it.
+    auto inactive = [&] {
+        QApplication::setActiveWindow(&other);
+        QTRY_VERIFY(QApplication::activeWindow() == &other);
+    };
+    auto active = [&] {
+        QApplication::setActiveWindow(w.form.get());
+        QTRY_VERIFY(QApplication::activeWindow() == w.form.get());
+    };
+    EntryField* startY = w->Text_ArbLineStartY;
+    EntryField* stopY = w->Text_ArbLineStopY;
+    typeInto(startY, "0.5", false);
+    inactive();
+    stopY->setFocus(Qt::MouseFocusReason); // the press reaches the window before it is active
+    active();
+    QCOMPARE(w->entry().ArbLineStartY, 0.5f);
+    QVERIFY(!startY->isEditingLook());
+    QVERIFY(stopY->isEditingLook());
+    QCOMPARE(stopY->selectedText(), stopY->text());
+    // The same into the length field, and a value out of range says so exactly once.
+    typeInto(startY, "1.5", false);
+    inactive();
+    len->setFocus(Qt::MouseFocusReason);
+    active();
+    QCOMPARE(w.prompts.texts(), QStringList{kYUpper});
+    QCOMPARE(w->entry().ArbLineStartY, 1.0f);
+    QVERIFY(len->isEditingLook());
+    w.prompts.messages.clear();
+    // A press on a button before the window is active: the button acts on what was typed.
+    typeInto(w->Text_ArbLineStartX, "7");
+    typeInto(startY, "0.25", false);
+    inactive();
+    QTest::mouseClick(w->Command_ArbPoint, Qt::LeftButton);
+    QCOMPARE(w.store().ArbData[7], 0.25f);
+    QVERIFY(!startY->isEditingLook());
+    active();
+    QVERIFY(w.prompts.messages.empty());
+    // Back in the same field: nothing is committed, the edit stays open.
+    typeInto(startY, "0.75", false);
+    inactive();
+    active();
+    QVERIFY(startY->hasFocus() && startY->isEditingLook());
+    QCOMPARE(w->entry().ArbLineStartY, 0.25f);
+    QTest::keyClick(startY, Qt::Key_Return);
+    QCOMPARE(w->entry().ArbLineStartY, 0.75f);
 
     // Leaving a Y field with its whole text selected commits 0, as Enter does.
     EntryField* y = w->Text_ArbLineStartY;
@@ -824,6 +914,31 @@ void TestWindowSuite::spectrumView() {
     QCOMPARE(rows.size(), 52); // 50 harmonics, and the last line end
     QCOMPARE(QImage(dir.filePath("c.png")).size(), QSize(960, 480));
     QVERIFY(w.prompts.messages.empty());
+}
+
+void TestWindowSuite::quotedTextsShow() {
+    // The program's own texts with full-width punctuation are drawn with real glyphs in the
+    // window's font or its fallbacks, not as the empty box of a missing one.
+    Win w;
+    const QStringList texts = {"Send complete！",
+                               "Link with oscilloscope success！",
+                               "ERROR！multiplier<1",
+                               "ERROR！coefficient<1",
+                               "Wrong Formula！",
+                               "Data has send：",
+                               "Data has received：0;0.00%",
+                               "Complete！"};
+    for (const QString& text : texts)
+        for (const QChar c : text) {
+            QTextLayout layout(QString(c), w->font());
+            layout.beginLayout();
+            layout.createLine().setLineWidth(1000);
+            layout.endLayout();
+            const QList<QGlyphRun> runs = layout.glyphRuns();
+            QVERIFY(!runs.isEmpty() && !runs.front().glyphIndexes().isEmpty());
+            QVERIFY2(runs.front().glyphIndexes().front() != 0,
+                     qPrintable(text + ": " + c + " in " + runs.front().rawFont().familyName()));
+        }
 }
 
 QTEST_MAIN(TestWindowSuite)

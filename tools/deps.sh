@@ -1,9 +1,11 @@
 #!/usr/bin/env bash
-# Installs the Debian packages Wavewright builds and tests with, if any are missing, and the
+# Installs the Debian packages Wavewright builds, tests and shows its texts with (a font with the
+# full-width punctuation of its messages), if any are missing, and the
 # German locale whose decimal comma the tests run under.
 set -euo pipefail
 packages=(cmake ninja-build g++ pkg-config qt6-base-dev qt6-serialport-dev libgl-dev
-          libbenchmark-dev clang locales libmuparser-dev libsndfile1-dev qt6-svg-dev libkissfft-dev)
+          libbenchmark-dev clang locales libmuparser-dev libsndfile1-dev qt6-svg-dev libkissfft-dev
+          fonts-wqy-microhei)
 missing=()
 for p in "${packages[@]}"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

@@ -1,9 +1,11 @@
 #include "entryfield.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QFocusEvent>
 #include <QKeyEvent>
 #include <QMouseEvent>
+#include <QPointer>
 
 namespace ww {
 
@@ -32,10 +34,51 @@ int characterCode(const QKeyEvent* e) {
     return c;
 }
 
+namespace {
+// The field that last lost the focus in passing (to a menu, a box, another window).
+QPointer<EntryField> g_passedFrom;
+} // namespace
+
 EntryField::EntryField(QWidget* parent) : QLineEdit(parent) {
     setContextMenuPolicy(Qt::DefaultContextMenu);
     connect(this, &QLineEdit::textChanged, this, [this] { markEditing(); });
+    // The focus, once the window has it again, on another of its widgets: the user left the
+    // field while the window was not active.
+    connect(qApp, &QApplication::focusChanged, this, [this](QWidget*, QWidget* now) {
+        if (!m_heldAcross || !now)
+            return;
+        if (now == this)
+            releaseHeld(false);
+        else if (now->window() == window() && !now->inherits("QMenuBar") && !now->inherits("QMenu"))
+            releaseHeld(true);
+    });
     markNormal();
+}
+
+EntryField::~EntryField() {
+    if (m_heldAcross)
+        qApp->removeEventFilter(this);
+}
+
+void EntryField::releaseHeld(bool commit) {
+    if (!m_heldAcross)
+        return;
+    m_heldAcross = false;
+    qApp->removeEventFilter(this);
+    if (commit)
+        LostFocus(); // exactly once, with its message where it has one
+}
+
+bool EntryField::eventFilter(QObject* watched, QEvent* event) {
+    // A press on another control of the window, before the window is active again: the
+    // commit comes first, so the control acts on what was typed.
+    if (m_heldAcross && event->type() == QEvent::MouseButtonPress && watched->isWidgetType()) {
+        auto* target = static_cast<QWidget*>(watched);
+        if (target != this && target->window() == window() && !target->inherits("QMenuBar") &&
+            !target->inherits("QMenu"))
+            releaseHeld(true);
+    }
+    return QLineEdit::eventFilter(watched, event);
 }
 
 void EntryField::setText(const QString& text) {
@@ -127,8 +170,19 @@ bool passingFocus(Qt::FocusReason reason) {
 
 void EntryField::focusInEvent(QFocusEvent* event) {
     QLineEdit::focusInEvent(event);
-    if (passingFocus(event->reason()))
+    if (passingFocus(event->reason())) {
+        // Back in the field it left in passing: the user has not left it. Taken from another
+        // field while the window was not active (a press on this one): entered as a press
+        // enters it, the whole text selected.
+        if (g_passedFrom && g_passedFrom != this && g_passedFrom->window() == window() &&
+            event->reason() == Qt::ActiveWindowFocusReason) {
+            g_passedFrom = nullptr;
+            selectAll();
+            markEditing();
+        }
         return;
+    }
+    g_passedFrom = nullptr;
     m_selectOnPress = event->reason() == Qt::MouseFocusReason;
     markEditing();
 }
@@ -150,8 +204,16 @@ void EntryField::focusOutEvent(QFocusEvent* event) {
     // another window, nor one that an exchange causes by disabling the window: the user has
     // not left the field, and the edit stays pending until they do. The commit comes before
     // the line edit drops the selection, which the Y fields' commit looks at.
-    if (!passingFocus(event->reason()) && isEnabled())
+    if (!passingFocus(event->reason()) && isEnabled()) {
         LostFocus();
+    } else if (isEnabled()) {
+        g_passedFrom = this;
+        // Held until the focus comes back here, or turns out to be elsewhere in the window.
+        if (m_editingLook && !m_heldAcross) {
+            m_heldAcross = true;
+            qApp->installEventFilter(this);
+        }
+    }
     QLineEdit::focusOutEvent(event);
 }
 

@@ -15,6 +15,7 @@ class EntryField : public QLineEdit, public TextBox {
     Q_OBJECT
   public:
     explicit EntryField(QWidget* parent = nullptr);
+    ~EntryField() override;
 
     std::function<void(int& key)> keyPress;
 
@@ -35,6 +36,7 @@ class EntryField : public QLineEdit, public TextBox {
 
   protected:
     bool event(QEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
     void focusInEvent(QFocusEvent* event) override;
     void focusOutEvent(QFocusEvent* event) override;
@@ -42,9 +44,12 @@ class EntryField : public QLineEdit, public TextBox {
 
   private:
     bool isMenuShortcut(const QKeyEvent* event) const;
+    // Ends the wait of a field left in passing with its edit open; commits it when asked.
+    void releaseHeld(bool commit);
 
     bool m_editingLook = false;
     bool m_selectOnPress = false;
+    bool m_heldAcross = false; // left in passing with its edit open
 };
 
 // The character code a key press delivers, 0 when it delivers none (arrows, Delete, Tab...).
