@@ -6,6 +6,7 @@
 #include <benchmark/benchmark.h>
 #include <cstdio>
 #include <map>
+#include <string>
 #include <vector>
 
 namespace {
@@ -50,6 +51,8 @@ class Collecting : public benchmark::ConsoleReporter {
             // The median of the repetitions is the figure; plain runs count when not repeated.
             if (r.run_type == Run::RT_Aggregate && r.aggregate_name != "median")
                 continue;
+            if (r.error_occurred) // measured nothing: the figure is missing
+                continue;
             const std::string key = keyOf(r.run_name.str());
             nsPerIteration[key] = r.GetAdjustedRealTime() * timeUnitToNs(r.time_unit);
             for (const auto& [counter, value] : r.counters)
@@ -67,21 +70,33 @@ void registerRatio(const std::string& label, const std::string& measured,
 
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv); // the upload runs on the event loop
+    bool filtered = false;
+    for (int i = 1; i < argc; ++i)
+        filtered = filtered || std::string(argv[i]).rfind("--benchmark_filter", 0) == 0;
     benchmark::Initialize(&argc, argv);
     Collecting reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);
     std::printf("\n%-48s %12s %12s %8s %6s\n", "figure", "measured", "baseline", "ratio", "goal");
+    int missing = 0;
     for (const Ratio& r : ratios()) {
         const auto& table = r.counter.empty() ? reporter.nsPerIteration : reporter.counters;
         const std::string suffix = r.counter.empty() ? "" : ":" + r.counter;
         const auto m = table.find(r.measured + suffix);
         const auto b = table.find(r.baseline + suffix);
-        if (m == table.end() || b == table.end())
+        if (m == table.end() || b == table.end()) {
+            // Left out by a filter, or a benchmark that failed: only the second is an error.
+            if (!filtered) {
+                std::printf("%-48s FAILED: a benchmark of it did not run to its end\n",
+                            r.label.c_str());
+                ++missing;
+            }
             continue;
+        }
         const double ratio = m->second / b->second;
         std::printf("%-48s %12.0f %12.0f %8.2f %6.2f %s\n", r.label.c_str(), m->second, b->second,
                     ratio, r.goal, ratio <= r.goal ? "met" : "MISSED");
     }
     benchmark::Shutdown();
-    return 0;
+    // A figure that could not be measured fails the run, as a crash does.
+    return missing == 0 ? 0 : 1;
 }

@@ -518,6 +518,17 @@ void TestCli::sendThroughProfile() {
     QCOMPARE(g.settings().sampleRate, std::optional<double>(1e6));
     QCOMPARE(g.settings().amplitude, std::optional<double>(3.0));
 
+    // An address that refuses: named once in the one line that says so.
+    virt::VirtualScpiGenerator closed;
+    const QByteArray closedAddress = closed.address().toUtf8();
+    closed.stopListening();
+    const Run refusedLine =
+        wavewright({"send", wave, "--port", closed.address(), "--profile", "arb-dac-16bit-block"});
+    QCOMPARE(refusedLine.code, 1);
+    QVERIFY2(refusedLine.err.contains("the connection was refused") &&
+                 refusedLine.err.count(closedAddress) == 1,
+             refusedLine.err.constData());
+
     // Every command in the help; verify's lines may be addresses.
     const Run help = wavewright({"--help"});
     for (const char* command :

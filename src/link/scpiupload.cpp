@@ -9,7 +9,7 @@ ScpiUpload::ScpiUpload(Transport& line, SerialSettings& settings, Clock& clock, 
     // While the line is full, or until the instrument has taken the last byte, the system's
     // queue is looked at again shortly: it says nothing when it drains.
     m_pump.setSingleShot(true);
-    m_pump.setInterval(2);
+    m_pump.setInterval(1);
     connect(&m_pump, &QTimer::timeout, this, &ScpiUpload::pump);
     connect(&m_line, &Transport::outputMoved, this, &ScpiUpload::pump);
 }
@@ -31,6 +31,7 @@ void ScpiUpload::start(const Profile& profile, const std::vector<float>& samples
     m_offset = m_written = m_total = m_taken = 0;
     m_reads = 0;
     m_askedAtMs = -1;
+    m_lastLook = -1;
     m_running = true;
     emit started();
     if (const QString why = pointsProblem(profile, static_cast<int>(samples.size()));
@@ -89,8 +90,16 @@ void ScpiUpload::pump() {
         succeed(QString());
         return;
     }
-    if (!allTaken())
-        m_pump.start();
+    // With everything written and a question asked, its answer is what comes next.
+    const bool written = m_nextLine == m_lines.size();
+    if (!allTaken() && !(written && !m_profile.check.isEmpty())) {
+        // Looked at again at once while the instrument keeps taking (a fast line drains the
+        // window in well under a millisecond), after a pause growing to 10 ms while it does
+        // not.
+        const bool moved = m_written + m_taken != m_lastLook;
+        m_lastLook = m_written + m_taken;
+        m_pump.start(moved ? 0 : std::min(10, std::max(1, m_pump.interval() * 2)));
+    }
 }
 
 bool ScpiUpload::allTaken() {

@@ -72,6 +72,7 @@ class ScpiUpload : public Exchange {
     int m_reads = 0;
     qint64 m_movedAtMs = 0;
     qint64 m_askedAtMs = -1; // when the check last reached the instrument
+    qint64 m_lastLook = -1;  // written and taken at the last look, to pace the next
     QTimer m_pump;
 };
 
