@@ -340,6 +340,7 @@ QByteArray encodeSamples(const Profile& p, const std::vector<float>& samples) {
     }
     // Written in place, a loop for each width and byte order: a waveform of 16000 samples is
     // encoded at each upload.
+    clearUpperVectorState();
     out.resize(static_cast<qsizetype>(samples.size()) * info.bytes);
     auto* at = reinterpret_cast<unsigned char*>(out.data());
     const double low = p.codeLow, scale = (p.codeHigh - p.codeLow) / 2.0;

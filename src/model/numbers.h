@@ -35,4 +35,16 @@ inline std::int16_t toInt16(double v) {
     return static_cast<std::int16_t>(r);
 }
 
+// Code that ran before (the window libraries' drawing, a wide memory copy) can leave the upper
+// halves of the AVX registers in use; on some processors every later SSE instruction (libm's,
+// muparser's, a conversion loop's) then runs many times slower. Long numeric loops start by
+// clearing them: the expression evaluator, the encoding of an upload.
+inline void clearUpperVectorState() {
+#if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
+    static const bool avx = __builtin_cpu_supports("avx");
+    if (avx)
+        asm volatile("vzeroupper");
+#endif
+}
+
 } // namespace ww

@@ -142,14 +142,6 @@ QString Expression::help() {
         "Decimals are written with a point.");
 }
 
-void clearUpperVectorState() {
-#if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
-    static const bool avx = __builtin_cpu_supports("avx");
-    if (avx)
-        asm volatile("vzeroupper");
-#endif
-}
-
 Expression::Values Expression::evaluate(int length, const float* current) const {
     clearUpperVectorState();
     Values out;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "model/numbers.h"
+
 #include <QString>
 #include <memory>
 #include <optional>
@@ -46,11 +48,6 @@ class Expression {
     struct Impl;
     std::unique_ptr<Impl> d;
 };
-
-// Drawing code of the window libraries can leave the upper halves of the AVX registers in use;
-// on some processors every later SSE instruction (libm's, muparser's) then runs many times
-// slower. Evaluation starts by clearing them; long numeric loops elsewhere may do the same.
-void clearUpperVectorState();
 
 // How values outside -1..+1 are brought in: held at the limits, or all scaled so the peak is 1.
 enum class Fit { Clip, Peak };
