@@ -31,7 +31,6 @@ void ScpiUpload::start(const Profile& profile, const std::vector<float>& samples
     m_offset = m_written = m_total = m_taken = 0;
     m_reads = 0;
     m_askedAtMs = -1;
-    m_lastLook = -1;
     m_running = true;
     emit started();
     if (const QString why = pointsProblem(profile, static_cast<int>(samples.size()));
@@ -57,21 +56,24 @@ void ScpiUpload::start(const Profile& profile, const std::vector<float>& samples
 void ScpiUpload::pump() {
     if (!m_running)
         return;
+    // The program's own queue is kept under `window` bytes; the system's is bounded by the
+    // line itself (a socket's small send buffer, a serial driver's queue), and says when it has
+    // room through outputMoved.
     const bool messages = m_line.keepsMessages();
     while (m_nextLine < m_lines.size()) {
-        const qint64 pending = m_line.pendingOutput();
+        const qint64 queued = m_line.queuedOutput();
         const QByteArray& line = m_lines[m_nextLine];
         if (messages) {
             // A message goes whole (a USB instrument takes one a write): one larger than the
             // window goes alone.
-            if (pending > 0 && pending + line.size() > window)
+            if (queued > 0 && queued + line.size() > window)
                 break;
             m_line.write(line);
             m_written += line.size();
             ++m_nextLine;
             continue;
         }
-        const qint64 room = window - pending;
+        const qint64 room = window - queued;
         if (room <= 0)
             break;
         const qint64 n = std::min<qint64>(room, line.size() - m_offset);
@@ -90,16 +92,18 @@ void ScpiUpload::pump() {
         succeed(QString());
         return;
     }
-    // With everything written and a question asked, its answer is what comes next.
+    // With everything written and a question asked, its answer is what comes next; without
+    // one, the last byte taken is looked for, after a pause growing to 10 ms. While lines
+    // wait, a look every 10 ms in case the line says nothing when it drains.
     const bool written = m_nextLine == m_lines.size();
-    if (!allTaken() && !(written && !m_profile.check.isEmpty())) {
-        // Looked at again at once while the instrument keeps taking (a fast line drains the
-        // window in well under a millisecond), after a pause growing to 10 ms while it does
-        // not.
-        const bool moved = m_written + m_taken != m_lastLook;
-        m_lastLook = m_written + m_taken;
-        m_pump.start(moved ? 0 : std::min(10, std::max(1, m_pump.interval() * 2)));
+    if (written && !m_profile.check.isEmpty())
+        return;
+    if (!written) {
+        m_pump.start(10);
+        return;
     }
+    if (!allTaken())
+        m_pump.start(std::min(10, std::max(1, m_pump.interval() * 2)));
 }
 
 bool ScpiUpload::allTaken() {

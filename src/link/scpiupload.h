@@ -11,8 +11,9 @@ namespace ww {
 
 // Loads a waveform into a SCPI generator as its profile describes: the clearing line, before,
 // the upload with its block or values, after, the settings and the check query, written in
-// order while what the instrument has not taken stays under `window` bytes, so that progress,
-// the stall and Cancel follow the instrument rather than the system's buffers.
+// order while the program's own queue stays under `window` bytes (the system's is bounded by
+// the line), so that progress, the stall and Cancel follow the instrument rather than the
+// buffers on the way.
 //
 // Only an answer read once every byte has been taken is the check's answer; what arrives
 // before is not. An answer that is not "0" or "+0" is an error: the check is asked again until
@@ -72,7 +73,6 @@ class ScpiUpload : public Exchange {
     int m_reads = 0;
     qint64 m_movedAtMs = 0;
     qint64 m_askedAtMs = -1; // when the check last reached the instrument
-    qint64 m_lastLook = -1;  // written and taken at the last look, to pace the next
     QTimer m_pump;
 };
 

@@ -207,6 +207,14 @@ qint64 SerialLink::pendingOutput() const {
     return m_port->bytesToWrite() + (driverOutputQueue ? driverOutputQueue(*m_port) : 0);
 }
 
+qint64 SerialLink::queuedOutput() const {
+    if (m_onTcp)
+        return m_tcp.queuedOutput();
+    if (m_onUsb)
+        return m_usb.pendingOutput();
+    return isOpen() ? m_port->bytesToWrite() : 0;
+}
+
 void SerialLink::discardBuffers() {
     if (m_onTcp || m_onUsb) {
         m_tcp.discardInput();

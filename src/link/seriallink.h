@@ -35,6 +35,7 @@ class SerialLink : public Transport {
     // Bytes written but not yet sent out of the port: ours and the driver's (on a socket, not
     // yet acknowledged by the other end).
     qint64 pendingOutput() const override;
+    qint64 queuedOutput() const override;
     bool keepsMessages() const override { return m_onUsb; }
     bool ready() const override { return m_onTcp ? m_tcp.isConnected() : isOpen(); }
 

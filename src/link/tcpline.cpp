@@ -50,6 +50,7 @@ QString TcpLine::open(const QString& address) {
     QTcpSocket* socket = m_socket.get();
     // Small writes of commands go out at once.
     socket->setSocketOption(QAbstractSocket::LowDelayOption, 1);
+    socket->setSocketOption(QAbstractSocket::SendBufferSizeSocketOption, sendBufferBytes);
     connect(socket, &QTcpSocket::readyRead, this, &TcpLine::bytesArrived);
     connect(socket, &QTcpSocket::bytesWritten, this, &TcpLine::outputMoved);
     connect(socket, &QTcpSocket::connected, this, [this] {
@@ -137,6 +138,10 @@ void TcpLine::discardInput() {
 
 void TcpLine::discardOutput() {
     m_dropOutput = true;
+}
+
+qint64 TcpLine::queuedOutput() const {
+    return m_socket ? m_socket->bytesToWrite() : 0;
 }
 
 qint64 TcpLine::pendingOutput() const {

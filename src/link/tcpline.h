@@ -25,6 +25,10 @@ class TcpLine : public QObject {
     ~TcpLine() override;
 
     int connectTimeoutMs = 5000;
+    // What the system may hold that the instrument has not acknowledged (it doubles this for
+    // its own bookkeeping): a small send buffer keeps progress and Cancel close to the
+    // instrument.
+    int sendBufferBytes = 32768;
 
     // Empty when the connection is under way, else why it cannot be (the address is wrong).
     QString open(const QString& address);
@@ -38,6 +42,8 @@ class TcpLine : public QObject {
     void discardOutput();
     // Bytes written that the instrument has not taken: the socket's own and the system's.
     qint64 pendingOutput() const;
+    // The socket's own, not yet handed to the system.
+    qint64 queuedOutput() const;
     QString address() const { return m_address; }
 
   signals:

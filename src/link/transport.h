@@ -31,6 +31,8 @@ class Transport : public QObject {
     // Bytes written that have not left the port yet (on a socket: that the other end has not
     // acknowledged).
     virtual qint64 pendingOutput() const = 0;
+    // Of those, what the program itself still holds: the system's queue is the line's to bound.
+    virtual qint64 queuedOutput() const { return pendingOutput(); }
     // Whether bytes written now start on their way (a socket still connecting keeps them).
     virtual bool ready() const { return isOpen(); }
     // Whether each write is one message that must not be split (a USB instrument).
