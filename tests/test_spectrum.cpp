@@ -24,6 +24,7 @@ class TestSpectrum : public QObject {
   private slots:
     void onePeriodIsExact();
     void windowedRecords();
+    void spursOfRecords();
 };
 
 void TestSpectrum::onePeriodIsExact() {
@@ -96,6 +97,58 @@ void TestSpectrum::windowedRecords() {
     // Fewer than one and a half periods tell no fundamental.
     QVERIFY(analyseSpectrum(record(2500, 1.2, 0.1), 10, SpectrumWindow::Hann)
                 .error.startsWith("Too few periods: the record holds 1."));
+}
+
+void TestSpectrum::spursOfRecords() {
+    // A sine and one spur between -30 and -90 dBc, from 0.3 to 3.3 times the fundamental: the
+    // SFDR is the spur's level, under every window, wherever the window can tell the spur from
+    // the DC and from the harmonics (two main lobes apart); a clean record is beyond 100 dB.
+    const struct {
+        SpectrumWindow window;
+        int halfLobe;
+    } windows[] = {{SpectrumWindow::Hann, 2},
+                   {SpectrumWindow::BlackmanHarris, 4},
+                   {SpectrumWindow::FlatTop, 5}};
+    int tried = 0;
+    for (const auto& [window, halfLobe] : windows) {
+        for (const double periods : {7.3, 12.5, 25.3, 40.7}) {
+            const std::vector<double> clean = record(2500, periods, 0.0);
+            const SpectrumFigures c = analyseSpectrum(clean, 10, window);
+            QVERIFY2(c.error.isEmpty() && c.sfdrDb > 100,
+                     qPrintable(QString::number(c.sfdrDb) + c.error));
+            for (const double ratio : {0.3, 0.45, 0.55, 0.7, 1.3, 1.7, 2.45, 2.7, 3.3}) {
+                const double at = ratio * periods;
+                double apart = at;
+                for (int k = 1; k <= 10; ++k)
+                    apart = std::min(apart, std::abs(at - k * periods));
+                if (apart < 2 * halfLobe + 1)
+                    continue;
+                for (const double level : {-30.0, -50.0, -70.0, -90.0}) {
+                    std::vector<double> v = clean;
+                    const double a = 0.9 * std::pow(10.0, level / 20);
+                    for (int i = 0; i < 2500; ++i)
+                        v[i] += a * std::cos(2 * M_PI * at * i / 2500 + 1.0);
+                    const SpectrumFigures s = analyseSpectrum(v, 10, window);
+                    QVERIFY(s.error.isEmpty());
+                    QVERIFY2(std::abs(s.sfdrDb + level) <= 0.2,
+                             qPrintable(QStringLiteral("window %1, %2 periods, spur at %3x, %4 "
+                                                       "dBc: SFDR %5")
+                                            .arg(static_cast<int>(window))
+                                            .arg(periods)
+                                            .arg(ratio)
+                                            .arg(level)
+                                            .arg(s.sfdrDb)));
+                    ++tried;
+                }
+            }
+        }
+    }
+    QVERIFY2(tried >= 100, qPrintable(QString::number(tried)));
+    // A harmonic beyond those asked for is a spur: the 12th at -60 dBc with 10 harmonics.
+    std::vector<double> v = record(2500, 7.3, 0.0);
+    for (int i = 0; i < 2500; ++i)
+        v[i] += 0.0009 * std::sin(2 * M_PI * 12 * 7.3 * i / 2500);
+    QVERIFY(std::abs(analyseSpectrum(v, 10, SpectrumWindow::Hann).sfdrDb - 60) <= 0.2);
 }
 
 QTEST_APPLESS_MAIN(TestSpectrum)

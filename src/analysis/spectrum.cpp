@@ -44,22 +44,76 @@ std::vector<double> windowOf(SpectrumWindow w, std::size_t n, int& halfLobe) {
     return out;
 }
 
+// The transform's plan (its twiddles) is kept for the next spectrum of the same length: a live
+// view asks again at every change.
+kiss_fft_cfg planFor(int n) {
+    thread_local std::unique_ptr<std::remove_pointer_t<kiss_fft_cfg>, decltype(&kiss_fft_free)> cfg(
+        nullptr, &kiss_fft_free);
+    thread_local int planned = 0;
+    if (planned != n) {
+        cfg.reset(kiss_fft_alloc(n, 0, nullptr, nullptr));
+        planned = n;
+    }
+    return cfg.get();
+}
+
+// The power of each bin from 0 to N/2 of `values` (less `offset`) through the window, scaled
+// so that a sine of amplitude A has A² / 2 in all; the transform, in float as the library
+// computes it, in `out`.
+std::vector<double> powerOf(const std::vector<double>& values, double offset,
+                            const std::vector<double>& window, double windowPower,
+                            std::vector<kiss_fft_cpx>& out) {
+    const int n = static_cast<int>(values.size());
+    std::vector<kiss_fft_cpx> in(static_cast<std::size_t>(n));
+    out.assign(static_cast<std::size_t>(n), {});
+    for (int i = 0; i < n; ++i)
+        in[i] = {static_cast<float>((values[i] - offset) * window[i]), 0.0f};
+    kiss_fft(planFor(n), in.data(), out.data());
+    const int half = n / 2;
+    std::vector<double> power(static_cast<std::size_t>(half) + 1);
+    for (int b = 0; b <= half; ++b) {
+        const double re = out[b].r, im = out[b].i;
+        const double both = (b == 0 || (b == half && n % 2 == 0)) ? 1.0 : 2.0;
+        power[b] = both * (re * re + im * im) / (static_cast<double>(n) * windowPower);
+    }
+    return power;
+}
+
+// The largest component of `power` other than the DC: the power of the main lobe around its
+// strongest bin.
+double largestLobe(const std::vector<double>& power, int halfLobe) {
+    const int half = static_cast<int>(power.size()) - 1;
+    if (half < 1)
+        return 0;
+    const int peak =
+        static_cast<int>(std::max_element(power.begin() + 1, power.end()) - power.begin());
+    double lobe = 0;
+    for (int j = std::max(0, peak - halfLobe); j <= std::min(half, peak + halfLobe); ++j)
+        lobe += power[j];
+    return lobe;
+}
+
 double dB(double ratio) {
     return 10.0 * std::log10(std::max(ratio, 1e-300));
 }
 
-// Least squares: the x minimising |A x - y|, through the normal equations (A is `rows` x
-// `columns`, given a row at a time). False when they are singular.
+// Weighted least squares: the x minimising the sum of weight × (A x - y)², through the normal
+// equations (A is `rows` x `columns`, given a row at a time). False when they are singular.
 bool leastSquares(int rows, int columns, const std::function<void(int, double*)>& row,
-                  const std::vector<double>& y, std::vector<double>& x) {
+                  const std::vector<double>& y, std::vector<double>& x,
+                  const std::vector<double>& weight) {
     const auto p = static_cast<std::size_t>(columns);
     std::vector<double> m(p * p, 0.0), v(p, 0.0), a(p);
     for (int r = 0; r < rows; ++r) {
         row(r, a.data());
+        const double wr = weight[static_cast<std::size_t>(r)];
+        if (wr == 0.0)
+            continue;
         for (std::size_t i = 0; i < p; ++i) {
-            v[i] += a[i] * y[static_cast<std::size_t>(r)];
+            const double wa = wr * a[i];
+            v[i] += wa * y[static_cast<std::size_t>(r)];
             for (std::size_t j = 0; j <= i; ++j)
-                m[i * p + j] += a[i] * a[j];
+                m[i * p + j] += wa * a[j];
         }
     }
     // Cholesky: M = L Lᵀ.
@@ -121,9 +175,9 @@ SpectrumFigures withFigures(SpectrumFigures& f, const std::vector<double>& hp, d
 
 // A record that is not one period: a constant and harmonics 1..H of the fundamental fitted to
 // it (the fundamental's frequency refined with the first harmonics, as IEEE Std 1057 fits a
-// sine), the rest is noise. `power` is the record's windowed spectrum, for the spurs.
+// sine), the rest is noise; the spurs are sought in what the fit leaves, through the window.
 SpectrumFigures fitHarmonics(const std::vector<double>& y, double periods, int harmonics,
-                             const std::vector<double>& power, int halfLobe) {
+                             const std::vector<double>& window, double windowPower, int halfLobe) {
     SpectrumFigures f;
     const int n = static_cast<int>(y.size());
     const int h = std::clamp(harmonics, 1, std::max(1, static_cast<int>((n / 2 - 1) / periods)));
@@ -133,6 +187,11 @@ SpectrumFigures fitHarmonics(const std::vector<double>& y, double periods, int h
     // amplitudes and the step in frequency solved together (IEEE Std 1057's sine fit, with
     // harmonics).
     const int refine = std::min(h, 8);
+    // Every fit weighs the samples by the window: a component a few bins from a harmonic (a
+    // spur) then pulls neither its frequency nor its amplitude.
+    std::vector<double> weight(window.size());
+    for (std::size_t i = 0; i < window.size(); ++i)
+        weight[i] = std::max(0.0, window[i]);
     auto harmonicRow = [&w](int count, int i, double* a) {
         a[0] = 1.0;
         for (int k = 1; k <= count; ++k) {
@@ -142,7 +201,8 @@ SpectrumFigures fitHarmonics(const std::vector<double>& y, double periods, int h
     };
     std::vector<double> ab;
     if (!leastSquares(
-            n, 2 * refine + 1, [&](int i, double* a) { harmonicRow(refine, i, a); }, y, ab)) {
+            n, 2 * refine + 1, [&](int i, double* a) { harmonicRow(refine, i, a); }, y, ab,
+            weight)) {
         f.error = QStringLiteral("The harmonics cannot be told apart in this record.");
         return f;
     }
@@ -159,7 +219,7 @@ SpectrumFigures fitHarmonics(const std::vector<double>& y, double periods, int h
                               ab[2 * k] * std::cos(k * w * i));
                     a[2 * refine + 1] = d;
                 },
-                y, next))
+                y, next, weight))
             break;
         const double dw = next.back();
         next.pop_back();
@@ -177,17 +237,19 @@ SpectrumFigures fitHarmonics(const std::vector<double>& y, double periods, int h
                     a[2 * k] = std::sin(k * w * i);
                 }
             },
-            y, x)) {
+            y, x, weight)) {
         f.error = QStringLiteral("The harmonics cannot be told apart in this record.");
         return f;
     }
     f.fundamental = w * n / (2.0 * kPi);
     double noise = 0;
+    std::vector<double> residual(static_cast<std::size_t>(n));
     for (int i = 0; i < n; ++i) {
         double model = x[0];
         for (int k = 1; k <= h; ++k)
             model += x[2 * k - 1] * std::cos(k * w * i) + x[2 * k] * std::sin(k * w * i);
-        noise += (y[i] - model) * (y[i] - model);
+        residual[i] = y[i] - model;
+        noise += residual[i] * residual[i];
     }
     noise /= n;
     std::vector<double> hp;
@@ -200,19 +262,11 @@ SpectrumFigures fitHarmonics(const std::vector<double>& y, double periods, int h
         hp.push_back(harmonic.amplitude * harmonic.amplitude / 2);
         f.harmonics.push_back(harmonic);
     }
-    // A spur away from the harmonics: the strongest main lobe of the windowed spectrum that
-    // holds no harmonic.
-    double spur = 0;
-    const int half = static_cast<int>(power.size()) - 1;
-    for (int b = 1; b <= half; ++b) {
-        const double k = std::round(b / f.fundamental);
-        if (k >= 1 && std::abs(b - k * f.fundamental) <= halfLobe + 1)
-            continue;
-        double lobe = 0;
-        for (int j = std::max(1, b - halfLobe); j <= std::min(half, b + halfLobe); ++j)
-            lobe += power[j];
-        spur = std::max(spur, lobe);
-    }
+    // The spurs: what the harmonics leave, through the window; its largest component (a
+    // harmonic beyond those fitted too).
+    std::vector<kiss_fft_cpx> transform;
+    const double spur =
+        largestLobe(powerOf(residual, 0.0, window, windowPower, transform), halfLobe);
     return withFigures(f, hp, noise, spur);
 }
 } // namespace
@@ -246,29 +300,12 @@ SpectrumFigures analyseSpectrum(const std::vector<double>& samples, int harmonic
     for (const double x : w)
         windowSum += x, windowPower += x * x;
     mean /= windowSum;
-    // The transform, in float as the library computes it, of the record less its mean: the DC
-    // is not a component of the waveform's distortion, and taking it out keeps it from leaking.
-    // The transform's plan (its twiddles) is kept for the next spectrum of the same length: a
-    // live view asks again at every change.
-    thread_local std::unique_ptr<std::remove_pointer_t<kiss_fft_cfg>, decltype(&kiss_fft_free)> cfg(
-        nullptr, &kiss_fft_free);
-    thread_local int planned = 0;
-    if (planned != n) {
-        cfg.reset(kiss_fft_alloc(n, 0, nullptr, nullptr));
-        planned = n;
-    }
-    std::vector<kiss_fft_cpx> in(static_cast<std::size_t>(n)), out(static_cast<std::size_t>(n));
-    for (int i = 0; i < n; ++i)
-        in[i] = {static_cast<float>((samples[i] - mean) * w[i]), 0.0f};
-    kiss_fft(cfg.get(), in.data(), out.data());
-    // Power of each bin from 0 to N/2, scaled so that a sine of amplitude A has A² / 2 in all.
+    // The transform of the record less its mean: the DC is not a component of the waveform's
+    // distortion, and taking it out keeps it from leaking.
+    std::vector<kiss_fft_cpx> out;
+    std::vector<double> power = powerOf(samples, mean, w, windowPower, out);
+    power[0] = 0;
     const int half = n / 2;
-    std::vector<double> power(static_cast<std::size_t>(half) + 1);
-    for (int b = 1; b <= half; ++b) {
-        const double re = out[b].r, im = out[b].i;
-        const double both = (b == half && n % 2 == 0) ? 1.0 : 2.0;
-        power[b] = both * (re * re + im * im) / (static_cast<double>(n) * windowPower);
-    }
     // The fundamental: bin 1 of one period, else the strongest component.
     double fundamental = 1.0;
     if (window != SpectrumWindow::None) {
@@ -295,7 +332,7 @@ SpectrumFigures analyseSpectrum(const std::vector<double>& samples, int harmonic
         }
         // The window found the fundamental; the harmonics themselves are fitted to the record,
         // so that few periods, whose harmonics share the window's bins, are measured right.
-        return fitHarmonics(samples, fundamental, harmonics, power, halfLobe);
+        return fitHarmonics(samples, fundamental, harmonics, w, windowPower, halfLobe);
     }
     const int h = std::clamp(harmonics, 1, std::max(1, static_cast<int>(half / fundamental)));
     // Each harmonic's power: its bin, or the bins of its main lobe.
