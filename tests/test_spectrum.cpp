@@ -60,6 +60,25 @@ void TestSpectrum::onePeriodIsExact() {
     const SpectrumFigures coded = analyseSpectrum(asGenerated(sine));
     QVERIFY2(std::abs(coded.snrDb - 74.0) <= 0.5, qPrintable(QString::number(coded.snrDb)));
     QVERIFY(std::abs(coded.enobBits - 12.0) <= 0.2);
+    // A spectrum with nothing but the fundamental: the figures past the floor say so, not
+    // 2997 dB.
+    const SpectrumFigures pure = analyseSpectrum({0, 1, 0, -1});
+    QVERIFY(pure.error.isEmpty());
+    QCOMPARE(figureText(pure, Figure::Snr), QString("> 140.00 dB"));
+    QCOMPARE(figureText(pure, Figure::Sfdr), QString("> 140.00 dB"));
+    QCOMPARE(figureText(pure, Figure::Sinad), QString("> 140.00 dB"));
+    QCOMPARE(figureText(pure, Figure::Thd), QString("< -140.00 dB"));
+    QCOMPARE(figureText(pure, Figure::ThdN), QString("< -140.00 dB"));
+    QCOMPARE(figureText(pure, Figure::Enob), QString("> 22.96 bits"));
+    QCOMPARE(figureText(s, Figure::Thd), QString("-40.00 dB"));
+    // A harmonic at the Nyquist frequency has its own amplitude, not √2 of it.
+    std::vector<double> nyquist = record(1000, 1, 0.0, 0.0);
+    for (int i = 0; i < 1000; ++i)
+        nyquist[i] += (i % 2 ? -0.1 : 0.1);
+    const SpectrumFigures top = analyseSpectrum(nyquist, 500);
+    QVERIFY2(std::abs(top.harmonics[499].amplitude - 0.1) < 1e-6,
+             qPrintable(QString::number(top.harmonics[499].amplitude)));
+    QVERIFY(std::abs(top.thdDb - 20 * std::log10(0.1 / (0.9 / std::sqrt(2.0)))) < 0.01);
     // Too little, or nothing, to analyse.
     QCOMPARE(analyseSpectrum({0, 0, 0, 0, 0}).error,
              QString("The waveform has no fundamental: it is flat."));

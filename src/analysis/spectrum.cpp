@@ -271,6 +271,32 @@ SpectrumFigures fitHarmonics(const std::vector<double>& y, double periods, int h
 }
 } // namespace
 
+QString figureText(const SpectrumFigures& f, Figure which) {
+    const double enobFloor = (kSpectrumFloorDb - 1.76) / 6.02;
+    auto text = [](double v) { return QString::number(v, 'f', 2); };
+    switch (which) {
+    case Figure::Thd:
+    case Figure::ThdN: {
+        const double v = which == Figure::Thd ? f.thdDb : f.thdnDb;
+        return v < -kSpectrumFloorDb ? QStringLiteral("< %1 dB").arg(text(-kSpectrumFloorDb))
+                                     : text(v) + QStringLiteral(" dB");
+    }
+    case Figure::Snr:
+    case Figure::Sfdr:
+    case Figure::Sinad: {
+        const double v = which == Figure::Snr    ? f.snrDb
+                         : which == Figure::Sfdr ? f.sfdrDb
+                                                 : f.sinadDb;
+        return v > kSpectrumFloorDb ? QStringLiteral("> %1 dB").arg(text(kSpectrumFloorDb))
+                                    : text(v) + QStringLiteral(" dB");
+    }
+    case Figure::Enob:
+        return f.enobBits > enobFloor ? QStringLiteral("> %1 bits").arg(text(enobFloor))
+                                      : text(f.enobBits) + QStringLiteral(" bits");
+    }
+    return QString();
+}
+
 std::vector<double> asGenerated(const std::vector<double>& samples) {
     std::vector<double> out(samples.size());
     for (std::size_t i = 0; i < samples.size(); ++i)
@@ -350,7 +376,10 @@ SpectrumFigures analyseSpectrum(const std::vector<double>& samples, int harmonic
     for (int k = 1; k <= h; ++k) {
         Harmonic harmonic;
         harmonic.k = k;
-        harmonic.amplitude = std::sqrt(2.0 * hp[static_cast<std::size_t>(k - 1)]);
+        // At the Nyquist frequency a component is its cosine alone: its power is A², not
+        // A² / 2.
+        const bool nyquist = n % 2 == 0 && std::abs(k * fundamental - half) < 1e-9;
+        harmonic.amplitude = std::sqrt((nyquist ? 1.0 : 2.0) * hp[static_cast<std::size_t>(k - 1)]);
         if (window == SpectrumWindow::None && k <= half)
             harmonic.phaseDeg = std::atan2(out[k].i, out[k].r) * 180.0 / kPi;
         f.harmonics.push_back(harmonic);

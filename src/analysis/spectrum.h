@@ -33,6 +33,13 @@ struct SpectrumFigures {
     double thdDb = 0, thdnDb = 0, snrDb = 0, sfdrDb = 0, sinadDb = 0, enobBits = 0;
 };
 
+// Beyond this the figures are not measured (the transform computes in single precision): a
+// ratio past it is shown as the floor, "> 140.00 dB", not as a number it does not hold.
+constexpr double kSpectrumFloorDb = 140.0;
+enum class Figure { Thd, ThdN, Snr, Sfdr, Sinad, Enob };
+// The figure as text with a point and two decimals, its unit after it, or the floor.
+QString figureText(const SpectrumFigures& figures, Figure which);
+
 // H: 50 by default, fewer where N/2 is fewer.
 SpectrumFigures analyseSpectrum(const std::vector<double>& samples, int harmonics = 50,
                                 SpectrumWindow window = SpectrumWindow::None);

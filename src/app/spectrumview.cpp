@@ -39,9 +39,6 @@ class Chart : public QWidget {
     const SpectrumView& m_owner;
 };
 
-QString figure(double v, const char* unit) {
-    return QString::number(v, 'f', 2) + QLatin1Char(' ') + QLatin1String(unit);
-}
 } // namespace
 
 void drawSpectrumChart(QPainter& p, QSize size, const SpectrumFigures& f, int shown) {
@@ -147,10 +144,11 @@ void SpectrumView::analyse() {
     if (!m_figures.error.isEmpty()) {
         summary->setText(m_figures.error);
     } else {
-        summary->setText(QStringLiteral("THD %1    THD+N %2    SNR %3    SFDR %4    ENOB %5")
-                             .arg(figure(m_figures.thdDb, "dB"), figure(m_figures.thdnDb, "dB"),
-                                  figure(m_figures.snrDb, "dB"), figure(m_figures.sfdrDb, "dB"),
-                                  figure(m_figures.enobBits, "bits")));
+        summary->setText(
+            QStringLiteral("THD %1    THD+N %2    SNR %3    SFDR %4    ENOB %5")
+                .arg(figureText(m_figures, Figure::Thd), figureText(m_figures, Figure::ThdN),
+                     figureText(m_figures, Figure::Snr), figureText(m_figures, Figure::Sfdr),
+                     figureText(m_figures, Figure::Enob)));
     }
     const int rows =
         m_figures.error.isEmpty()

@@ -632,13 +632,13 @@ int spectrum(const QStringList& args) {
     }
     // With a point whatever the user's locale.
     auto number = [](double v, int decimals) { return QString::number(v, 'f', decimals); };
-    std::printf("%s",
-                qPrintable(QStringLiteral("THD: %1 dB\nTHD+N: %2 dB\nSNR: %3 dB\nSFDR: %4 "
-                                          "dB\nENOB: %5 bits\nSINAD: %6 dB\nfundamental: "
-                                          "%7 periods in the record\n")
-                               .arg(number(f.thdDb, 2), number(f.thdnDb, 2), number(f.snrDb, 2),
-                                    number(f.sfdrDb, 2), number(f.enobBits, 2),
-                                    number(f.sinadDb, 2), number(f.fundamental, 2))));
+    std::printf("%s", qPrintable(QStringLiteral("THD: %1\nTHD+N: %2\nSNR: %3\nSFDR: %4\nENOB: "
+                                                "%5\nSINAD: %6\nfundamental: %7 periods in "
+                                                "the record\n")
+                                     .arg(figureText(f, Figure::Thd), figureText(f, Figure::ThdN),
+                                          figureText(f, Figure::Snr), figureText(f, Figure::Sfdr),
+                                          figureText(f, Figure::Enob), figureText(f, Figure::Sinad),
+                                          number(f.fundamental, 2))));
     if (c.parser.isSet(csv)) {
         QByteArray table = "harmonic,amplitude,dBc,phase_deg\r\n";
         for (const Harmonic& k : f.harmonics)
