@@ -113,9 +113,28 @@ void TestSpectrum::windowedRecords() {
         QVERIFY2(std::abs(s.thdDb - -20.0) < c.accuracyDb, qPrintable(QString::number(s.thdDb)));
         QVERIFY(c.eightBits ? s.snrDb > 40 && s.snrDb < 60 : s.snrDb > 100);
     }
-    // Fewer than one and a half periods tell no fundamental.
-    QVERIFY(analyseSpectrum(record(2500, 1.2, 0.1), 10, SpectrumWindow::Hann)
-                .error.startsWith("Too few periods: the record holds 1."));
+    // Few periods under every window: the fundamental within 0.02 periods from 1.5 to 2; fewer
+    // than one and a half periods tell no fundamental, and the refusal names how many there
+    // are.
+    for (const SpectrumWindow window :
+         {SpectrumWindow::Hann, SpectrumWindow::BlackmanHarris, SpectrumWindow::FlatTop}) {
+        for (const double periods : {1.5, 1.55, 1.7, 1.85, 2.0}) {
+            const SpectrumFigures s = analyseSpectrum(record(2500, periods, 0.1), 10, window);
+            QVERIFY2(s.error.isEmpty() && std::abs(s.fundamental - periods) < 0.02,
+                     qPrintable(QStringLiteral("window %1, %2 periods: %3 %4")
+                                    .arg(static_cast<int>(window))
+                                    .arg(periods)
+                                    .arg(s.fundamental)
+                                    .arg(s.error)));
+        }
+        for (const double periods : {0.9, 1.0, 1.2, 1.3, 1.45}) {
+            const QString error = analyseSpectrum(record(2500, periods, 0.1), 10, window).error;
+            const double said = error.section("holds ", 1).section(',', 0, 0).toDouble();
+            QVERIFY2(error.startsWith("Too few periods: the record holds ") &&
+                         std::abs(said - periods) <= 0.03,
+                     qPrintable(QString::number(periods) + ": " + error));
+        }
+    }
 }
 
 void TestSpectrum::spursOfRecords() {
