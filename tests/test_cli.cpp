@@ -308,7 +308,7 @@ void TestCli::convertAndPorts() {
     for (const char* part :
          {"pulse(p, duty)", "clip(v, lo, hi)", "max(a, b, ...)", "pi, e", ".txt, .csv or .wav"})
         QVERIFY2(help.out.contains(part), part);
-    // The spectrum of a file: one period as it is, anything else through a window.
+    // The spectrum of a file: whole periods as they are, anything else through a window.
     QByteArray third;
     for (int i = 0; i < 1000; ++i)
         third += QByteArray::number(0.9 * std::sin(2 * M_PI * i / 1000) +
@@ -324,7 +324,13 @@ void TestCli::convertAndPorts() {
     const QList<QByteArray> rows = fileBytes(dir.filePath("h.csv")).split('\n');
     QCOMPARE(rows.value(0), QByteArray("harmonic,amplitude,dBc,phase_deg\r"));
     QVERIFY(rows.value(3).startsWith("3,0.00899999") && rows.value(3).contains(",-40.0000,"));
-    const Run windowed = wavewright({"spectrum", table});
+    // Whole periods are measured as they are whatever the file; through a window asked for,
+    // one period is too few.
+    const Run byDefault = wavewright({"spectrum", table});
+    QCOMPARE(byDefault.code, 0);
+    QCOMPARE(byDefault.err, QByteArray("window: none\n"));
+    QVERIFY(byDefault.out.startsWith("THD: -40.00 dB\n"));
+    const Run windowed = wavewright({"spectrum", table, "--window", "hann"});
     QCOMPARE(windowed.code, 1);
     QVERIFY(windowed.err.contains("window: hann\n") && windowed.err.contains("Too few periods"));
     QCOMPARE(wavewright({"spectrum", in, "--quantized"}).err, QByteArray("window: none\n"));

@@ -71,6 +71,17 @@ void TestSpectrum::onePeriodIsExact() {
     QCOMPARE(figureText(pure, Figure::ThdN), QString("< -140.00 dB"));
     QCOMPARE(figureText(pure, Figure::Enob), QString("> 22.96 bits"));
     QCOMPARE(figureText(s, Figure::Thd), QString("-40.00 dB"));
+    // Three whole periods (a capture in the program's own file) are exact too; 7.3 periods
+    // asked for no window go through Hann's, and say so.
+    const SpectrumFigures three = analyseSpectrum(record(2500, 3, 0.01));
+    QVERIFY(three.error.isEmpty() && three.window == SpectrumWindow::None);
+    QCOMPARE(three.fundamental, 3.0);
+    QVERIFY(std::abs(three.thdDb - -40.0) <= 0.01);
+    QVERIFY(std::abs(three.harmonics[0].phaseDeg - (0.3 * 180 / M_PI - 90)) <= 0.01);
+    const SpectrumFigures notWhole = analyseSpectrum(record(2500, 7.3, 0.01));
+    QCOMPARE(notWhole.window, SpectrumWindow::Hann);
+    QVERIFY(std::abs(notWhole.fundamental - 7.3) < 0.01);
+    QVERIFY(std::abs(notWhole.thdDb - -40.0) <= 0.05);
     // A harmonic at the Nyquist frequency has its own amplitude, not √2 of it.
     std::vector<double> nyquist = record(1000, 1, 0.0, 0.0);
     for (int i = 0; i < 1000; ++i)
@@ -103,7 +114,7 @@ void TestSpectrum::windowedRecords() {
             for (double& x : v)
                 x = std::round(x * 127) / 127;
         const SpectrumFigures s = analyseSpectrum(v, 10, c.window);
-        QVERIFY(s.error.isEmpty());
+        QVERIFY(s.error.isEmpty() && s.window == c.window);
         QVERIFY2(std::abs(s.fundamental - c.periods) < 0.05,
                  qPrintable(QString::number(s.fundamental)));
         QVERIFY2(std::abs(s.harmonics[2].dBc - -20.0) < c.accuracyDb,

@@ -385,8 +385,26 @@ SpectrumFigures analyseSpectrum(const std::vector<double>& samples, int harmonic
     std::vector<double> power = powerOf(samples, mean, w, windowPower, out);
     power[0] = 0;
     const int half = n / 2;
+    f.window = window;
     // The fundamental: bin 1 of one period, else the strongest component.
     double fundamental = 1.0;
+    if (window == SpectrumWindow::None && half >= 3) {
+        // Whole periods: the strongest bin and nothing beside it (what a fraction of a period
+        // leaks to the next bins is at -40 dB already 0.01 of a bin off). A strongest bin of 1
+        // is one period, as the program's own waveform is.
+        const int p =
+            static_cast<int>(std::max_element(power.begin() + 1, power.end()) - power.begin());
+        if (p >= 2) {
+            const double beside = power[p - 1] + (p < half ? power[p + 1] : 0.0);
+            if (!(beside <= 1e-4 * power[p])) {
+                SpectrumFigures windowed =
+                    analyseSpectrum(samples, harmonics, SpectrumWindow::Hann);
+                windowed.window = SpectrumWindow::Hann;
+                return windowed;
+            }
+            fundamental = p;
+        }
+    }
     if (window != SpectrumWindow::None) {
         if (half < 2 * halfLobe + 2) {
             f.error = QStringLiteral("Too few samples for this window.");
@@ -408,8 +426,9 @@ SpectrumFigures analyseSpectrum(const std::vector<double>& samples, int harmonic
         // the most of it is taken instead.
         if (p <= 2 * halfLobe + 2)
             fundamental = strongestSine(samples, 0.5, p + halfLobe + 1.0);
-        auto tooFew = [&f](double periods) {
+        auto tooFew = [&f, window](double periods) {
             f = SpectrumFigures();
+            f.window = window;
             f.error = QStringLiteral("Too few periods: the record holds %1, at least 1.5 are "
                                      "needed.")
                           .arg(periods, 0, 'f', 2);
@@ -422,6 +441,7 @@ SpectrumFigures analyseSpectrum(const std::vector<double>& samples, int harmonic
         // The limit holds for the fundamental as the fit refines it, counted to the hundredth
         // it states (1.4999 of a fit is the 1.50 it shows).
         f = fitHarmonics(samples, fundamental, harmonics, w, windowPower, halfLobe);
+        f.window = window;
         if (f.error.isEmpty() && std::round(f.fundamental * 100) < 150)
             return tooFew(f.fundamental);
         if (!f.error.isEmpty() && fundamental < 1.5)
@@ -448,8 +468,10 @@ SpectrumFigures analyseSpectrum(const std::vector<double>& samples, int harmonic
         // A² / 2.
         const bool nyquist = n % 2 == 0 && std::abs(k * fundamental - half) < 1e-9;
         harmonic.amplitude = std::sqrt((nyquist ? 1.0 : 2.0) * hp[static_cast<std::size_t>(k - 1)]);
-        if (window == SpectrumWindow::None && k <= half)
-            harmonic.phaseDeg = std::atan2(out[k].i, out[k].r) * 180.0 / kPi;
+        if (window == SpectrumWindow::None && k * fundamental <= half)
+            harmonic.phaseDeg = std::atan2(out[static_cast<std::size_t>(k * fundamental)].i,
+                                           out[static_cast<std::size_t>(k * fundamental)].r) *
+                                180.0 / kPi;
         f.harmonics.push_back(harmonic);
     }
     double total = 0, harmonicPower = 0, spur = 0;

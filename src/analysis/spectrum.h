@@ -7,13 +7,14 @@ namespace ww {
 
 // The spectrum of a waveform and the figures of IEEE Std 1241 made from it.
 //
-// One period (no window): the transform over exactly its N samples is exact, bin k is
-// harmonic k. A record that is not one period is windowed (Hann, Blackman-Harris or flat-top);
-// the window finds its fundamental (the strongest component) and its spurs, and the harmonics
-// themselves are fitted to the record by least squares, the fundamental's frequency refined as
-// IEEE Std 1057 fits a sine; what the fit leaves is noise. So a record of few periods, whose
-// harmonics share the window's bins, is measured right too; one of fewer than 1.5 periods is
-// refused.
+// A whole number m of periods (no window): the transform over exactly its N samples is exact,
+// bin k·m is harmonic k; the record's spectrum tells that it is whole (nothing leaks beside its
+// strongest bin). Asked for no window, a record that is not whole goes through Hann's. A record
+// that is not one period is windowed (Hann, Blackman-Harris or flat-top); the window finds its
+// fundamental (the strongest component) and its spurs, and the harmonics themselves are fitted to
+// the record by least squares, the fundamental's frequency refined as IEEE Std 1057 fits a sine;
+// what the fit leaves is noise. So a record of few periods, whose harmonics share the window's
+// bins, is measured right too; one of fewer than 1.5 periods is refused.
 enum class SpectrumWindow { None, Hann, BlackmanHarris, FlatTop };
 
 struct Harmonic {
@@ -24,9 +25,10 @@ struct Harmonic {
 };
 
 struct SpectrumFigures {
-    QString error;                   // empty when the figures can be used
-    double fundamental = 0;          // in cycles over the record (1 for one period)
-    std::vector<Harmonic> harmonics; // 1..H
+    QString error;                                // empty when the figures can be used
+    SpectrumWindow window = SpectrumWindow::None; // the one it was measured through
+    double fundamental = 0;                       // in cycles over the record (1 for one period)
+    std::vector<Harmonic> harmonics;              // 1..H
     // IEEE Std 1241: total harmonic distortion (harmonics 2..H), THD+N (all but DC and the
     // fundamental), SNR (all but DC, the fundamental and harmonics 2..H), SFDR (the fundamental
     // against the largest other component), SINAD and the effective number of bits from it.

@@ -585,16 +585,16 @@ int expr(const QStringList& rawArgs) {
 int spectrum(const QStringList& args) {
     Command c("spectrum", "FILE",
               "Prints what a waveform contains: THD, THD+N, SNR, SFDR and ENOB as IEEE Std 1241 "
-              "defines them, then the fundamental. FILE is any file convert reads. One period "
-              "(the program's waveform file) is analysed as it is; other files through a "
+              "defines them, then the fundamental. FILE is any file convert reads. A record of "
+              "whole periods is analysed as it is, whatever its file; other records through a "
               "window, which standard error names.");
     const auto harmonics = c.add(
         "harmonics", "Harmonics 2..H count as distortion (default 50, or N/2 if fewer).", "H");
     const auto quantized =
         c.add("quantized", "As the generator makes it: each sample coded to its 12 bits first.");
     const auto window = c.add("window",
-                              "hann, blackman-harris, flat-top or none (default: none for the "
-                              "program's waveform file, hann for others).",
+                              "hann, blackman-harris, flat-top or none (default none: a record "
+                              "of whole periods is measured exactly, any other through hann).",
                               "name");
     const auto csv =
         c.add("csv", "Writes harmonic,amplitude,dBc,phase_deg for 1..H to OUT.", "OUT");
@@ -620,12 +620,13 @@ int spectrum(const QStringList& args) {
         say(QStringLiteral("%1: %2").arg(file, read.error));
         return kFailed;
     }
+    // By default none: whole periods are measured exactly, any other record through Hann's.
     if (w < 0)
-        w = content.periodic ? 0 : 1;
-    std::fprintf(stderr, "window: %s\n", qPrintable(windows[w]));
+        w = 0;
     const std::vector<double> values =
         c.parser.isSet(quantized) ? asGenerated(read.values) : read.values;
     const SpectrumFigures f = analyseSpectrum(values, h, static_cast<SpectrumWindow>(w));
+    std::fprintf(stderr, "window: %s\n", qPrintable(windows[static_cast<int>(f.window)]));
     if (!f.error.isEmpty()) {
         say(QStringLiteral("%1: %2").arg(file, f.error));
         return kFailed;
