@@ -82,6 +82,24 @@ void TestSpectrum::onePeriodIsExact() {
     QCOMPARE(notWhole.window, SpectrumWindow::Hann);
     QVERIFY(std::abs(notWhole.fundamental - 7.3) < 0.01);
     QVERIFY(std::abs(notWhole.thdDb - -40.0) <= 0.05);
+    // Harmonics beyond the Nyquist frequency count where they alias (IEEE Std 1241): a 1 %
+    // fifth harmonic of 123.4 cycles in 1000 samples lies at 383 cycles, and THD is -40 dB,
+    // through a window and in whole periods alike.
+    std::vector<double> fifth(1000);
+    for (int i = 0; i < 1000; ++i)
+        fifth[i] = 0.9 * std::sin(2 * M_PI * 123.4 * i / 1000) +
+                   0.009 * std::sin(2 * M_PI * 5 * 123.4 * i / 1000);
+    const SpectrumFigures aliased = analyseSpectrum(fifth, 10, SpectrumWindow::Hann);
+    QVERIFY2(std::abs(aliased.thdDb - -40.0) <= 0.2, qPrintable(QString::number(aliased.thdDb)));
+    QVERIFY(std::abs(aliased.harmonics[4].dBc - -40.0) <= 0.2);
+    std::vector<double> whole(1000);
+    for (int i = 0; i < 1000; ++i) // 120 periods: the fifth harmonic at 600, seen at 400
+        whole[i] = 0.9 * std::sin(2 * M_PI * 120 * i / 1000) +
+                   0.009 * std::sin(2 * M_PI * 600 * i / 1000 + 0.5);
+    const SpectrumFigures folded = analyseSpectrum(whole, 10);
+    QCOMPARE(folded.fundamental, 120.0);
+    QVERIFY2(std::abs(folded.thdDb - -40.0) <= 0.01, qPrintable(QString::number(folded.thdDb)));
+    QVERIFY(std::abs(folded.harmonics[4].dBc - -40.0) <= 0.01);
     // A harmonic at the Nyquist frequency has its own amplitude, not √2 of it.
     std::vector<double> nyquist = record(1000, 1, 0.0, 0.0);
     for (int i = 0; i < 1000; ++i)

@@ -281,13 +281,46 @@ SpectrumFigures fitHarmonics(const std::vector<double>& y, double periods, int h
         if (std::abs(dw) < 1e-13 * w)
             break;
     }
+    // Harmonics 1..H where they fall: one beyond the Nyquist frequency is fitted where it
+    // aliases (IEEE Std 1241), unless it falls on the DC, on the Nyquist frequency or within a
+    // bin of one fitted already, from which it cannot be told: it is then listed with that
+    // one's amplitude, and counted once.
+    const int all = std::clamp(harmonics, h, std::max(h, n / 2));
+    auto folded = [&](int k) {
+        double t = std::fmod(k * w, 2.0 * kPi);
+        return t > kPi ? 2.0 * kPi - t : t;
+    };
+    const double bin = 2.0 * kPi / n;
+    std::vector<int> fitted;           // the harmonics with columns of their own
+    std::vector<int> same(all + 1, 0); // for the others: the one they cannot be told from
+    for (int k = 1; k <= all; ++k) {
+        const double at = folded(k);
+        if (at < bin || at > kPi - bin / 2) {
+            same[k] = -1;
+            continue;
+        }
+        for (const int j : fitted)
+            if (std::abs(folded(j) - at) < bin)
+                same[k] = j;
+        if (same[k] == 0)
+            fitted.push_back(k);
+    }
+    if (fitted.empty() || fitted.front() != 1) {
+        f.error = QStringLiteral("The fundamental lies at the Nyquist frequency: it cannot be "
+                                 "measured.");
+        return f;
+    }
+    const int columns = static_cast<int>(fitted.size());
+    std::vector<double> omega(fitted.size());
+    for (std::size_t c = 0; c < fitted.size(); ++c)
+        omega[c] = folded(fitted[c]);
     if (!leastSquares(
-            n, 2 * h + 1,
+            n, 2 * columns + 1,
             [&](int i, double* a) {
                 a[0] = 1.0;
-                for (int k = 1; k <= h; ++k) {
-                    a[2 * k - 1] = std::cos(k * w * i);
-                    a[2 * k] = std::sin(k * w * i);
+                for (int c = 0; c < columns; ++c) {
+                    a[2 * c + 1] = std::cos(omega[c] * i);
+                    a[2 * c + 2] = std::sin(omega[c] * i);
                 }
             },
             y, x, weight)) {
@@ -299,20 +332,31 @@ SpectrumFigures fitHarmonics(const std::vector<double>& y, double periods, int h
     std::vector<double> residual(static_cast<std::size_t>(n));
     for (int i = 0; i < n; ++i) {
         double model = x[0];
-        for (int k = 1; k <= h; ++k)
-            model += x[2 * k - 1] * std::cos(k * w * i) + x[2 * k] * std::sin(k * w * i);
+        for (int c = 0; c < columns; ++c)
+            model += x[2 * c + 1] * std::cos(omega[c] * i) + x[2 * c + 2] * std::sin(omega[c] * i);
         residual[i] = y[i] - model;
         noise += residual[i] * residual[i];
     }
     noise /= n;
     std::vector<double> hp;
-    for (int k = 1; k <= h; ++k) {
-        const double a = x[2 * k - 1], b = x[2 * k];
+    std::vector<Harmonic> byColumn(fitted.size());
+    for (int c = 0; c < columns; ++c) {
+        const double a = x[2 * c + 1], b = x[2 * c + 2];
+        byColumn[c].k = fitted[c];
+        byColumn[c].amplitude = std::hypot(a, b);
+        byColumn[c].phaseDeg = std::atan2(-b, a) * 180.0 / kPi;
+        hp.push_back(byColumn[c].amplitude * byColumn[c].amplitude / 2);
+    }
+    for (int k = 1; k <= std::min(all, std::max(harmonics, 1)); ++k) {
         Harmonic harmonic;
         harmonic.k = k;
-        harmonic.amplitude = std::hypot(a, b);
-        harmonic.phaseDeg = std::atan2(-b, a) * 180.0 / kPi;
-        hp.push_back(harmonic.amplitude * harmonic.amplitude / 2);
+        if (same[k] == 0)
+            harmonic = byColumn[std::find(fitted.begin(), fitted.end(), k) - fitted.begin()];
+        else if (same[k] > 0)
+            harmonic.amplitude =
+                byColumn[std::find(fitted.begin(), fitted.end(), same[k]) - fitted.begin()]
+                    .amplitude;
+        harmonic.k = k;
         f.harmonics.push_back(harmonic);
     }
     // The spurs: what the harmonics leave, through the window; its largest component (a
@@ -448,30 +492,39 @@ SpectrumFigures analyseSpectrum(const std::vector<double>& samples, int harmonic
             return tooFew(fundamental);
         return f;
     }
-    const int h = std::clamp(harmonics, 1, std::max(1, static_cast<int>(half / fundamental)));
-    // Each harmonic's power: its bin, or the bins of its main lobe.
-    // Each bin belongs to the nearest harmonic when it lies within that harmonic's main lobe;
-    // the others are noise. Bin 0 is the DC, taken out above.
+    // Whole periods, m of them: harmonic k at bin k·m, or where it aliases beyond the Nyquist
+    // frequency (IEEE Std 1241). A bin two harmonics alias to is counted once; one on the DC
+    // not at all.
+    const int m = static_cast<int>(fundamental);
+    const int h = std::clamp(harmonics, 1, std::max(1, half));
     std::vector<int> owner(power.size(), 0);
     std::vector<double> hp(static_cast<std::size_t>(h), 0.0);
-    for (int b = 1; b <= half; ++b) {
-        const long k = std::lround(b / fundamental);
-        if (k >= 1 && k <= h && std::abs(b - k * fundamental) <= halfLobe + 1e-9) {
-            owner[b] = static_cast<int>(k);
-            hp[static_cast<std::size_t>(k - 1)] += power[b];
-        }
+    std::vector<int> binOf(static_cast<std::size_t>(h) + 1, 0);
+    for (int k = 1; k <= h; ++k) {
+        const long long r = static_cast<long long>(k) * m % n;
+        const int b = static_cast<int>(r <= half ? r : n - r);
+        binOf[k] = b;
+        if (b == 0 || owner[b] != 0)
+            continue;
+        owner[b] = k;
+        hp[static_cast<std::size_t>(k - 1)] = power[b];
     }
     for (int k = 1; k <= h; ++k) {
         Harmonic harmonic;
         harmonic.k = k;
+        const int b = binOf[k];
         // At the Nyquist frequency a component is its cosine alone: its power is A², not
         // A² / 2.
-        const bool nyquist = n % 2 == 0 && std::abs(k * fundamental - half) < 1e-9;
-        harmonic.amplitude = std::sqrt((nyquist ? 1.0 : 2.0) * hp[static_cast<std::size_t>(k - 1)]);
-        if (window == SpectrumWindow::None && k * fundamental <= half)
-            harmonic.phaseDeg = std::atan2(out[static_cast<std::size_t>(k * fundamental)].i,
-                                           out[static_cast<std::size_t>(k * fundamental)].r) *
-                                180.0 / kPi;
+        const bool nyquist = n % 2 == 0 && b == half;
+        harmonic.amplitude = b == 0 ? 0.0 : std::sqrt((nyquist ? 1.0 : 2.0) * power[b]);
+        if (b != 0) {
+            // A harmonic that aliased from the upper half is seen mirrored: its phase turns.
+            const bool mirrored = static_cast<long long>(k) * m % n > half;
+            harmonic.phaseDeg =
+                (mirrored ? -1.0 : 1.0) *
+                std::atan2(out[static_cast<std::size_t>(b)].i, out[static_cast<std::size_t>(b)].r) *
+                180.0 / kPi;
+        }
         f.harmonics.push_back(harmonic);
     }
     double total = 0, harmonicPower = 0, spur = 0;
