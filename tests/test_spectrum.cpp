@@ -82,6 +82,15 @@ void TestSpectrum::onePeriodIsExact() {
     QCOMPARE(notWhole.window, SpectrumWindow::Hann);
     QVERIFY(std::abs(notWhole.fundamental - 7.3) < 0.01);
     QVERIFY(std::abs(notWhole.thdDb - -40.0) <= 0.05);
+    // A sweep holds no steady tone: said, beside the figures.
+    std::vector<double> sweep(4000);
+    for (int i = 0; i < 4000; ++i)
+        sweep[i] = std::sin(2 * M_PI * (5.0 + 300.0 * i / 4000) * i / 4000);
+    const SpectrumFigures swept = analyseSpectrum(sweep, 10, SpectrumWindow::Hann);
+    QVERIFY2(swept.warning.startsWith("The record holds no steady tone"),
+             qPrintable(swept.error + swept.warning + QString::number(swept.sinadDb)));
+    QVERIFY(analyseSpectrum(record(2500, 7.3, 0.1), 10, SpectrumWindow::Hann).warning.isEmpty());
+    QVERIFY(pure.warning.isEmpty());
     // Harmonics beyond the Nyquist frequency count where they alias (IEEE Std 1241): a 1 %
     // fifth harmonic of 123.4 cycles in 1000 samples lies at 383 cycles, and THD is -40 dB,
     // through a window and in whole periods alike.

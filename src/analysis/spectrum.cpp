@@ -223,6 +223,12 @@ SpectrumFigures withFigures(SpectrumFigures& f, const std::vector<double>& hp, d
     f.sfdrDb = dB(p1 / std::max(spur, 1e-300));
     f.sinadDb = dB(p1 / std::max(harmonicPower + noise, 1e-300));
     f.enobBits = (f.sinadDb - 1.76) / 6.02;
+    // Less than the fundamental in all the rest: no steady tone (a sweep, a burst, noise), and
+    // the figures describe none.
+    if (f.sinadDb < 0)
+        f.warning = QStringLiteral("The record holds no steady tone: its strongest component is "
+                                   "weaker than all the rest together (SINAD %1 dB).")
+                        .arg(f.sinadDb, 0, 'f', 1);
     return f;
 }
 

@@ -27,8 +27,9 @@ struct Harmonic {
 struct SpectrumFigures {
     QString error;                                // empty when the figures can be used
     SpectrumWindow window = SpectrumWindow::None; // the one it was measured through
-    double fundamental = 0;                       // in cycles over the record (1 for one period)
-    std::vector<Harmonic> harmonics;              // 1..H
+    QString warning;                 // the figures stand, but the record is not what they describe
+    double fundamental = 0;          // in cycles over the record (1 for one period)
+    std::vector<Harmonic> harmonics; // 1..H
     // IEEE Std 1241: total harmonic distortion (harmonics 2..H), THD+N (all but DC and the
     // fundamental), SNR (all but DC, the fundamental and harmonics 2..H), SFDR (the fundamental
     // against the largest other component), SINAD and the effective number of bits from it.

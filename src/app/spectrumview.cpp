@@ -148,7 +148,8 @@ void SpectrumView::analyse() {
             QStringLiteral("THD %1    THD+N %2    SNR %3    SFDR %4    ENOB %5")
                 .arg(figureText(m_figures, Figure::Thd), figureText(m_figures, Figure::ThdN),
                      figureText(m_figures, Figure::Snr), figureText(m_figures, Figure::Sfdr),
-                     figureText(m_figures, Figure::Enob)));
+                     figureText(m_figures, Figure::Enob)) +
+            (m_figures.warning.isEmpty() ? QString() : QStringLiteral("\n") + m_figures.warning));
     }
     const int rows =
         m_figures.error.isEmpty()

@@ -627,6 +627,8 @@ int spectrum(const QStringList& args) {
         c.parser.isSet(quantized) ? asGenerated(read.values) : read.values;
     const SpectrumFigures f = analyseSpectrum(values, h, static_cast<SpectrumWindow>(w));
     std::fprintf(stderr, "window: %s\n", qPrintable(windows[static_cast<int>(f.window)]));
+    if (f.error.isEmpty() && !f.warning.isEmpty())
+        say(QStringLiteral("%1: %2").arg(file, f.warning));
     if (!f.error.isEmpty()) {
         say(QStringLiteral("%1: %2").arg(file, f.error));
         return kFailed;
