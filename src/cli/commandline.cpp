@@ -261,6 +261,26 @@ struct GeneratorOptions {
         return false;
     }
 
+    // Reads the settings and, where `profileOption` is given, the profile they go through;
+    // nullopt to go on, else the exit status (a usage error, or a profile that cannot be read).
+    // A setting the instrument cannot be given through the profile is refused here, before
+    // anything is sent.
+    std::optional<int> read(const Command& c, const QCommandLineOption& profileOption,
+                            GeneratorSettings& s, ProfileReading& profile) const {
+        if (const QString why = read(c, s); !why.isEmpty())
+            return c.usage(why);
+        if (!c.parser.isSet(profileOption))
+            return std::nullopt;
+        profile = findProfile(c.parser.value(profileOption));
+        if (!profile.error.isEmpty()) {
+            say(profile.error);
+            return kFailed;
+        }
+        if (const QString why = settingsProblem(profile.profile, s); !why.isEmpty())
+            return c.usage(why);
+        return std::nullopt;
+    }
+
     // Fills `s`; an empty string, or what is wrong.
     QString read(const Command& c, GeneratorSettings& s) const {
         auto number = [&](const QCommandLineOption& o, std::optional<double>& into) {
@@ -329,20 +349,9 @@ int send(const QStringList& args) {
     if (const QString why = waveformNameProblem(name); !why.isEmpty())
         return c.usage(QStringLiteral("--name: ") + why);
     GeneratorSettings generator;
-    if (const QString why = generatorOptions.read(c, generator); !why.isEmpty())
-        return c.usage(why);
     ProfileReading profile;
-    if (scpi) {
-        profile = findProfile(c.parser.value(profileOption));
-        if (!profile.error.isEmpty()) {
-            say(profile.error);
-            return kFailed;
-        }
-        // A setting the instrument cannot be given through this profile: refused before
-        // anything is sent.
-        if (const QString why = settingsProblem(profile.profile, generator); !why.isEmpty())
-            return c.usage(why);
-    }
+    if (const auto status = generatorOptions.read(c, profileOption, generator, profile))
+        return *status;
     const QString file = c.parser.positionalArguments().at(0);
     std::optional<WaveStore> store = readInput(file, WaveformRequest{}, line.quiet);
     if (!store)
@@ -779,18 +788,9 @@ int verify(const QStringList& args) {
     if (!scpi && generatorOptions.anySet(c))
         return c.usage(QStringLiteral("the generator's settings go with --generator-profile"));
     GeneratorSettings settings;
-    if (const QString why = generatorOptions.read(c, settings); !why.isEmpty())
-        return c.usage(why);
     ProfileReading profile;
-    if (scpi) {
-        profile = findProfile(c.parser.value(profileOption));
-        if (!profile.error.isEmpty()) {
-            say(profile.error);
-            return kFailed;
-        }
-        if (const QString why = settingsProblem(profile.profile, settings); !why.isEmpty())
-            return c.usage(why);
-    }
+    if (const auto status = generatorOptions.read(c, profileOption, settings, profile))
+        return *status;
     const QString file = c.parser.positionalArguments().at(0);
     std::optional<WaveStore> store = readInput(file, WaveformRequest{}, generator.quiet);
     if (!store)

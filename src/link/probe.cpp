@@ -1,19 +1,8 @@
 #include "probe.h"
 
-namespace ww {
+#include "profile.h"
 
-namespace {
-// An answer as text to show: bytes that are not printable as \xNN.
-QString shown(const QByteArray& bytes) {
-    QString out;
-    for (const char c : bytes) {
-        const auto u = static_cast<unsigned char>(c);
-        out += (u < 0x20 || u >= 0x7f) ? QStringLiteral("\\x%1").arg(u, 2, 16, QLatin1Char('0'))
-                                       : QString(QLatin1Char(c));
-    }
-    return out;
-}
-} // namespace
+namespace ww {
 
 AddressProbe::AddressProbe(QObject* parent) : QObject(parent) {
     m_answer.setSingleShot(true);
@@ -26,7 +15,7 @@ AddressProbe::AddressProbe(QObject* parent) : QObject(parent) {
         const qsizetype end = m_got.indexOf('\n');
         if (end >= 0)
             say(true, QStringLiteral("reachable: %1")
-                          .arg(shown(m_got.left(std::min<qsizetype>(end, 200)).trimmed())));
+                          .arg(shownAnswer(m_got.left(std::min<qsizetype>(end, 200)).trimmed())));
         else if (m_got.size() > 4096)
             say(true, QStringLiteral("reachable, but its answer to *IDN? is no line of text"));
     });
@@ -39,7 +28,7 @@ AddressProbe::AddressProbe(QObject* parent) : QObject(parent) {
                                        "device server, or not a SCPI instrument)")
                             .arg(timeoutMs / 1000.0, 0, 'g', 3)
                       : QStringLiteral("reachable, but its answer to *IDN? did not end: %1")
-                            .arg(shown(m_got.left(80))));
+                            .arg(shownAnswer(m_got.left(80))));
     });
 }
 
