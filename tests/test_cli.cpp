@@ -322,8 +322,12 @@ void TestCli::convertAndPorts() {
     QVERIFY2(figures.out.startsWith("THD: -40.00 dB\nTHD+N: -40.00 dB\nSNR: "), figures.out);
     QCOMPARE(figures.err, QByteArray("window: none\n"));
     const QList<QByteArray> rows = fileBytes(dir.filePath("h.csv")).split('\n');
-    QCOMPARE(rows.value(0), QByteArray("harmonic,amplitude,dBc,phase_deg\r"));
-    QVERIFY(rows.value(3).startsWith("3,0.00899999") && rows.value(3).contains(",-40.0000,"));
+    // What the table was measured with, and its figures, before it.
+    QCOMPARE(rows.value(0), QByteArray("# window none, 12 bits no, harmonics 3\r"));
+    QVERIFY2(rows.value(1).startsWith("# THD -40.00 dB, THD+N -40.00 dB, SNR "),
+             rows.value(1).constData());
+    QCOMPARE(rows.value(2), QByteArray("harmonic,amplitude,dBc,phase_deg\r"));
+    QVERIFY(rows.value(5).startsWith("3,0.00899999") && rows.value(5).contains(",-40.0000,"));
     // Whole periods are measured as they are whatever the file; through a window asked for,
     // one period is too few.
     const Run byDefault = wavewright({"spectrum", table});

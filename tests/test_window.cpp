@@ -910,9 +910,24 @@ void TestWindowSuite::spectrumView() {
     view->exportTable();
     view->exportChart();
     const QList<QByteArray> rows = fileBytes(dir.filePath("h.csv")).split('\n');
-    QCOMPARE(rows.value(0), QByteArray("harmonic,amplitude,dBc,phase_deg\r"));
-    QCOMPARE(rows.size(), 52); // 50 harmonics, and the last line end
-    QCOMPARE(QImage(dir.filePath("c.png")).size(), QSize(960, 480));
+    QCOMPARE(rows.value(0),
+             QByteArray("# window none, 12 bits yes (as the generator makes it), harmonics 50\r"));
+    QVERIFY(rows.value(1).startsWith("# THD "));
+    QCOMPARE(rows.value(2), QByteArray("harmonic,amplitude,dBc,phase_deg\r"));
+    QCOMPARE(rows.size(), 54); // two lines, the header, 50 harmonics and the last line end
+    // The picture says what it shows: text above the chart, and the axes' titles beside it.
+    const QImage picture(dir.filePath("c.png"));
+    QCOMPARE(picture.size(), QSize(960, 480));
+    auto inked = [&](const QRect& r) {
+        int dark = 0;
+        for (int y = r.top(); y <= r.bottom(); ++y)
+            for (int x = r.left(); x <= r.right(); ++x)
+                dark += qGray(picture.pixel(x, y)) < 128;
+        return dark;
+    };
+    QVERIFY(inked(QRect(0, 0, 960, 30)) > 200);    // the settings and the figures
+    QVERIFY(inked(QRect(0, 100, 24, 300)) > 20);   // the level's title
+    QVERIFY(inked(QRect(400, 462, 160, 16)) > 20); // "harmonic"
     QVERIFY(w.prompts.messages.empty());
 }
 

@@ -400,6 +400,34 @@ QString figureText(const SpectrumFigures& f, Figure which) {
     return QString();
 }
 
+QString figuresLine(const SpectrumFigures& f) {
+    return QStringLiteral("THD %1, THD+N %2, SNR %3, SFDR %4, SINAD %5, ENOB %6, fundamental %7 "
+                          "periods")
+        .arg(figureText(f, Figure::Thd), figureText(f, Figure::ThdN), figureText(f, Figure::Snr),
+             figureText(f, Figure::Sfdr), figureText(f, Figure::Sinad), figureText(f, Figure::Enob),
+             QString::number(f.fundamental, 'f', 2));
+}
+
+QString settingsLine(const SpectrumFigures& f, bool quantized, int harmonics) {
+    static const char* const names[] = {"none", "hann", "blackman-harris", "flat-top"};
+    return QStringLiteral("window %1, 12 bits %2, harmonics %3")
+        .arg(QLatin1String(names[static_cast<int>(f.window)]),
+             quantized ? QStringLiteral("yes (as the generator makes it)") : QStringLiteral("no"))
+        .arg(harmonics);
+}
+
+QByteArray spectrumCsv(const SpectrumFigures& f, bool quantized, int harmonics) {
+    QByteArray out = "# " + settingsLine(f, quantized, harmonics).toUtf8() + "\r\n# " +
+                     figuresLine(f).toUtf8() + "\r\nharmonic,amplitude,dBc,phase_deg\r\n";
+    for (const Harmonic& h : f.harmonics)
+        out += QStringLiteral("%1,%2,%3,%4\r\n")
+                   .arg(h.k)
+                   .arg(QString::number(h.amplitude, 'g', 9), QString::number(h.dBc, 'f', 4),
+                        QString::number(h.phaseDeg, 'f', 3))
+                   .toUtf8();
+    return out;
+}
+
 std::vector<double> asGenerated(const std::vector<double>& samples) {
     std::vector<double> out(samples.size());
     for (std::size_t i = 0; i < samples.size(); ++i)

@@ -43,6 +43,14 @@ enum class Figure { Thd, ThdN, Snr, Sfdr, Sinad, Enob };
 // The figure as text with a point and two decimals, its unit after it, or the floor.
 QString figureText(const SpectrumFigures& figures, Figure which);
 
+// The figures on one line ("THD -40.00 dB, THD+N ..., fundamental 1.00 periods"), and what
+// they were measured with ("window none, 12 bits no, harmonics 50").
+QString figuresLine(const SpectrumFigures& figures);
+QString settingsLine(const SpectrumFigures& figures, bool quantized, int harmonics);
+// The harmonics as CSV (harmonic,amplitude,dBc,phase_deg), after two lines starting with '#'
+// that give the settings and the figures.
+QByteArray spectrumCsv(const SpectrumFigures& figures, bool quantized, int harmonics);
+
 // H: 50 by default, fewer where N/2 is fewer.
 SpectrumFigures analyseSpectrum(const std::vector<double>& samples, int harmonics = 50,
                                 SpectrumWindow window = SpectrumWindow::None);

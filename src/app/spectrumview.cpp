@@ -41,13 +41,28 @@ class Chart : public QWidget {
 
 } // namespace
 
-void drawSpectrumChart(QPainter& p, QSize size, const SpectrumFigures& f, int shown) {
-    const QRectF area(48, 8, size.width() - 56, size.height() - 28);
+void drawSpectrumChart(QPainter& p, QSize size, const SpectrumFigures& f, int shown,
+                       const QString& caption) {
+    // Room above for the caption and the top label, at the left for the axis's title.
+    const double top = caption.isEmpty() ? 12 : 40;
+    const QRectF area(64, top, size.width() - 72, size.height() - top - 36);
     p.fillRect(QRect(QPoint(0, 0), size), QColor(240, 240, 240));
     p.fillRect(area, Qt::black);
     QFont font = p.font();
     font.setPointSizeF(7);
     p.setFont(font);
+    p.setPen(Qt::black);
+    if (!caption.isEmpty())
+        p.drawText(QRectF(8, 2, size.width() - 16, top - 6), Qt::AlignLeft | Qt::AlignVCenter,
+                   caption);
+    p.drawText(QRectF(area.left(), area.bottom() + 18, area.width(), 16),
+               Qt::AlignHCenter | Qt::AlignTop, QStringLiteral("harmonic"));
+    p.save();
+    p.translate(10, area.center().y());
+    p.rotate(-90);
+    p.drawText(QRectF(-area.height() / 2, -6, area.height(), 14), Qt::AlignCenter,
+               QStringLiteral("level (dBc)"));
+    p.restore();
     // Every 20 dB a grid line, labelled at the left as the canvas labels its values.
     for (int db = 0; db >= kFloorDbc; db -= 20) {
         const double y = area.top() + area.height() * db / kFloorDbc;
@@ -174,13 +189,7 @@ void SpectrumView::exportTable() {
         return;
     if (QFileInfo(name).suffix().isEmpty())
         name += QStringLiteral(".csv");
-    QByteArray text = "harmonic,amplitude,dBc,phase_deg\r\n";
-    for (const Harmonic& h : m_figures.harmonics)
-        text += QStringLiteral("%1,%2,%3,%4\r\n")
-                    .arg(h.k)
-                    .arg(QString::number(h.amplitude, 'g', 9), QString::number(h.dBc, 'f', 4),
-                         QString::number(h.phaseDeg, 'f', 3))
-                    .toLatin1();
+    const QByteArray text = spectrumCsv(m_figures, quantized->isChecked(), 50);
     if (const QString why = writeWhole(name, text); !why.isEmpty())
         m_prompts.message(QStringLiteral("Save failure!\nPlease Retry.\n\n") + why,
                           MsgIcon::Exclamation, QStringLiteral("ERROR!"), this);
@@ -188,8 +197,12 @@ void SpectrumView::exportTable() {
 
 void SpectrumView::exportChart() {
     const QSize size(960, 480);
-    exportPainting(m_prompts, this, size,
-                   [&](QPainter& p) { drawSpectrumChart(p, size, m_figures, shown->value()); });
+    // The picture carries what it shows: the figures and the settings above the chart.
+    exportPainting(m_prompts, this, size, [&](QPainter& p) {
+        drawSpectrumChart(p, size, m_figures, shown->value(),
+                          settingsLine(m_figures, quantized->isChecked(), 50) +
+                              QStringLiteral("\n") + figuresLine(m_figures));
+    });
 }
 
 } // namespace ww

@@ -17,8 +17,10 @@ namespace ww {
 class Prompts;
 
 // The levels of harmonics 1..shown in dBc as bars, on the canvas's black with its grid; 0 dBc
-// at the top, -120 dBc at the bottom.
-void drawSpectrumChart(QPainter& painter, QSize size, const SpectrumFigures& figures, int shown);
+// at the top, -120 dBc at the bottom; the axes titled, and `caption` (the settings and the
+// figures, for a picture that leaves the window) above.
+void drawSpectrumChart(QPainter& painter, QSize size, const SpectrumFigures& figures, int shown,
+                       const QString& caption = QString());
 
 // View > Spectrum…: what the waveform contains, following every change of it while shown. A
 // stroke of freehand drawing is analysed once it ends, so drawing is not slowed.

@@ -652,13 +652,7 @@ int spectrum(const QStringList& args) {
                                           figureText(f, Figure::Enob), figureText(f, Figure::Sinad),
                                           number(f.fundamental, 2))));
     if (c.parser.isSet(csv)) {
-        QByteArray table = "harmonic,amplitude,dBc,phase_deg\r\n";
-        for (const Harmonic& k : f.harmonics)
-            table += QStringLiteral("%1,%2,%3,%4\r\n")
-                         .arg(k.k)
-                         .arg(QString::number(k.amplitude, 'g', 9), number(k.dBc, 4),
-                              number(k.phaseDeg, 3))
-                         .toLatin1();
+        const QByteArray table = spectrumCsv(f, c.parser.isSet(quantized), h);
         if (const QString why = writeWhole(c.parser.value(csv), table); !why.isEmpty()) {
             say(QStringLiteral("%1: %2").arg(c.parser.value(csv), why));
             return kFailed;
