@@ -3,6 +3,7 @@
 #include "analysis/spectrum.h"
 #include "synth/shapes.h"
 
+#include <QElapsedTimer>
 #include <QTest>
 #include <cmath>
 
@@ -82,6 +83,22 @@ void TestSpectrum::onePeriodIsExact() {
     QCOMPARE(notWhole.window, SpectrumWindow::Hann);
     QVERIFY(std::abs(notWhole.fundamental - 7.3) < 0.01);
     QVERIFY(std::abs(notWhole.thdDb - -40.0) <= 0.05);
+    // A long record of a prime length (100,003 points) is trimmed to a length the transform is
+    // fast for, and says so; the fundamental is still given over the whole record.
+    std::vector<double> prime(100003);
+    for (int i = 0; i < 100003; ++i)
+        prime[i] = 0.9 * std::sin(2 * M_PI * 37.3 * i / 100003) +
+                   0.009 * std::sin(2 * M_PI * 3 * 37.3 * i / 100003);
+    QElapsedTimer took;
+    took.start();
+    const SpectrumFigures trimmed = analyseSpectrum(prime, 10);
+    QVERIFY2(took.elapsed() < 5000, qPrintable(QString::number(took.elapsed())));
+    QCOMPARE(trimmed.used, 100000);
+    QCOMPARE(fastTransformLength(100003), 100000);
+    QCOMPARE(trimmed.window, SpectrumWindow::Hann);
+    QVERIFY2(std::abs(trimmed.fundamental - 37.3) < 0.01,
+             qPrintable(QString::number(trimmed.fundamental)));
+    QVERIFY(std::abs(trimmed.thdDb - -40.0) <= 0.05);
     // A sweep holds no steady tone: said, beside the figures.
     std::vector<double> sweep(4000);
     for (int i = 0; i < 4000; ++i)

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "model/store.h"
+
 #include <QString>
 #include <vector>
 
@@ -27,8 +29,9 @@ struct Harmonic {
 struct SpectrumFigures {
     QString error;                                // empty when the figures can be used
     SpectrumWindow window = SpectrumWindow::None; // the one it was measured through
-    QString warning;                 // the figures stand, but the record is not what they describe
-    double fundamental = 0;          // in cycles over the record (1 for one period)
+    QString warning;        // the figures stand, but the record is not what they describe
+    int used = 0;           // the samples analysed: a long record may be trimmed to a fast length
+    double fundamental = 0; // in cycles over the record (1 for one period)
     std::vector<Harmonic> harmonics; // 1..H
     // IEEE Std 1241: total harmonic distortion (harmonics 2..H), THD+N (all but DC and the
     // fundamental), SNR (all but DC, the fundamental and harmonics 2..H), SFDR (the fundamental
@@ -54,6 +57,10 @@ QByteArray spectrumCsv(const SpectrumFigures& figures, bool quantized, int harmo
 // H: 50 by default, fewer where N/2 is fewer.
 SpectrumFigures analyseSpectrum(const std::vector<double>& samples, int harmonics = 50,
                                 SpectrumWindow window = SpectrumWindow::None);
+
+// The largest length up to `n` whose only prime factors are 2, 3 and 5: the transform is fast
+// there.
+int fastTransformLength(int n);
 
 // The samples as the generator makes them: each coded to 12 bits as the upload codes it, then
 // back to -1..+1.

@@ -638,6 +638,12 @@ int spectrum(const QStringList& args) {
     std::fprintf(stderr, "window: %s\n", qPrintable(windows[static_cast<int>(f.window)]));
     if (f.error.isEmpty() && !f.warning.isEmpty())
         say(QStringLiteral("%1: %2").arg(file, f.warning));
+    if (f.used > 0 && f.used < static_cast<int>(values.size()))
+        say(QStringLiteral("%1: analysed the first %2 of %3 points, a length the transform is "
+                           "fast for")
+                .arg(file)
+                .arg(f.used)
+                .arg(values.size()));
     if (!f.error.isEmpty()) {
         say(QStringLiteral("%1: %2").arg(file, f.error));
         return kFailed;
