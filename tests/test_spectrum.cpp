@@ -81,6 +81,7 @@ void TestSpectrum::onePeriodIsExact() {
     QVERIFY(std::abs(three.harmonics[0].phaseDeg - (0.3 * 180 / M_PI - 90)) <= 0.01);
     const SpectrumFigures notWhole = analyseSpectrum(record(2500, 7.3, 0.01));
     QCOMPARE(notWhole.window, SpectrumWindow::Hann);
+    QCOMPARE(notWhole.used, 2500); // all of it: 2500 is a fast length
     QVERIFY(std::abs(notWhole.fundamental - 7.3) < 0.01);
     QVERIFY(std::abs(notWhole.thdDb - -40.0) <= 0.05);
     // A long record of a prime length (100,003 points) is trimmed to a length the transform is

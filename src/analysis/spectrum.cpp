@@ -535,9 +535,10 @@ SpectrumFigures analyseSpectrum(const std::vector<double>& samples, int harmonic
         // the most of it is taken instead.
         if (p <= 2 * halfLobe + 2)
             fundamental = strongestSine(samples, 0.5, p + halfLobe + 1.0);
-        auto tooFew = [&f, window](double periods) {
+        auto tooFew = [&f, window, n](double periods) {
             f = SpectrumFigures();
             f.window = window;
+            f.used = n;
             f.error = QStringLiteral("Too few periods: the record holds %1, at least 1.5 are "
                                      "needed.")
                           .arg(periods, 0, 'f', 2);
@@ -551,6 +552,7 @@ SpectrumFigures analyseSpectrum(const std::vector<double>& samples, int harmonic
         // it states (1.4999 of a fit is the 1.50 it shows).
         f = fitHarmonics(samples, fundamental, harmonics, w, windowPower, halfLobe);
         f.window = window;
+        f.used = n;
         if (f.error.isEmpty() && std::round(f.fundamental * 100) < 150)
             return tooFew(f.fundamental);
         if (!f.error.isEmpty() && fundamental < 1.5)
