@@ -79,6 +79,19 @@ void TestSpectrum::onePeriodIsExact() {
     QCOMPARE(three.fundamental, 3.0);
     QVERIFY(std::abs(three.thdDb - -40.0) <= 0.01);
     QVERIFY(std::abs(three.harmonics[0].phaseDeg - (0.3 * 180 / M_PI - 90)) <= 0.01);
+    // One period whose second harmonic is the strongest (0.5 sin x + sin 2x, as the formula
+    // makes it) is one period still: the second harmonic at +6.02 dBc.
+    std::vector<double> second(1000);
+    for (int i = 0; i < 1000; ++i)
+        second[i] = 0.5 * std::sin(2 * M_PI * i / 1000) + std::sin(4 * M_PI * i / 1000);
+    const SpectrumFigures strong = analyseSpectrum(second);
+    QCOMPARE(strong.fundamental, 1.0);
+    QVERIFY(std::abs(strong.harmonics[1].dBc - 6.0206) < 0.01);
+    // Three periods with noise at -40 dB and 8 bits, as a capture: still three.
+    std::vector<double> noisy = record(2500, 3, 0.01);
+    for (int i = 0; i < 2500; ++i)
+        noisy[i] = std::round((noisy[i] + 0.01 * std::sin(i * 12.9898) * 1.7) * 127) / 127;
+    QCOMPARE(analyseSpectrum(noisy).fundamental, 3.0);
     const SpectrumFigures notWhole = analyseSpectrum(record(2500, 7.3, 0.01));
     QCOMPARE(notWhole.window, SpectrumWindow::Hann);
     QCOMPARE(notWhole.used, 2500); // all of it: 2500 is a fast length

@@ -498,20 +498,51 @@ SpectrumFigures analyseSpectrum(const std::vector<double>& samples, int harmonic
     // The fundamental: bin 1 of one period, else the strongest component.
     double fundamental = 1.0;
     if (window == SpectrumWindow::None && half >= 3) {
-        // Whole periods: the strongest bin and nothing beside it (what a fraction of a period
-        // leaks to the next bins is at -40 dB already 0.01 of a bin off). A strongest bin of 1
-        // is one period, as the program's own waveform is.
+        // Whole periods: the strongest component lies on a bin. Nothing beside it says so at
+        // once (what a fraction of a period leaks to the next bins is at -40 dB already 0.01
+        // of a bin off); where harmonics stand beside it, a record that runs on from its end
+        // into its start says it. A strongest bin of 1 is one period, as the
+        // program's own waveform is.
         const int p =
             static_cast<int>(std::max_element(power.begin() + 1, power.end()) - power.begin());
         if (p >= 2) {
             const double beside = power[p - 1] + (p < half ? power[p + 1] : 0.0);
-            if (!(beside <= 1e-4 * power[p])) {
+            // Where the bins beside are harmonics, the record's end must run on into its
+            // start, in value and in slope, as one step of it runs into the next.
+            std::vector<double> steps(static_cast<std::size_t>(n - 1));
+            for (int i = 0; i + 1 < n; ++i)
+                steps[i] = std::abs(samples[i + 1] - samples[i]);
+            std::nth_element(steps.begin(), steps.begin() + steps.size() / 2, steps.end());
+            const double step = steps[steps.size() / 2] + 1e-12;
+            const bool runsOn =
+                std::abs(samples[0] - samples[n - 1]) <= 3 * step &&
+                std::abs((samples[1] - samples[0]) - (samples[n - 1] - samples[n - 2])) <= 3 * step;
+            const bool onBin = beside <= 1e-4 * power[p] || runsOn;
+            if (!onBin) {
                 SpectrumFigures windowed =
                     analyseSpectrum(samples, harmonics, SpectrumWindow::Hann);
                 windowed.window = SpectrumWindow::Hann;
                 return windowed;
             }
-            fundamental = p;
+            // The periods: the largest divisor of p off whose multiples lies no more than
+            // -30 dB of the record (noise, not a component): 0.5 sin x + sin 2x is one period
+            // with a strong second harmonic, a capture of three periods three.
+            double total = 0;
+            for (int b = 1; b <= half; ++b)
+                total += power[b];
+            fundamental = 1;
+            for (int d = p; d >= 2; --d) {
+                if (p % d != 0)
+                    continue;
+                double off = 0;
+                for (int b = 1; b <= half; ++b)
+                    if (b % d != 0)
+                        off += power[b];
+                if (off <= 1e-3 * total) {
+                    fundamental = d;
+                    break;
+                }
+            }
         }
     }
     if (window != SpectrumWindow::None) {
