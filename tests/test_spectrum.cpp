@@ -113,6 +113,19 @@ void TestSpectrum::onePeriodIsExact() {
     QVERIFY2(std::abs(trimmed.fundamental - 37.3) < 0.01,
              qPrintable(QString::number(trimmed.fundamental)));
     QVERIFY(std::abs(trimmed.thdDb - -40.0) <= 0.05);
+    // Longer than the stretch analysed: measured over its first 131072 points, in the time of
+    // any length; the figures and the fundamental over the whole record stay right.
+    std::vector<double> million(1000000);
+    for (int i = 0; i < 1000000; ++i)
+        million[i] = 0.9 * std::sin(2 * M_PI * 1234.5 * i / 1000000) +
+                     0.009 * std::sin(2 * M_PI * 3 * 1234.5 * i / 1000000);
+    took.restart();
+    const SpectrumFigures stretch = analyseSpectrum(million, 50, SpectrumWindow::Hann);
+    QVERIFY2(took.elapsed() < 10000, qPrintable(QString::number(took.elapsed())));
+    QCOMPARE(stretch.used, kSpectrumStretch);
+    QVERIFY2(std::abs(stretch.fundamental - 1234.5) < 0.01,
+             qPrintable(QString::number(stretch.fundamental)));
+    QVERIFY(std::abs(stretch.thdDb - -40.0) <= 0.05);
     // A sweep holds no steady tone: said, beside the figures.
     std::vector<double> sweep(4000);
     for (int i = 0; i < 4000; ++i)

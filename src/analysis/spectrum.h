@@ -58,6 +58,10 @@ QByteArray spectrumCsv(const SpectrumFigures& figures, bool quantized, int harmo
 SpectrumFigures analyseSpectrum(const std::vector<double>& samples, int harmonics = 50,
                                 SpectrumWindow window = SpectrumWindow::None);
 
+// The longest stretch of a record that is analysed (2^17 points): a longer one is measured over
+// its first points, in bounded time and memory.
+constexpr int kSpectrumStretch = 131072;
+
 // The largest length up to `n` whose only prime factors are 2, 3 and 5: the transform is fast
 // there.
 int fastTransformLength(int n);

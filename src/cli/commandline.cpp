@@ -639,8 +639,8 @@ int spectrum(const QStringList& args) {
     if (f.error.isEmpty() && !f.warning.isEmpty())
         say(QStringLiteral("%1: %2").arg(file, f.warning));
     if (f.used > 0 && f.used < static_cast<int>(values.size()))
-        say(QStringLiteral("%1: analysed the first %2 of %3 points, a length the transform is "
-                           "fast for")
+        say(QStringLiteral("%1: analysed the first %2 of %3 points (a stretch of bounded length "
+                           "that the transform is fast for)")
                 .arg(file)
                 .arg(f.used)
                 .arg(values.size()));
