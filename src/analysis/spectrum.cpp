@@ -46,15 +46,69 @@ std::vector<double> windowOf(SpectrumWindow w, std::size_t n, int& halfLobe) {
 
 // The transform's plan (its twiddles) is kept for the next spectrum of the same length: a live
 // view asks again at every change.
-kiss_fft_cfg planFor(int n) {
-    thread_local std::unique_ptr<std::remove_pointer_t<kiss_fft_cfg>, decltype(&kiss_fft_free)> cfg(
-        nullptr, &kiss_fft_free);
-    thread_local int planned = 0;
-    if (planned != n) {
-        cfg.reset(kiss_fft_alloc(n, 0, nullptr, nullptr));
-        planned = n;
+kiss_fft_cfg planFor(int n, bool inverse = false) {
+    using Plan = std::unique_ptr<std::remove_pointer_t<kiss_fft_cfg>, decltype(&kiss_fft_free)>;
+    thread_local Plan plans[2] = {Plan(nullptr, &kiss_fft_free), Plan(nullptr, &kiss_fft_free)};
+    thread_local int planned[2] = {0, 0};
+    const int which = inverse ? 1 : 0;
+    if (planned[which] != n) {
+        plans[which].reset(kiss_fft_alloc(n, inverse ? 1 : 0, nullptr, nullptr));
+        planned[which] = n;
     }
-    return cfg.get();
+    return plans[which].get();
+}
+
+// The largest prime factor of n.
+int largestPrimeFactor(int n) {
+    int largest = 1;
+    for (int p = 2; static_cast<long long>(p) * p <= n; ++p)
+        while (n % p == 0)
+            largest = p, n /= p;
+    return std::max(largest, n);
+}
+
+// The discrete Fourier transform of `in` into `out`. KissFFT takes each prime factor of the
+// length in time proportional to it, so a length with a large one (a prime near 16000 took
+// 0.45 s) goes through Bluestein's chirp z-transform instead: three transforms of a power of
+// two at least 2n - 1 long, the chirp's angles taken modulo 2n so that they stay exact.
+void transform(std::vector<kiss_fft_cpx>& in, std::vector<kiss_fft_cpx>& out) {
+    const int n = static_cast<int>(in.size());
+    out.assign(in.size(), {});
+    if (largestPrimeFactor(n) <= 64) {
+        kiss_fft(planFor(n), in.data(), out.data());
+        return;
+    }
+    int m = 1;
+    while (m < 2 * n - 1)
+        m *= 2;
+    std::vector<double> c(static_cast<std::size_t>(n)), s(static_cast<std::size_t>(n));
+    std::vector<kiss_fft_cpx> a(static_cast<std::size_t>(m), {0, 0}), b(a), fa(a), fb(a);
+    for (int j = 0; j < n; ++j) {
+        const double t = kPi * static_cast<double>(static_cast<long long>(j) * j % (2LL * n)) / n;
+        c[j] = std::cos(t);
+        s[j] = std::sin(t);
+        // a = x · e^(-iπj²/n), b = e^(+iπj²/n) at j and at -j.
+        a[j] = {static_cast<float>(in[j].r * c[j] + in[j].i * s[j]),
+                static_cast<float>(in[j].i * c[j] - in[j].r * s[j])};
+        b[j] = {static_cast<float>(c[j]), static_cast<float>(s[j])};
+        if (j > 0)
+            b[static_cast<std::size_t>(m - j)] = b[j];
+    }
+    kiss_fft(planFor(m), a.data(), fa.data());
+    kiss_fft(planFor(m), b.data(), fb.data());
+    for (int k = 0; k < m; ++k) {
+        const double re =
+            static_cast<double>(fa[k].r) * fb[k].r - static_cast<double>(fa[k].i) * fb[k].i;
+        const double im =
+            static_cast<double>(fa[k].r) * fb[k].i + static_cast<double>(fa[k].i) * fb[k].r;
+        fa[k] = {static_cast<float>(re), static_cast<float>(im)};
+    }
+    kiss_fft(planFor(m, true), fa.data(), a.data());
+    for (int k = 0; k < n; ++k) {
+        const double re = a[k].r / static_cast<double>(m), im = a[k].i / static_cast<double>(m);
+        out[k] = {static_cast<float>(re * c[k] + im * s[k]),
+                  static_cast<float>(im * c[k] - re * s[k])};
+    }
 }
 
 // The power of each bin from 0 to N/2 of `values` (less `offset`) through the window, scaled
@@ -65,10 +119,9 @@ std::vector<double> powerOf(const std::vector<double>& values, double offset,
                             std::vector<kiss_fft_cpx>& out) {
     const int n = static_cast<int>(values.size());
     std::vector<kiss_fft_cpx> in(static_cast<std::size_t>(n));
-    out.assign(static_cast<std::size_t>(n), {});
     for (int i = 0; i < n; ++i)
         in[i] = {static_cast<float>((values[i] - offset) * window[i]), 0.0f};
-    kiss_fft(planFor(n), in.data(), out.data());
+    transform(in, out);
     const int half = n / 2;
     std::vector<double> power(static_cast<std::size_t>(half) + 1);
     for (int b = 0; b <= half; ++b) {
