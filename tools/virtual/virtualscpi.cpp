@@ -280,10 +280,7 @@ void VirtualScpiGenerator::handle(QTcpSocket* socket, const QByteArray& raw,
         storeCodes(name, block, true, {}, -32767, 32767, false, Order::LittleEndian);
     } else if (upper.startsWith("C1:ARWV NAME,")) {
         const QString name = QString::fromUtf8(after("C1:ARWV NAME,").trimmed());
-        if (m_waves.contains(name))
-            m_selected = name;
-        else
-            error(-224, QStringLiteral("Illegal parameter value"));
+        select(name);
     } else if (upper.startsWith("DATA:DEF EMEM,")) {
         bool ok = false;
         m_defined = after("DATA:DEF EMEM,").trimmed().toInt(&ok);
@@ -302,26 +299,25 @@ void VirtualScpiGenerator::handle(QTcpSocket* socket, const QByteArray& raw,
         else
             error(-224, QStringLiteral("Illegal parameter value"));
     } else if (upper == "SOUR1:FUNC:SHAP USER1") {
-        if (m_waves.contains(QStringLiteral("USER1")))
-            m_selected = QStringLiteral("USER1");
-        else
-            error(-224, QStringLiteral("Illegal parameter value"));
+        select(QStringLiteral("USER1"));
     } else if (upper.startsWith("SOUR1:FUNC:ARB ")) {
         const QString name = QString::fromUtf8(after("SOUR1:FUNC:ARB ").trimmed());
-        if (m_waves.contains(name))
-            m_selected = name;
-        else
-            error(-224, QStringLiteral("Illegal parameter value"));
+        select(name);
     } else if (upper == "FUNC:USER VOLATILE") {
-        if (m_waves.contains(QStringLiteral("VOLATILE")))
-            m_selected = QStringLiteral("VOLATILE");
-        else
-            error(-224, QStringLiteral("Illegal parameter value"));
+        select(QStringLiteral("VOLATILE"));
     } else if (upper == "SOUR1:FUNC ARB" || upper == "FUNC USER") {
         // the arbitrary waveform is the function: taken
     } else {
         setting(upper, command);
     }
+}
+
+void VirtualScpiGenerator::select(const QString& name) {
+    // Only a waveform it holds can be chosen for output.
+    if (m_waves.contains(name))
+        m_selected = name;
+    else
+        error(-224, QStringLiteral("Illegal parameter value"));
 }
 
 void VirtualScpiGenerator::setting(const QByteArray& upper, const QByteArray& command) {

@@ -84,6 +84,7 @@ class VirtualScpiGenerator : public QObject {
     void readFrom(QTcpSocket* socket);
     void parse(QTcpSocket* socket);
     void setting(const QByteArray& upper, const QByteArray& command);
+    void select(const QString& name);
     void handle(QTcpSocket* socket, const QByteArray& command, const QByteArray& block,
                 bool hasBlock);
     void error(int code, const QString& text);
