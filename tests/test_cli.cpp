@@ -640,7 +640,7 @@ void TestCli::verifyAndCompare() {
     const Run good = wavewright({"verify", file, "--generator", bench.devicePath(), "--quiet"});
     QCOMPARE(good.code, 0);
     const QList<QByteArray> lines = good.out.trimmed().split('\n');
-    QCOMPARE(lines.size(), 9);
+    QCOMPARE(lines.size(), 12);
     // Each figure on its own line, "name: value"; NaN where the name is not the one due.
     auto figure = [&](int i, const char* name) {
         const QByteArray head = QByteArray(name) + ": ";
@@ -698,6 +698,14 @@ void TestCli::verifyAndCompare() {
     QCOMPARE(flat.code, 1);
     QVERIFY(flat.err.contains("flat"));
     QCOMPARE(wavewright({"compare", file, captured, "--tolerance", "0"}).code, 2);
+    // A file compared with itself: phase 0, a match; --quiet says nothing of what was
+    // understood of it, as verify's does.
+    const Run itself = wavewright({"compare", captured, captured});
+    QVERIFY2(itself.out.contains("phase: 0.00 deg\n"), itself.out.constData());
+    QVERIFY(itself.err.contains("column"));
+    const Run quietly = wavewright({"compare", captured, captured, "--quiet"});
+    QCOMPARE(quietly.code, 0);
+    QCOMPARE(quietly.err, QByteArray());
 }
 
 #include "test_cli.moc"

@@ -52,6 +52,85 @@ bool covers(int from, int to, int a, int b, int n) {
     return inside(a) && inside(b) && (b - from + n) % n >= (a - from + n) % n;
 }
 
+// Whether the circular regions from..to and a..b of n samples share a sample.
+bool overlaps(int from, int to, int a, int b, int n) {
+    const auto inside = [n](int i, int f, int t) { return (i - f + n) % n <= (t - f + n) % n; };
+    return inside(a, from, to) || inside(from, a, b);
+}
+
+// The shapes people upload most: the edges and the narrow pulse are what a band limit blurs.
+QVector<float> benchShape(int kind, int n) {
+    QVector<float> v(n);
+    for (int i = 0; i < n; ++i) {
+        switch (kind) {
+        case 0:
+            v[i] = static_cast<float>(std::sin(2 * M_PI * i / n));
+            break;
+        case 1:
+            v[i] = i < n / 2 ? 1.0f : -1.0f;
+            break;
+        case 2:
+            v[i] = static_cast<float>(-1.0 + 2.0 * i / (n - 1));
+            break;
+        default:
+            v[i] = i < n / 50 ? 1.0f : -1.0f; // a pulse 2 % of the period wide
+            break;
+        }
+    }
+    return v;
+}
+
+const char* const kBenchShapes[] = {"sine", "square", "saw", "pulse"};
+
+// A bench oscilloscope's view: 1.5 to 12 periods in 2500 points, a band limit of 20 to 200
+// times the fundamental of one pole or two, noise up to 2 % RMS of the amplitude, timing
+// jitter up to 2e-4 of a period, 8 bits.
+Screen benchScreen(std::mt19937& random, quint32 seed) {
+    std::uniform_real_distribution<double> u(0.0, 1.0);
+    Screen s;
+    s.periods = 1.5 + 10.5 * u(random);
+    s.phaseDeg = 360 * u(random);
+    s.gain = 0.5 + 0.4 * u(random);
+    s.offset = 0.1 * (u(random) - 0.5);
+    s.bandwidth = 20 * std::pow(10.0, u(random));
+    s.order = u(random) < 0.5 ? 1 : 2;
+    s.noise = 0.02 * s.gain * u(random);
+    s.jitter = 2e-4 * u(random);
+    s.seed = seed;
+    return s;
+}
+
+QString described(const Screen& s) {
+    return QStringLiteral("periods %1 phase %2 band %3 order %4 noise %5 jitter %6")
+        .arg(s.periods)
+        .arg(s.phaseDeg)
+        .arg(s.bandwidth)
+        .arg(s.order)
+        .arg(s.noise / s.gain)
+        .arg(s.jitter);
+}
+
+// Whether the worst region is where the received waveform differs from the sent one under
+// another alignment that leaves no more samples different than the block does: a pulse's
+// neighbour negated widens the pulse, and a block wider than the pulse negated makes a pulse of
+// its own; either alignment explains as much, and the comparison may take either.
+bool otherwiseAligned(const QVector<float>& sent, const QVector<float>& received, int block,
+                      const Comparison& c) {
+    const int n = static_cast<int>(sent.size());
+    for (int shift = 1; shift < n; ++shift) {
+        std::vector<int> differ;
+        for (int j = 0; j < n && static_cast<int>(differ.size()) <= block; ++j)
+            if (received[(j + shift) % n] != sent[j])
+                differ.push_back(j);
+        if (static_cast<int>(differ.size()) > block)
+            continue;
+        for (const int j : differ)
+            if (overlaps(c.worstFrom, c.worstTo, j, j, n))
+                return true;
+    }
+    return false;
+}
+
 double phaseGap(double a, double b) {
     const double d = std::fmod(std::abs(a - b), 360.0);
     return std::min(d, 360.0 - d);
@@ -63,7 +142,9 @@ class TestCompare : public QObject {
   private slots:
     void recoversKnownCaptures();
     void seededCorruptionAndCleanRuns();
+    void throughAnOscilloscopesFrontEnd();
     void clippedAndInvertedCaptures();
+    void levelsNoiseAndTheSameFile();
     void refusals();
     void linesOfTheReport();
 };
@@ -189,6 +270,61 @@ void TestCompare::seededCorruptionAndCleanRuns() {
     QVERIFY(covers(large.worstFrom, large.worstTo, 0, 127, 2000));
 }
 
+void TestCompare::throughAnOscilloscopesFrontEnd() {
+    // For each shape, 100 seeded clean captures through a bench oscilloscope's front end: at
+    // most one called a mismatch. The same with a block of 3 % of the samples negated or
+    // zeroed where that moves a sample by 15 % of full scale at least: 95 found at least, the
+    // worst region overlapping the block.
+    const int n = 4000, block = n * 3 / 100;
+    for (int kind = 0; kind < 4; ++kind) {
+        const QVector<float> sent = benchShape(kind, n);
+        int falseMismatches = 0, found = 0;
+        for (quint32 seed = 1; seed <= 100; ++seed) {
+            std::mt19937 random(seed * 31 + kind);
+            const Screen screen = benchScreen(random, seed);
+            const Comparison clean = compareCapture(asDoubles(sent), capture(sent, screen));
+            QVERIFY2(clean.error.isEmpty(), qPrintable(clean.error));
+            if (!clean.match) {
+                ++falseMismatches;
+                qWarning("%s seed %u clean: max %.4f rms %.4f regions %d noise %.4f band %d %.1f "
+                         "(%s)",
+                         kBenchShapes[kind], seed, clean.maxError, clean.rmsError, clean.regions,
+                         clean.noise, clean.bandLimit.order, clean.bandLimit.harmonics,
+                         qPrintable(described(screen)));
+            }
+            // A block that moves a sample by 15 % of full scale (0.3) at least.
+            QVector<float> received;
+            int from = 0;
+            const bool negate = seed % 2 == 0;
+            for (;;) {
+                from = static_cast<int>(random() % n);
+                received = sent;
+                double moved = 0;
+                for (int i = from; i < from + block; ++i) {
+                    float& v = received[i % n];
+                    v = negate ? -v : 0.0f;
+                    moved = std::max(moved, std::abs(double(v) - sent[i % n]));
+                }
+                if (moved >= 0.3)
+                    break;
+            }
+            const int to = (from + block - 1) % n;
+            const Comparison bad = compareCapture(asDoubles(sent), capture(received, screen));
+            QVERIFY2(bad.error.isEmpty(), qPrintable(bad.error));
+            if (!bad.match && (overlaps(bad.worstFrom, bad.worstTo, from, to, n) ||
+                               otherwiseAligned(sent, received, block, bad)))
+                ++found;
+            else
+                qWarning("%s seed %u block %d..%d %s: match %d worst %d..%d max %.4f (%s)",
+                         kBenchShapes[kind], seed, from, to, negate ? "negated" : "zeroed",
+                         bad.match, bad.worstFrom, bad.worstTo, bad.maxError,
+                         qPrintable(described(screen)));
+        }
+        QVERIFY2(falseMismatches <= 1, kBenchShapes[kind]);
+        QVERIFY2(found >= 95, kBenchShapes[kind]);
+    }
+}
+
 void TestCompare::clippedAndInvertedCaptures() {
     const QVector<float> sent = lopsided(16000);
     // Too much gain for the screen: the peaks sit at code 255 and 0.
@@ -217,6 +353,74 @@ void TestCompare::clippedAndInvertedCaptures() {
         compareCapture(asDoubles(sent), capture(shortened, {3.0, 0, 0.9, 0, 0, 0, 1}));
     QVERIFY2(cut.error.isEmpty(), qPrintable(cut.error));
     QVERIFY(!cut.match);
+}
+
+void TestCompare::levelsNoiseAndTheSameFile() {
+    // A clean capture of a square with sharp edges holds two levels only: compared, a match.
+    const QVector<float> square = benchShape(1, 16000);
+    const Comparison twoLevels =
+        compareCapture(asDoubles(square), capture(square, {3.0, 40, 0.7, 0, 0, 0, 1}));
+    QVERIFY2(twoLevels.error.isEmpty(), qPrintable(twoLevels.error));
+    QVERIFY(twoLevels.match);
+    // A real oscilloscope's export of a clean square: 7 periods of exactly 200 points, two
+    // codes, the edges between points. Matched, 7 periods, not called clipped at its top.
+    std::vector<double> exported;
+    for (int t = 0; t < 1400; ++t)
+        exported.push_back(t % 200 < 100 ? 0.5 : -0.46);
+    const Comparison real = compareCapture(asDoubles(square), exported);
+    QVERIFY2(real.match, qPrintable(QString::number(real.maxError)));
+    QVERIFY(std::abs(real.periods - 7) < 1e-3);
+    QVERIFY(phaseGap(real.phaseDeg, 0) < 360.0 / 200);
+    QVERIFY2(!real.notes.join(' ').contains(QStringLiteral("clipped")),
+             qPrintable(real.notes.join(' ')));
+
+    // Noise alone, and a level with noise, hold no periodic signal.
+    std::mt19937 random(5);
+    std::normal_distribution<double> noise(0, 0.05);
+    std::vector<double> onlyNoise(2500), level(2500);
+    for (int t = 0; t < 2500; ++t) {
+        onlyNoise[t] = std::round(noise(random) * 128) / 128;
+        level[t] = std::round((0.4 + noise(random)) * 128) / 128;
+    }
+    for (const auto* c : {&onlyNoise, &level}) {
+        const Comparison none = compareCapture(asDoubles(square), *c);
+        QVERIFY2(none.error.contains(QStringLiteral("no periodic signal")), qPrintable(none.error));
+    }
+
+    // A waveform compared with itself: phase 0, gain 1, a match.
+    const QVector<float> sent = lopsided(1000);
+    const Comparison self = compareCapture(asDoubles(sent), asDoubles(sent));
+    QVERIFY(self.match);
+    QVERIFY2(phaseGap(self.phaseDeg, 0) < 1e-6, qPrintable(QString::number(self.phaseDeg)));
+    QVERIFY(std::abs(self.gain - 1) < 1e-9);
+
+    // Inverted: a square is taken upright, and says why; a saw is not the same inverted and
+    // half a period on, and says nothing of it.
+    const Comparison upright =
+        compareCapture(asDoubles(square), capture(square, {2.5, 30, -0.7, 0, 0, 0.01, 3}));
+    QVERIFY(upright.gain > 0);
+    QVERIFY(upright.notes.join(' ').contains(QStringLiteral("inverted")));
+    const QVector<float> saw = benchShape(2, 4000);
+    Screen band{4.2, 100, 0.8, 0, 0, 0.01, 4};
+    band.bandwidth = 60;
+    for (const double gain : {0.8, -0.8}) {
+        band.gain = gain;
+        const Comparison s = compareCapture(asDoubles(saw), capture(saw, band));
+        QVERIFY2(s.match, qPrintable(QString::number(s.maxError)));
+        QVERIFY(std::abs(s.gain - gain) < 0.02);
+        QVERIFY(!s.notes.join(' ').contains(QStringLiteral("inverted")));
+        // The band limit is found and reported: one pole at 60 times the fundamental.
+        QCOMPARE(s.bandLimit.order, 1);
+        QVERIFY2(std::abs(s.bandLimit.harmonics / 60 - 1) < 0.15,
+                 qPrintable(QString::number(s.bandLimit.harmonics)));
+        QVERIFY(std::abs(s.noise * 2 * 0.8 / 0.01 - 1) < 0.3);
+    }
+
+    // Values beyond what squares can hold are refused, not measured.
+    std::vector<double> huge = capture(sent, {});
+    huge[3] = 1e308;
+    QVERIFY2(compareCapture(asDoubles(sent), huge).error.contains(QStringLiteral("too large")),
+             qPrintable(compareCapture(asDoubles(sent), huge).error));
 }
 
 void TestCompare::refusals() {
@@ -255,12 +459,23 @@ void TestCompare::linesOfTheReport() {
     c.maxError = 0.3;
     c.worstFrom = 15990;
     c.worstTo = 10;
-    const QStringList lines = comparisonLines(c);
-    QCOMPARE(lines.size(), 9);
+    c.noise = 0.00834;
+    c.regions = 2;
+    QStringList lines = comparisonLines(c);
+    QCOMPARE(lines.size(), 12);
     QCOMPARE(lines.at(1), QStringLiteral("phase: 12.50 deg"));
     QCOMPARE(lines.at(6), QStringLiteral("max error: 30.00 %"));
-    QCOMPARE(lines.at(7), QStringLiteral("worst: samples 15990..10"));
+    QCOMPARE(lines.at(7), QStringLiteral("noise: 0.83 % rms"));
+    QCOMPARE(lines.at(8), QStringLiteral("band limit: none seen"));
+    QCOMPARE(lines.at(9), QStringLiteral("error regions beyond noise: 2"));
+    QCOMPARE(lines.at(10), QStringLiteral("worst: samples 15990..10"));
     QCOMPARE(lines.last(), QStringLiteral("verdict: mismatch"));
+    c.bandLimit = {1, 0, 37.24};
+    QCOMPARE(comparisonLines(c).at(8),
+             QStringLiteral("band limit: 37.2 times the fundamental (-3 dB), one pole"));
+    c.bandLimit = {2, 0.7071, 120};
+    QCOMPARE(comparisonLines(c).at(8), QStringLiteral("band limit: 120.0 times the fundamental "
+                                                      "(-3 dB), a pole pair damped 0.71"));
 }
 
 QTEST_GUILESS_MAIN(TestCompare)

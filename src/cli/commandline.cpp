@@ -714,6 +714,7 @@ int compare(const QStringList& args) {
               "region in samples of SENT, and the verdict. Exit status 0 on a match, 1 on a "
               "mismatch or a failure.");
     const ToleranceOptions tolerances(c);
+    const auto quiet = c.add("quiet", "Says nothing of what was understood of SENT, as verify.");
     if (const auto done = c.parse(args, 2))
         return *done;
     CompareTolerance tolerance;
@@ -722,7 +723,8 @@ int compare(const QStringList& args) {
     const QString sentFile = c.parser.positionalArguments().at(0);
     const QString capturedFile = c.parser.positionalArguments().at(1);
     // The sent waveform as send would send it; the capture as its file holds it.
-    const std::optional<WaveStore> sent = readInput(sentFile, WaveformRequest{}, true);
+    const std::optional<WaveStore> sent =
+        readInput(sentFile, WaveformRequest{}, c.parser.isSet(quiet));
     if (!sent)
         return kFailed;
     WaveformRequest asRead;

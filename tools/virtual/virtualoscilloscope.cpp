@@ -4,6 +4,8 @@
 #include <QTimer>
 #include <QVector>
 #include <cmath>
+#include <complex>
+#include <kiss_fft.h>
 #include <random>
 
 namespace ww::virt {
@@ -44,21 +46,70 @@ QByteArray VirtualOscilloscope::curve(const QString& source) const {
     return m_curves.value(source, QByteArray(2500, '\x7f'));
 }
 
+namespace {
+// One period of the generator's output seen through a band limit, on a grid of `size` points
+// (a power of two, at least sixteen a sample): the held samples' spectrum times the response,
+// transformed back. Independent of how the comparison models it, which works in time.
+std::vector<double> throughBand(const QVector<float>& s, double bandwidth, int order, int& size) {
+    const qint64 n = s.size();
+    size = 1;
+    while (size < std::max<qint64>(65536, 16 * n))
+        size *= 2;
+    std::vector<kiss_fft_cpx> x(static_cast<std::size_t>(size)), f(x.size());
+    for (int j = 0; j < size; ++j) {
+        const double pos = static_cast<double>(j) * static_cast<double>(n) / size;
+        x[j] = {s[static_cast<int>(static_cast<qint64>(std::floor(pos + 0.5)) % n)], 0.0f};
+    }
+    kiss_fft_cfg forward = kiss_fft_alloc(size, 0, nullptr, nullptr);
+    kiss_fft_cfg inverse = kiss_fft_alloc(size, 1, nullptr, nullptr);
+    kiss_fft(forward, x.data(), f.data());
+    for (int k = 0; k < size; ++k) {
+        const double r = (k <= size / 2 ? k : k - size) / bandwidth;
+        const std::complex<double> h =
+            order == 2 ? 1.0 / std::complex<double>(1 - r * r, std::sqrt(2.0) * r)
+                       : 1.0 / std::complex<double>(1, r);
+        const std::complex<double> v = std::complex<double>(f[k].r, f[k].i) * h;
+        f[k] = {static_cast<float>(v.real()), static_cast<float>(v.imag())};
+    }
+    kiss_fft(inverse, f.data(), x.data());
+    kiss_fft_free(forward);
+    kiss_fft_free(inverse);
+    std::vector<double> out(static_cast<std::size_t>(size) + 1);
+    for (int j = 0; j < size; ++j)
+        out[j] = x[j].r / size;
+    out[size] = out[0];
+    return out;
+}
+} // namespace
+
 QByteArray VirtualOscilloscope::curveFromSamples(const QVector<float>& samples,
                                                  const Screen& screen) {
     if (samples.isEmpty())
         return QByteArray();
-    std::mt19937 random(screen.seed);
-    std::normal_distribution<double> noise(0.0, screen.noise);
+    std::mt19937 random(screen.seed), timing(screen.seed + 7919);
+    std::normal_distribution<double> noise(0.0, screen.noise), jitter(0.0, screen.jitter);
     const qint64 n = samples.size();
+    int size = 0;
+    const std::vector<double> band =
+        screen.bandwidth > 0 ? throughBand(samples, screen.bandwidth, screen.order, size)
+                             : std::vector<double>();
     QByteArray out(2500, '\x7f');
     for (int i = 0; i < 2500; ++i) {
         // In samples, the product first: a whole number of them comes out exact.
         double x = (i - screen.delay) * screen.periods * static_cast<double>(n) / 2500.0 +
                    screen.phaseDeg / 360.0 * static_cast<double>(n);
+        if (screen.jitter > 0)
+            x += jitter(timing) * static_cast<double>(n);
         x -= std::floor(x / static_cast<double>(n)) * static_cast<double>(n);
-        const auto at = std::clamp<qint64>(static_cast<qint64>(std::floor(x)), 0, n - 1);
-        double v = screen.gain * samples[static_cast<int>(at)] + screen.offset;
+        double held = 0;
+        if (band.empty()) {
+            held = samples[static_cast<int>(static_cast<qint64>(std::floor(x + 0.5)) % n)];
+        } else {
+            const double g = x * size / static_cast<double>(n);
+            const int j = std::clamp(static_cast<int>(g), 0, size - 1);
+            held = band[j] + (g - j) * (band[j + 1] - band[j]);
+        }
+        double v = screen.gain * held + screen.offset;
         if (screen.noise > 0)
             v += noise(random);
         const long code = std::lround(v * 128.0 + 127.0);

@@ -21,7 +21,12 @@ struct ScopeScreen {
     double offset = 0;
     int delay = 0;    // points the trace comes later (a trigger delay)
     double noise = 0; // RMS of Gaussian noise, the screen's full scale being 1
-    quint32 seed = 1; // of the noise
+    quint32 seed = 1; // of the noise and the jitter
+    // The front end's band limit, in multiples of the waveform's fundamental (0: none), and
+    // its order: 1 a single pole, 2 a Butterworth pair.
+    double bandwidth = 0;
+    int order = 1;
+    double jitter = 0; // RMS of each point's timing error, in periods of the waveform
 };
 
 // A TDS oscilloscope on a pseudo-terminal: answers "*IDN?" with its identification, takes the
@@ -61,8 +66,9 @@ class VirtualOscilloscope : public QObject {
     std::function<QByteArray()> curveProvider;
     using Screen = ScopeScreen;
     Screen screen;
-    // Samples in -1..+1 as 2500 8-bit codes, each point the sample the generator holds at
-    // that moment; empty for no samples. Beyond the screen's range a code stays at 0 or 255.
+    // Samples in -1..+1 as 2500 8-bit codes, each point what the generator puts out at that
+    // moment (sample i held from i - 1/2 to i + 1/2) seen through the band limit; empty for
+    // no samples. Beyond the screen's range a code stays at 0 or 255.
     static QByteArray curveFromSamples(const QVector<float>& samples, const Screen& screen = {});
 
     const QList<QByteArray>& commands() const { return m_commands; }
