@@ -112,6 +112,7 @@ FormMain::FormMain(FormMainOptions options, QWidget* parent)
     // What went out, for Compare with Sent; a read for the comparison ends with its exchange.
     connect(m_upload.get(), &GeneratorUpload::uploaded, this, [this](const WaveStore& sent) {
         m_lastSent.assign(sent.ArbData.begin(), sent.ArbData.begin() + sent.length());
+        m_lastSentFrom = m_lastSent;
     });
     connect(m_tds.get(), &Exchange::finished, this, [this] { m_compareNext = false; });
     m_editor = std::make_unique<WaveEditor>(m_doc);
@@ -766,6 +767,12 @@ void FormMain::mnuArbSendInstrument_Click() {
             const WaveStore& s = m_doc.store();
             return std::vector<float>(s.ArbData.begin(), s.ArbData.begin() + s.length());
         };
+        // Every upload, through any line and profile, is what Compare with Sent compares with.
+        connect(m_instrument, &InstrumentDialog::uploaded, this,
+                [this](const std::vector<double>& sent) {
+                    m_lastSent = sent;
+                    m_lastSentFrom = canvasSamples();
+                });
     }
     m_instrument->show();
     m_instrument->raise();
@@ -791,6 +798,11 @@ void FormMain::takeOscilloscopeData(const std::vector<float>& samples) {
     });
 }
 
+std::vector<double> FormMain::canvasSamples() const {
+    const WaveStore& s = m_doc.store();
+    return std::vector<double>(s.ArbData.begin(), s.ArbData.begin() + s.length());
+}
+
 void FormMain::showComparison(const std::vector<double>& captured) {
     if (!m_compare) {
         m_compare = new CompareView(*m_prompts, this);
@@ -798,12 +810,15 @@ void FormMain::showComparison(const std::vector<double>& captured) {
         placeBeside(m_compare);
     }
     std::vector<double> sent = m_lastSent;
+    const std::vector<double> canvas = canvasSamples();
     QString about;
     if (sent.empty()) {
-        const WaveStore& s = m_doc.store();
-        sent.assign(s.ArbData.begin(), s.ArbData.begin() + s.length());
+        sent = canvas;
         about = QStringLiteral("Nothing was uploaded in this run: the capture is compared with "
                                "the current waveform.");
+    } else if (m_lastSentFrom != canvas) {
+        about = QStringLiteral("The waveform on the canvas has changed since the last upload: "
+                               "the capture is compared with what was uploaded.");
     }
     m_compare->compare(sent, captured, about);
     // Once the exchange has ended and put the main window back on top.

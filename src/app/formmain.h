@@ -116,6 +116,8 @@ class FormMain : public QMainWindow {
     // Ours: the waveform into a SCPI generator through a profile, on any line.
     void mnuArbSendInstrument_Click();
     InstrumentDialog* instrumentDialog() const { return m_instrument; }
+    // What Compare with Sent compares with: the last upload of this run, through any line.
+    const std::vector<double>& lastSent() const { return m_lastSent; }
     TdsExchange& tds() { return *m_tds; }
     SerialLink& tdsLink() { return *m_tdsLink; }
     FormTDS* formTDS() { return m_formTDS.get(); }
@@ -229,8 +231,10 @@ class FormMain : public QMainWindow {
     SpectrumView* m_spectrum = nullptr;
     CompareView* m_compare = nullptr;
     InstrumentDialog* m_instrument = nullptr;
-    bool m_compareNext = false;     // the curve being read is for the comparison, not the store
-    std::vector<double> m_lastSent; // the last waveform this run uploaded; empty: none yet
+    bool m_compareNext = false;         // the curve being read is for the comparison, not the store
+    std::vector<double> m_lastSent;     // the last waveform this run uploaded; empty: none yet
+    std::vector<double> m_lastSentFrom; // the canvas it was uploaded from
+    std::vector<double> canvasSamples() const;
     TwipsLayout m_layout;
     ScreenScale m_scale;
     QRectF m_formTwips;

@@ -196,6 +196,8 @@ void InstrumentDialog::send() {
     });
     connect(m_upload.get(), &Exchange::failed, this,
             [this](const QString& text, const QString&, BoxIcon) { ended(false, text); });
+    connect(m_upload.get(), &ScpiUpload::succeeded, this,
+            [this, sent = std::vector<double>(wave.begin(), wave.end())] { emit uploaded(sent); });
     connect(m_upload.get(), &ScpiUpload::succeeded, this, [this, note](const QString& answer) {
         const QString said = answer.isEmpty()
                                  ? ScpiUpload::unconfirmedText(m_upload->total())

@@ -51,6 +51,10 @@ class InstrumentDialog : public QDialog {
     QPushButton* sendButton = nullptr;
     QPushButton* cancelButton = nullptr;
 
+  signals:
+    // The instrument took the whole waveform: what it now holds (resampled if it was).
+    void uploaded(const std::vector<double>& sent);
+
   protected:
     void reject() override;
     void showEvent(QShowEvent* event) override;

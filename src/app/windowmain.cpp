@@ -134,6 +134,11 @@ extern "C" Q_DECL_EXPORT int wavewright_window_main(int argc, char* argv[]) {
         // And a SCPI generator on the network as COM2, for Other > Send to Instrument….
         scpi = std::make_unique<ww::virt::VirtualScpiGenerator>();
         options.ports.parseAssignment(QStringLiteral("COM2=") + scpi->address());
+        // Its output is on CH1 too, so that Compare with Sent checks either upload.
+        bench->showAlso([generator = scpi.get()] {
+            const auto held = generator->waveforms().value(generator->selected()).samples;
+            return QVector<float>(held.begin(), held.end());
+        });
         const QString where =
             QStringLiteral("Demo bench on COM1 (%1): send a waveform, then Oscilloscope > "
                            "Set Link and Read Data bring it back, or Compare with Sent checks "
@@ -143,7 +148,8 @@ extern "C" Q_DECL_EXPORT int wavewright_window_main(int argc, char* argv[]) {
         generatorWindow = std::make_unique<ww::virt::GeneratorWindow>(bench->generator(), where);
         scopeWindow = std::make_unique<ww::virt::OscilloscopeWindow>(
             bench->oscilloscope(),
-            QStringLiteral("CH1 shows what the generator last received: three periods."));
+            QStringLiteral("CH1 shows what a generator last received (COM1 or COM2): three "
+                           "periods; a flat line until one has."));
     }
 
     ww::FormMain window(options);

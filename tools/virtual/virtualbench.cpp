@@ -5,10 +5,7 @@
 namespace ww::virt {
 
 VirtualBench::VirtualBench(QObject* parent) : QObject(parent) {
-    m_scope.curveProvider = [this] {
-        const auto wave = m_generator.waveforms().value(m_generator.lastNumber());
-        return VirtualOscilloscope::curveFromSamples(wave.samples(), m_scope.screen);
-    };
+    m_scope.curveProvider = [this] { return shown(); };
     if (!m_pty.isOpen())
         return;
     m_notifier = std::make_unique<QSocketNotifier>(m_pty.masterFd(), QSocketNotifier::Read);
@@ -16,6 +13,18 @@ VirtualBench::VirtualBench(QObject* parent) : QObject(parent) {
 }
 
 VirtualBench::~VirtualBench() = default;
+
+QByteArray VirtualBench::shown() {
+    const QVector<float> own = m_generator.waveforms().value(m_generator.lastNumber()).samples();
+    const QVector<float> other = m_other ? m_other() : QVector<float>();
+    if (own != m_seenOwn)
+        m_seenOwn = own, m_shown = own;
+    if (other != m_seenOther)
+        m_seenOther = other, m_shown = other;
+    // Nothing received yet: the generator's output sits at 0 V.
+    return VirtualOscilloscope::curveFromSamples(
+        m_shown.isEmpty() ? QVector<float>(16, 0.0f) : m_shown, m_scope.screen);
+}
 
 void VirtualBench::onReadable() {
     m_pending += m_pty.readAvailable();

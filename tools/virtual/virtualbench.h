@@ -3,6 +3,7 @@
 #include "virtualgenerator.h"
 #include "virtualoscilloscope.h"
 
+#include <functional>
 #include <memory>
 
 class QSocketNotifier;
@@ -23,15 +24,21 @@ class VirtualBench : public QObject {
     bool isOpen() const { return m_pty.isOpen(); }
     VirtualGenerator& generator() { return m_generator; }
     VirtualOscilloscope& oscilloscope() { return m_scope; }
+    // Another generator's output wired to CH1 as well (the demo's SCPI generator): CH1 shows
+    // whichever last received a waveform, a flat line with the screen's noise until one has.
+    void showAlso(std::function<QVector<float>()> output) { m_other = std::move(output); }
 
   private:
     void onReadable();
+    QByteArray shown();
 
     PseudoTerminal m_pty;
     VirtualGenerator m_generator{&m_pty};
     VirtualOscilloscope m_scope{&m_pty};
     std::unique_ptr<QSocketNotifier> m_notifier;
     QByteArray m_pending;
+    std::function<QVector<float>()> m_other;
+    QVector<float> m_seenOwn, m_seenOther, m_shown;
 };
 
 } // namespace ww::virt
