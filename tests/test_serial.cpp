@@ -374,6 +374,9 @@ void TestSerial::compareWithSent() {
              qPrintable(view->notes->text()));
     const Comparison& c = view->comparison();
     QVERIFY2(c.error.isEmpty() && c.match, qPrintable(view->figures->text()));
+    QVERIFY2(view->figures->text().contains("; band limit none seen; 0 error regions beyond the "
+                                            "noise."),
+             qPrintable(view->figures->text()));
     QVERIFY(std::abs(c.periods - 3.0) < 0.005 && std::abs(c.gain - 0.8) < 0.01);
     QVERIFY(view->verdict->text().startsWith("Match"));
     QCOMPARE(w.store().ArbLength, before.ArbLength);

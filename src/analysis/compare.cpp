@@ -1376,10 +1376,10 @@ Comparison compareCapture(const std::vector<double>& sent, const std::vector<dou
     return out;
 }
 
-static QString bandLimitLine(const BandLimit& b) {
+QString bandLimitText(const BandLimit& b) {
     if (b.order == 0)
-        return QStringLiteral("band limit: none seen");
-    return QStringLiteral("band limit: %1 times the fundamental (-3 dB), %2")
+        return QStringLiteral("none seen");
+    return QStringLiteral("%1 times the fundamental (-3 dB), %2")
         .arg(fixed(b.harmonics, 1))
         .arg(b.order == 1 ? QStringLiteral("one pole")
                           : QStringLiteral("a pole pair damped %1").arg(fixed(b.damping, 2)));
@@ -1394,7 +1394,7 @@ QStringList comparisonLines(const Comparison& c) {
             QStringLiteral("rms error: %1 %").arg(fixed(c.rmsError * 100, 2)),
             QStringLiteral("max error: %1 %").arg(fixed(c.maxError * 100, 2)),
             QStringLiteral("noise: %1 % rms").arg(fixed(c.noise * 100, 2)),
-            bandLimitLine(c.bandLimit),
+            QStringLiteral("band limit: %1").arg(bandLimitText(c.bandLimit)),
             QStringLiteral("error regions beyond noise: %1").arg(c.regions),
             QStringLiteral("worst: samples %1..%2").arg(c.worstFrom).arg(c.worstTo),
             QStringLiteral("verdict: %1")

@@ -66,6 +66,9 @@ constexpr int kCompareMinCaptured = 16;
 Comparison compareCapture(const std::vector<double>& sent, const std::vector<double>& captured,
                           const CompareTolerance& tolerance = {});
 
+// The band limit in words: "none seen", or its -3 dB point and kind.
+QString bandLimitText(const BandLimit& b);
+
 // "name: value" a line (band limit, noise and error regions after the errors), then
 // "worst: samples A..B" and "verdict: match" or "verdict: mismatch".
 QStringList comparisonLines(const Comparison& c);

@@ -201,7 +201,11 @@ void CompareView::recompute() {
                      QString::number(c.correlation, 'f', 5), percent(c.rmsError),
                      percent(c.maxError))
                 .arg(c.worstFrom)
-                .arg(c.worstTo));
+                .arg(c.worstTo) +
+            QStringLiteral(" Noise %1 RMS; band limit %2; %3 beyond the noise.")
+                .arg(percent(c.noise), bandLimitText(c.bandLimit),
+                     c.regions == 1 ? QStringLiteral("1 error region")
+                                    : QStringLiteral("%1 error regions").arg(c.regions)));
         said << c.notes;
     }
     QPalette palette = verdict->palette();
