@@ -22,6 +22,18 @@ void Spectrum16000(benchmark::State& state) {
     }
 }
 
+// One period of a prime length, 15991, through Bluestein's chirp, against the nearest fast
+// length.
+void Spectrum15991(benchmark::State& state) {
+    std::vector<double> v(15991);
+    for (int i = 0; i < 15991; ++i)
+        v[i] = std::sin(2 * M_PI * i / 15991) + 0.01 * std::sin(6 * M_PI * i / 15991);
+    for (auto _ : state) {
+        const ww::SpectrumFigures f = ww::analyseSpectrum(v);
+        benchmark::DoNotOptimize(f.thdDb);
+    }
+}
+
 // ... against one forward transform of the same size by the same library.
 void KissFft16000(benchmark::State& state) {
     const std::vector<double> v = sineWithThird();
@@ -79,6 +91,8 @@ void OneSecond(benchmark::State& state) {
 const bool registered = [] {
     registerRatio("spectrum and figures, 16000 samples / one FFT", "Spectrum16000", "KissFft16000",
                   3.0);
+    registerRatio("spectrum of one period of 15991 points / of 16000", "Spectrum15991",
+                  "Spectrum16000", 2.0);
     registerRatio("spectrum of 1,000,000 points / one FFT of 1,048,576", "SpectrumRecord/1000000",
                   "KissFft1M", 20.0);
     registerRatio("spectrum of 10,000,000 points / one second", "SpectrumRecord/10000000",
@@ -88,6 +102,7 @@ const bool registered = [] {
 } // namespace
 
 BENCHMARK(Spectrum16000)->Unit(benchmark::kMicrosecond)->Repetitions(5);
+BENCHMARK(Spectrum15991)->Unit(benchmark::kMicrosecond)->Repetitions(5);
 BENCHMARK(KissFft16000)->Unit(benchmark::kMicrosecond)->Repetitions(5);
 BENCHMARK(SpectrumRecord)
     ->Arg(1000000)

@@ -44,18 +44,37 @@ std::vector<double> windowOf(SpectrumWindow w, std::size_t n, int& halfLobe) {
     return out;
 }
 
-// The transform's plan (its twiddles) is kept for the next spectrum of the same length: a live
-// view asks again at every change.
+// The transform's plans (their twiddles) are kept for the next spectrum of the same lengths: a
+// live view asks again at every change, and a transform through Bluestein's chirp uses two.
 kiss_fft_cfg planFor(int n, bool inverse = false) {
     using Plan = std::unique_ptr<std::remove_pointer_t<kiss_fft_cfg>, decltype(&kiss_fft_free)>;
-    thread_local Plan plans[2] = {Plan(nullptr, &kiss_fft_free), Plan(nullptr, &kiss_fft_free)};
-    thread_local int planned[2] = {0, 0};
-    const int which = inverse ? 1 : 0;
-    if (planned[which] != n) {
-        plans[which].reset(kiss_fft_alloc(n, inverse ? 1 : 0, nullptr, nullptr));
-        planned[which] = n;
-    }
-    return plans[which].get();
+    struct Kept {
+        int n;
+        bool inverse;
+        Plan plan;
+    };
+    thread_local std::vector<Kept> kept;
+    for (std::size_t i = 0; i < kept.size(); ++i)
+        if (kept[i].n == n && kept[i].inverse == inverse) {
+            // The most recent first.
+            std::rotate(kept.begin(), kept.begin() + static_cast<std::ptrdiff_t>(i),
+                        kept.begin() + static_cast<std::ptrdiff_t>(i) + 1);
+            return kept.front().plan.get();
+        }
+    if (kept.size() == 6)
+        kept.pop_back();
+    kept.insert(kept.begin(),
+                Kept{n, inverse,
+                     Plan(kiss_fft_alloc(n, inverse ? 1 : 0, nullptr, nullptr), &kiss_fft_free)});
+    return kept.front().plan.get();
+}
+
+// Whether n is a product of 2, 3 and 5 only.
+bool smooth(long long n) {
+    for (const int p : {2, 3, 5})
+        while (n % p == 0)
+            n /= p;
+    return n == 1;
 }
 
 // The largest prime factor of n.
@@ -67,35 +86,62 @@ int largestPrimeFactor(int n) {
     return std::max(largest, n);
 }
 
-// The discrete Fourier transform of `in` into `out`. KissFFT takes each prime factor of the
-// length in time proportional to it, so a length with a large one (a prime near 16000 took
-// 0.45 s) goes through Bluestein's chirp z-transform instead: three transforms of a power of
-// two at least 2n - 1 long, the chirp's angles taken modulo 2n so that they stay exact.
-void transform(std::vector<kiss_fft_cpx>& in, std::vector<kiss_fft_cpx>& out) {
-    const int n = static_cast<int>(in.size());
-    out.assign(in.size(), {});
-    if (largestPrimeFactor(n) <= 64) {
-        kiss_fft(planFor(n), in.data(), out.data());
-        return;
-    }
-    int m = 1;
-    while (m < 2 * n - 1)
-        m *= 2;
-    std::vector<double> c(static_cast<std::size_t>(n)), s(static_cast<std::size_t>(n));
-    std::vector<kiss_fft_cpx> a(static_cast<std::size_t>(m), {0, 0}), b(a), fa(a), fb(a);
+// Bluestein's chirp for a length: e^(iπj²/n) (angles taken modulo 2n so that they stay
+// exact), and the transform of the chirp at j and -j over m points, kept for the next
+// spectrum of the same length.
+struct Chirp {
+    int n = 0, m = 0;
+    std::vector<double> c, s;
+    std::vector<kiss_fft_cpx> transformed;
+};
+
+const Chirp& chirpFor(int n) {
+    thread_local Chirp chirp;
+    if (chirp.n == n)
+        return chirp;
+    chirp.n = n;
+    chirp.m = 2 * n - 1;
+    while (!smooth(chirp.m))
+        ++chirp.m;
+    const int m = chirp.m;
+    chirp.c.assign(static_cast<std::size_t>(n), 0.0);
+    chirp.s.assign(static_cast<std::size_t>(n), 0.0);
+    std::vector<kiss_fft_cpx> b(static_cast<std::size_t>(m), {0, 0});
     for (int j = 0; j < n; ++j) {
         const double t = kPi * static_cast<double>(static_cast<long long>(j) * j % (2LL * n)) / n;
-        c[j] = std::cos(t);
-        s[j] = std::sin(t);
-        // a = x · e^(-iπj²/n), b = e^(+iπj²/n) at j and at -j.
-        a[j] = {static_cast<float>(in[j].r * c[j] + in[j].i * s[j]),
-                static_cast<float>(in[j].i * c[j] - in[j].r * s[j])};
-        b[j] = {static_cast<float>(c[j]), static_cast<float>(s[j])};
+        chirp.c[j] = std::cos(t);
+        chirp.s[j] = std::sin(t);
+        b[j] = {static_cast<float>(chirp.c[j]), static_cast<float>(chirp.s[j])};
         if (j > 0)
             b[static_cast<std::size_t>(m - j)] = b[j];
     }
+    chirp.transformed.assign(static_cast<std::size_t>(m), {0, 0});
+    kiss_fft(planFor(m), b.data(), chirp.transformed.data());
+    return chirp;
+}
+
+// The discrete Fourier transform of `in` into `out`. KissFFT takes each prime factor of the
+// length beyond 5 in time proportional to it (a prime near 16000 took 0.45 s, 15990 = 2·3·5·
+// 13·41 eleven times as long as 16000), so such a length goes through Bluestein's chirp
+// z-transform instead: two transforms of a product of 2, 3 and 5 at least 2n - 1 long, the
+// chirp's own transform kept.
+void transform(std::vector<kiss_fft_cpx>& in, std::vector<kiss_fft_cpx>& out) {
+    const int n = static_cast<int>(in.size());
+    out.assign(in.size(), {});
+    if (largestPrimeFactor(n) <= 5) {
+        kiss_fft(planFor(n), in.data(), out.data());
+        return;
+    }
+    const Chirp& chirp = chirpFor(n);
+    const int m = chirp.m;
+    const std::vector<double>&c = chirp.c, &s = chirp.s;
+    std::vector<kiss_fft_cpx> a(static_cast<std::size_t>(m), {0, 0}), fa(a.size());
+    for (int j = 0; j < n; ++j)
+        // a = x · e^(-iπj²/n).
+        a[j] = {static_cast<float>(in[j].r * c[j] + in[j].i * s[j]),
+                static_cast<float>(in[j].i * c[j] - in[j].r * s[j])};
     kiss_fft(planFor(m), a.data(), fa.data());
-    kiss_fft(planFor(m), b.data(), fb.data());
+    const std::vector<kiss_fft_cpx>& fb = chirp.transformed;
     for (int k = 0; k < m; ++k) {
         const double re =
             static_cast<double>(fa[k].r) * fb[k].r - static_cast<double>(fa[k].i) * fb[k].i;
@@ -488,17 +534,8 @@ std::vector<double> asGenerated(const std::vector<double>& samples) {
     return out;
 }
 
-namespace {
-bool fastLength(long long n) {
-    for (const int p : {2, 3, 5})
-        while (n % p == 0)
-            n /= p;
-    return n == 1;
-}
-} // namespace
-
 int fastTransformLength(int n) {
-    while (n > 1 && !fastLength(n))
+    while (n > 1 && !smooth(n))
         --n;
     return n;
 }
@@ -514,7 +551,7 @@ SpectrumFigures analyseSpectrum(const std::vector<double>& samples, int harmonic
     // s): a steady record is measured over its first kSpectrumStretch points, which tell its
     // harmonics, noise and spurs as well, in the same time for any length.
     const int all = static_cast<int>(samples.size());
-    if (all > kSpectrumStretch || (all > kMaxLength && !fastLength(all))) {
+    if (all > kSpectrumStretch || (all > kMaxLength && !smooth(all))) {
         const int used = fastTransformLength(std::min(all, kSpectrumStretch));
         SpectrumFigures trimmed =
             analyseSpectrum(std::vector<double>(samples.begin(), samples.begin() + used), harmonics,
