@@ -60,6 +60,7 @@ class TestFiles : public QObject {
     void optionsMeanTheSame();
     void limitsAndNames();
     void registryAndRoundTrips();
+    void edgesOfRangeCountsAndLinks();
 };
 
 void TestFiles::tableShapes() {
@@ -364,6 +365,67 @@ void TestFiles::registryAndRoundTrips() {
     QVERIFY(!writeWaveform(dir.filePath("missing/w.txt"), store).isEmpty());
     QCOMPARE(fileBytes(kept), QByteArray("4\r\n"));
     QCOMPARE(QDir(dir.path()).entryList(QDir::Files).size(), 4);
+}
+
+void TestFiles::edgesOfRangeCountsAndLinks() {
+    QTemporaryDir dir;
+    // Beyond the double range: refused with its line, the row before it kept (not a column
+    // named "1.5e400"); below it: 0, its row kept. In a table and in the program's own file.
+    for (const char* beyond : {"1.5e400", "-1e309", "0.0000000001e320"}) {
+        const Waveform w = readWaveform(writeFile(
+            dir, "big.csv", QByteArray("t,v\n0,0.1\n1,0.2\n2,") + beyond + "\n3,0.4\n4,0.5\n"));
+        QVERIFY2(w.error.startsWith("line 4 of v is not a finite number"), qPrintable(w.error));
+    }
+    for (const char* below : {"1e-400", "-123456e-330"}) {
+        const Waveform w = readWaveform(writeFile(
+            dir, "small.csv", QByteArray("t,v\n0,0.1\n1,0.2\n2,") + below + "\n3,0.4\n4,0.5\n"));
+        QCOMPARE(w.samples, floats({0.1, 0.2, 0, 0.4, 0.5}));
+    }
+    QCOMPARE(readWaveform(writeFile(dir, "small.txt", "5\n0.1\n1e-400\n0.3\n0.4\n0.5\n")).samples,
+             floats({0.1, 0, 0.3, 0.4, 0.5}));
+    QCOMPARE(readWaveform(writeFile(dir, "big.txt", "5\n0.1\n1e400\n0.3\n0.4\n0.5\n")).error,
+             QString("Line 3 does not hold a sample value."));
+
+    // The program's own file with a count that does not match: read as Open reads it, and
+    // said.
+    const Waveform shortOne = readWaveform(writeFile(dir, "short.txt", "5\n0.1\n0.2\n0.3\n0.4\n"));
+    QCOMPARE(shortOne.samples, floats({0.1, 0.2, 0.3, 0.4, 0}));
+    QVERIFY(shortOne.notes.contains("line 1 announces 5 samples, the file holds 4: 1 sample taken "
+                                    "as 0"));
+    const Waveform longOne =
+        readWaveform(writeFile(dir, "long.txt", "4\n0.1\n0.2\n0.3\n0.4\n0.5\n\n"));
+    QCOMPARE(longOne.samples, floats({0.1, 0.2, 0.3, 0.4}));
+    QVERIFY(longOne.notes.contains("line 1 announces 4 samples and more lines follow them: they "
+                                   "are not read"));
+    // Trailing empty lines are no more lines.
+    QVERIFY(readWaveform(writeFile(dir, "exact.txt", "4\n0.1\n0.2\n0.3\n0.4\n\n\n"))
+                .notes.filter("announces")
+                .isEmpty());
+
+    // The program's own CSV export: its index column counts rows, it is no time.
+    const Waveform exported = readWaveform(
+        writeFile(dir, "export.csv", "index,value\r\n0,0.1\r\n1,0.2\r\n2,0.3\r\n3,0.4\r\n"));
+    QCOMPARE(exported.samples, floats({0.1, 0.2, 0.3, 0.4}));
+    QVERIFY(exported.notes.filter("time column").isEmpty());
+    QVERIFY(exported.notes.contains("column \"index\" taken as row numbers: no time, no rate"));
+
+    // Writing onto a symbolic link writes the file it points to (still whole, beside it); the
+    // link stays. A dangling link's target is made.
+    QVERIFY(QDir(dir.path()).mkdir("real"));
+    const QString target = writeFile(dir, "real/a.txt", "old");
+    const QString link = dir.filePath("link.txt");
+    QVERIFY(QFile::link("real/a.txt", link));
+    QCOMPARE(writeWhole(link, "new"), QString());
+    QVERIFY(QFileInfo(link).isSymLink());
+    QFile written(target);
+    QVERIFY(written.open(QIODevice::ReadOnly));
+    QCOMPARE(written.readAll(), QByteArray("new"));
+    const QString dangling = dir.filePath("dangling.txt");
+    QVERIFY(QFile::link("real/b.txt", dangling));
+    QCOMPARE(writeWhole(dangling, "made"), QString());
+    QVERIFY(QFileInfo(dangling).isSymLink());
+    QVERIFY(QFileInfo::exists(dir.filePath("real/b.txt")));
+    QCOMPARE(QDir(dir.filePath("real")).entryList(QDir::Files).size(), 2); // no temporary left
 }
 
 QTEST_GUILESS_MAIN(TestFiles)

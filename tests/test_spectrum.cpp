@@ -193,6 +193,9 @@ void TestSpectrum::onePeriodIsExact() {
     QCOMPARE(analyseSpectrum({0, 0, 0, 0, 0}).error,
              QString("The waveform has no fundamental: it is flat."));
     QCOMPARE(analyseSpectrum({0.5, 1}).error, QString("A spectrum needs at least 4 samples."));
+    // Values whose squares overflow are said to be too large, not flat.
+    QCOMPARE(analyseSpectrum({1e308, -1e308, 1e308, -1e308, 0}).error,
+             QString("The values are too large to analyse (at most 1e150 in size)."));
 }
 
 void TestSpectrum::windowedRecords() {

@@ -567,11 +567,18 @@ SpectrumFigures analyseSpectrum(const std::vector<double>& samples, int harmonic
         f.error = QStringLiteral("A spectrum needs at least 4 samples.");
         return f;
     }
-    for (const double v : samples)
+    for (const double v : samples) {
         if (!std::isfinite(v)) {
             f.error = QStringLiteral("A sample is not a finite number.");
             return f;
         }
+        // Powers are squares summed: beyond this they overflow.
+        if (std::abs(v) > 1e150) {
+            f.error = QStringLiteral("The values are too large to analyse (at most 1e150 in "
+                                     "size).");
+            return f;
+        }
+    }
     int halfLobe = 0;
     const std::vector<double> w = windowOf(window, samples.size(), halfLobe);
     double windowPower = 0, mean = 0;

@@ -41,6 +41,16 @@ FileContent fromWaveFile(const WaveFileContent& c) {
     f.columns = {std::vector<double>(c.samples.begin(), c.samples.end())};
     f.runs = {0};
     f.place = [](qint64 row) { return QStringLiteral("line %1").arg(row + 2); };
+    // Read as File > Open reads it, and said: a count line 1 does not keep.
+    if (c.held < c.length)
+        f.notes << QStringLiteral("line 1 announces %1 samples, the file holds %2: %3 taken as 0")
+                       .arg(c.length)
+                       .arg(c.held)
+                       .arg(plural(c.length - c.held, "sample", "samples"));
+    if (c.more)
+        f.notes << QStringLiteral("line 1 announces %1 samples and more lines follow them: "
+                                  "they are not read")
+                       .arg(c.length);
     return f;
 }
 
@@ -108,14 +118,22 @@ FileContent fromTable(Table t) {
             last = x;
             ++n;
         }
+        // A column of row numbers (the program's own CSV writes "index") says nothing of time.
+        const QString name = f.names[f.timeColumn].trimmed().toLower();
+        if (name == QLatin1String("index")) {
+            f.notes << QStringLiteral("column \"%1\" taken as row numbers: no time, no rate")
+                           .arg(f.names[f.timeColumn]);
+            n = 0;
+        }
         if (n > 1 && last > first)
             f.rate = (n - 1) / (last - first);
-        f.notes << QStringLiteral("time column: %1%2")
-                       .arg(f.names[f.timeColumn])
-                       .arg(f.rate > 0 ? QStringLiteral(", %1 samples a second (%2)")
-                                             .arg(f.rate, 0, 'g', 6)
-                                             .arg(rateText(f.rate))
-                                       : QString());
+        if (n > 0)
+            f.notes << QStringLiteral("time column: %1%2")
+                           .arg(f.names[f.timeColumn])
+                           .arg(f.rate > 0 ? QStringLiteral(", %1 samples a second (%2)")
+                                                 .arg(f.rate, 0, 'g', 6)
+                                                 .arg(rateText(f.rate))
+                                           : QString());
     }
     f.place = [t = std::move(t)](qint64 row) {
         return QStringLiteral("line %1").arg(t.lineOf(row));

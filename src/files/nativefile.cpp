@@ -135,7 +135,32 @@ bool InputFile::seek(std::int64_t offset) {
     return true;
 }
 
-OutputFile::OutputFile(const QString& path) : m_target(nativePath(path)) {
+namespace {
+// The file a path names through its symbolic links (a link is written through, as editors do,
+// not replaced by a plain file): each link's target, a relative one taken from the link's
+// folder, at most 40 deep as the system resolves them.
+QByteArray throughLinks(QByteArray path) {
+    for (int depth = 0; depth < 40; ++depth) {
+        struct stat st {};
+        if (::lstat(path.constData(), &st) != 0 || !S_ISLNK(st.st_mode))
+            return path;
+        QByteArray target(static_cast<qsizetype>(st.st_size > 0 ? st.st_size : 4096) + 1, '\0');
+        const ssize_t n =
+            ::readlink(path.constData(), target.data(), static_cast<std::size_t>(target.size()));
+        if (n <= 0 || n >= target.size())
+            return path;
+        target.truncate(n);
+        if (!target.startsWith('/')) {
+            const qsizetype slash = path.lastIndexOf('/');
+            target = (slash >= 0 ? path.left(slash + 1) : QByteArray()) + target;
+        }
+        path = target;
+    }
+    return path;
+}
+} // namespace
+
+OutputFile::OutputFile(const QString& path) : m_target(throughLinks(nativePath(path))) {
     m_temporary = m_target + ".XXXXXX";
     m_fd = ::mkostemp(m_temporary.data(), O_CLOEXEC);
     if (m_fd < 0) {

@@ -1,5 +1,7 @@
 #include "table.h"
 
+#include "model/numbertext.h"
+
 #include "nativefile.h"
 
 #include <QStringDecoder>
@@ -216,7 +218,15 @@ Kind parseCell(const char* b, const char* e, bool comma, double& v) {
         b = buf;
     }
     const auto r = std::from_chars(b, e, v, std::chars_format::general);
-    return r.ec == std::errc() && r.ptr == e ? Kind::Number : Kind::Text;
+    if (r.ptr != e)
+        return Kind::Text;
+    if (r.ec == std::errc::result_out_of_range) {
+        // A number beyond the double range is a number still: infinite (refused with its line
+        // as inf is), or, below it, 0.
+        v = beyondDoubleRange(b, e);
+        return Kind::Number;
+    }
+    return r.ec == std::errc() ? Kind::Number : Kind::Text;
 }
 
 bool isComment(const char* b, const char* e) {

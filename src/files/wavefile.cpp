@@ -1,5 +1,7 @@
 #include "wavefile.h"
 
+#include "model/numbertext.h"
+
 #include "model/numbers.h"
 
 #include "nativefile.h"
@@ -58,7 +60,13 @@ bool parseFileNumber(QByteArrayView text, double& value) {
             return false;
     double v = 0.0;
     const auto r = std::from_chars(first, last, v, std::chars_format::general);
-    if (r.ec != std::errc() || r.ptr != last || !std::isfinite(v))
+    if (r.ptr != last)
+        return false;
+    if (r.ec == std::errc::result_out_of_range)
+        v = beyondDoubleRange(first, last); // below the range it is 0; beyond, refused
+    else if (r.ec != std::errc())
+        return false;
+    if (!std::isfinite(v))
         return false;
     value = v;
     return true;
@@ -122,7 +130,14 @@ WaveFileContent parseWaveFile(const QByteArray& bytes, WaveFileUse use) {
             return c;
         }
         c.samples[static_cast<std::size_t>(i)] = static_cast<float>(v);
+        c.held = i + 1;
     }
+    if (c.held == c.length)
+        while (nextLine(line))
+            if (!line.trimmed().isEmpty()) {
+                c.more = true;
+                break;
+            }
     return c;
 }
 

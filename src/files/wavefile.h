@@ -30,6 +30,8 @@ struct WaveFileContent {
     int length = 0;             // rounded and held to the range of the use
     bool lengthLimited = false; // the range changed it: the length message is due
     std::vector<float> samples; // exactly `length` values; an early end leaves 0.0
+    int held = 0;               // samples the file holds up to `length`
+    bool more = false;          // lines with text follow the last sample read
 };
 
 // What the file is read for: File > Open holds the length to 4..16000; Add and Subtract take

@@ -1,5 +1,8 @@
 #include "numbertext.h"
 
+#include <charconv>
+#include <cmath>
+
 #include "store.h"
 
 #include <cmath>
@@ -41,6 +44,37 @@ std::optional<float> parseSingle(const QString& text) {
     if (!v || std::abs(*v) > 3.4028234663852886e38)
         return std::nullopt;
     return static_cast<float>(*v);
+}
+
+// What a well-formed decimal number out of the double range stands for: ±inf beyond it, ±0
+// below it. Its size is the place of its first digit that is not 0 plus its exponent.
+double beyondDoubleRange(const char* b, const char* e) {
+    const bool negative = b < e && *b == '-';
+    if (b < e && (*b == '-' || *b == '+'))
+        ++b;
+    long long place = 0; // of the first significant digit, 1 for the units
+    bool seen = false, point = false;
+    const char* p = b;
+    for (; p < e && *p != 'e' && *p != 'E'; ++p) {
+        if (*p == '.') {
+            point = true;
+        } else if (*p != '0' || seen) {
+            seen = true;
+            if (!point)
+                ++place;
+        } else if (point && !seen) {
+            --place;
+        }
+    }
+    long long exponent = 0;
+    if (p < e) {
+        const auto x = std::from_chars(p + 1 + (p + 1 < e && p[1] == '+'), e, exponent);
+        if (x.ec == std::errc::result_out_of_range)
+            exponent = p + 1 < e && p[1] == '-' ? -(1LL << 40) : (1LL << 40);
+    }
+    const double size = place + static_cast<double>(exponent);
+    const double v = size > 0 ? HUGE_VAL : 0.0;
+    return negative ? -v : v;
 }
 
 QString lengthMessage() {

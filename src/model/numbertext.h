@@ -19,5 +19,8 @@ std::optional<std::int32_t> parseWholeNumber(const QString& text);
 std::optional<float> parseSingle(const QString& text);
 // A finite number in double precision: a point or a comma, an exponent if any.
 std::optional<double> parseNumber(const QString& text);
+// What a well-formed decimal number (with a point) out of the double range stands for: ±inf
+// beyond it, ±0 below it. The readers keep a row below it and refuse one beyond it by line.
+double beyondDoubleRange(const char* first, const char* last);
 
 } // namespace ww

@@ -6,6 +6,7 @@
 #include <cmath>
 #include <complex>
 #include <kiss_fft.h>
+#include <memory>
 #include <random>
 
 namespace ww::virt {
@@ -60,9 +61,16 @@ std::vector<double> throughBand(const QVector<float>& s, double bandwidth, int o
         const double pos = static_cast<double>(j) * static_cast<double>(n) / size;
         x[j] = {s[static_cast<int>(static_cast<qint64>(std::floor(pos + 0.5)) % n)], 0.0f};
     }
-    kiss_fft_cfg forward = kiss_fft_alloc(size, 0, nullptr, nullptr);
-    kiss_fft_cfg inverse = kiss_fft_alloc(size, 1, nullptr, nullptr);
-    kiss_fft(forward, x.data(), f.data());
+    // The plans of the last size, kept: a test takes hundreds of captures.
+    using Plan = std::unique_ptr<std::remove_pointer_t<kiss_fft_cfg>, decltype(&kiss_fft_free)>;
+    thread_local int planned = 0;
+    thread_local Plan forward(nullptr, &kiss_fft_free), inverse(nullptr, &kiss_fft_free);
+    if (planned != size) {
+        forward.reset(kiss_fft_alloc(size, 0, nullptr, nullptr));
+        inverse.reset(kiss_fft_alloc(size, 1, nullptr, nullptr));
+        planned = size;
+    }
+    kiss_fft(forward.get(), x.data(), f.data());
     for (int k = 0; k < size; ++k) {
         const double r = (k <= size / 2 ? k : k - size) / bandwidth;
         const std::complex<double> h =
@@ -71,9 +79,7 @@ std::vector<double> throughBand(const QVector<float>& s, double bandwidth, int o
         const std::complex<double> v = std::complex<double>(f[k].r, f[k].i) * h;
         f[k] = {static_cast<float>(v.real()), static_cast<float>(v.imag())};
     }
-    kiss_fft(inverse, f.data(), x.data());
-    kiss_fft_free(forward);
-    kiss_fft_free(inverse);
+    kiss_fft(inverse.get(), f.data(), x.data());
     std::vector<double> out(static_cast<std::size_t>(size) + 1);
     for (int j = 0; j < size; ++j)
         out[j] = x[j].r / size;
