@@ -8,6 +8,8 @@
 #include "files/wavefile.h"
 #include "testfiles.h"
 
+#include <QProcess>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
 #include <cmath>
@@ -61,6 +63,7 @@ class TestFiles : public QObject {
     void limitsAndNames();
     void registryAndRoundTrips();
     void edgesOfRangeCountsAndLinks();
+    void unevenTimeAndSimulatorFiles();
 };
 
 void TestFiles::tableShapes() {
@@ -426,6 +429,153 @@ void TestFiles::edgesOfRangeCountsAndLinks() {
     QVERIFY(QFileInfo(dangling).isSymLink());
     QVERIFY(QFileInfo::exists(dir.filePath("real/b.txt")));
     QCOMPARE(QDir(dir.filePath("real")).entryList(QDir::Files).size(), 2); // no temporary left
+}
+
+namespace {
+// Runs ngspice on a netlist in `dir`; its output files are written there.
+bool simulate(const QTemporaryDir& dir, const QByteArray& netlist) {
+    writeFile(dir, "circuit.cir", netlist);
+    QProcess ngspice;
+    ngspice.setWorkingDirectory(dir.path());
+    ngspice.start(QStringLiteral("ngspice"), {"-b", "circuit.cir"});
+    return ngspice.waitForFinished(60000) && ngspice.exitCode() == 0;
+}
+
+// What ngspice printed: "index x y" rows, its page headers left out.
+std::vector<std::pair<double, double>> printed(const QString& path) {
+    QFile f(path);
+    std::vector<std::pair<double, double>> rows;
+    if (!f.open(QIODevice::ReadOnly))
+        return rows;
+    for (const QByteArray& line : f.readAll().split('\n')) {
+        const QList<QByteArray> parts = line.simplified().split(' ');
+        bool index = false, x = false, y = false;
+        if (parts.size() == 3)
+            parts[0].toInt(&index);
+        if (index)
+            rows.push_back({parts[1].toDouble(&x), parts[2].toDouble(&y)});
+        if (index && !(x && y))
+            rows.clear();
+    }
+    return rows;
+}
+} // namespace
+
+void TestFiles::unevenTimeAndSimulatorFiles() {
+    QTemporaryDir dir;
+    // v = 10 t at uneven times is a straight ramp: resampled onto even times (steps as short
+    // as the shortest), said so; --by index keeps the rows as they are.
+    const QString ramp = writeFile(dir, "ramp.csv", "time,v\n0,0\n0.1,1\n0.2,2\n0.9,9\n1.0,10\n");
+    WaveformRequest asRead;
+    asRead.asRead = true;
+    const Waveform even = readWaveform(ramp, asRead);
+    QCOMPARE(even.values.size(), std::size_t(11));
+    for (std::size_t k = 0; k < 11; ++k)
+        QVERIFY(std::abs(even.values[k] - static_cast<double>(k)) < 1e-12);
+    QVERIFY(!even.notes.filter("time steps uneven, from 0.1 to 0.7").isEmpty());
+    WaveformRequest byIndex = asRead;
+    byIndex.byIndex = true;
+    QCOMPARE(readWaveform(ramp, byIndex).values, (std::vector<double>{0, 1, 2, 9, 10}));
+    // Even steps stay exactly as they are; a time that falls back is refused with its row.
+    const Waveform steady =
+        readWaveform(writeFile(dir, "even.csv", "time,v\n0,5\n0.1,6\n0.2,7\n0.3,8\n"), asRead);
+    QCOMPARE(steady.values, (std::vector<double>{5, 6, 7, 8}));
+    QVERIFY(steady.notes.filter("uneven").isEmpty());
+    QVERIFY(readWaveform(writeFile(dir, "back.csv", "time,v\n0,1\n0.2,2\n0.1,3\n0.3,4\n0.4,5\n"))
+                .error.contains("time falls back at row 2"));
+
+    // ngspice's own files, binary and text, against the values it prints itself.
+    QVERIFY2(!QStandardPaths::findExecutable("ngspice").isEmpty(),
+             "ngspice is needed (tools/deps.sh installs it)");
+    QVERIFY(simulate(dir, "rc charging\n"
+                          "V1 in 0 PULSE(0 1 1u 1n 1n 5u 10u)\n"
+                          "R1 in out 1k\nC1 out 0 1n\n"
+                          ".tran 0.05u 20u\n"
+                          ".control\nrun\n"
+                          "set filetype=binary\nwrite rc.raw v(out) v(in)\n"
+                          "set filetype=ascii\nwrite rc-text.raw v(out) v(in)\n"
+                          "print v(out) > printed.txt\nquit 0\n"
+                          ".endc\n.end\n"));
+    const auto rows = printed(dir.filePath("printed.txt"));
+    QVERIFY(rows.size() > 400);
+    WaveformRequest out = byIndex;
+    out.column.name = "v(out)";
+    for (const char* name : {"rc.raw", "rc-text.raw"}) {
+        const Waveform w = readWaveform(dir.filePath(name), out);
+        QVERIFY2(w.error.isEmpty(), qPrintable(w.error));
+        QCOMPARE(w.values.size(), rows.size());
+        for (std::size_t i = 0; i < rows.size(); ++i)
+            QVERIFY(std::abs(w.values[i] - rows[i].second) <=
+                    5e-7 * std::abs(rows[i].second) + 1e-12);
+        QVERIFY(!w.notes.filter("SPICE raw file \"rc charging\"").isEmpty());
+    }
+    // By time, the default: even steps as short as the simulator's shortest (16000 points at
+    // most), each on the straight line between the printed points around it.
+    WaveformRequest byTime = asRead;
+    byTime.column.name = "v(out)";
+    const Waveform timed = readWaveform(dir.filePath("rc.raw"), byTime);
+    QCOMPARE(timed.values.size(), std::size_t(16000));
+    const double step = rows.back().first / 15999;
+    for (std::size_t k = 0; k < 16000; k += 997) {
+        const double t = static_cast<double>(k) * step;
+        std::size_t j = 0;
+        while (j + 2 < rows.size() && rows[j + 1].first <= t)
+            ++j;
+        const auto [t0, v0] = rows[j];
+        const auto [t1, v1] = rows[j + 1];
+        const double expected = v0 + (t - t0) / (t1 - t0) * (v1 - v0);
+        QVERIFY2(std::abs(timed.values[k] - expected) < 1e-5,
+                 qPrintable(QString("%1: %2 vs %3").arg(t).arg(timed.values[k]).arg(expected)));
+    }
+    // The default trace is the last voltage; a trace by name; an unknown name refused.
+    QVERIFY(!readWaveform(dir.filePath("rc.raw")).notes.filter("column \"v(in)\" taken").isEmpty());
+    WaveformRequest missing;
+    missing.column.name = "v(nowhere)";
+    QCOMPARE(readWaveform(dir.filePath("rc.raw"), missing).error,
+             QString("There is no column \"v(nowhere)\"."));
+    // Known by its content, whatever its name; cut short, refused with what is missing.
+    QFile whole(dir.filePath("rc.raw"));
+    QVERIFY(whole.open(QIODevice::ReadOnly));
+    const QByteArray bytes = whole.readAll();
+    QVERIFY(readWaveform(writeFile(dir, "renamed.dat", bytes)).error.isEmpty());
+    QVERIFY(readWaveform(writeFile(dir, "cut.raw", bytes.left(bytes.size() - 100)))
+                .error.startsWith("The values end after"));
+
+    // An AC analysis is complex: its magnitude, as ngspice prints vm().
+    QVERIFY(simulate(dir, "rc lowpass\nV1 in 0 AC 1\nR1 in out 1k\nC1 out 0 1n\n"
+                          ".ac dec 5 1k 10meg\n.control\nrun\nset filetype=binary\n"
+                          "write ac.raw v(out)\nprint vm(out) > ac.txt\nquit 0\n.endc\n.end\n"));
+    const auto magnitudes = printed(dir.filePath("ac.txt"));
+    const Waveform ac = readWaveform(dir.filePath("ac.raw"), byIndex);
+    QCOMPARE(ac.values.size(), magnitudes.size());
+    for (std::size_t i = 0; i < magnitudes.size(); ++i)
+        QVERIFY(std::abs(ac.values[i] - magnitudes[i].second) <= 5e-7);
+    QVERIFY(ac.notes.contains("complex values: their magnitude taken"));
+
+    // A header in UTF-16, time in double and the trace in single precision, a negative time
+    // marking a step: its size is the time.
+    QByteArray wide = "\xFF\xFE";
+    for (const char c : QByteArray("Title: * wide\nDate: today\nPlotname: Transient Analysis\n"
+                                   "Flags: real forward\nNo. Variables: 2\nNo. Points: 4\n"
+                                   "Offset: 0\nVariables:\n\t0\ttime\ttime\n"
+                                   "\t1\tV(out)\tvoltage\nBinary:\n"))
+        wide += c, wide += '\0';
+    for (const auto& [t, v] : {std::pair{0.0, 0.5f}, {-1e-3, 0.25f}, {2e-3, -0.5f}, {3e-3, 1.0f}}) {
+        wide += QByteArray(reinterpret_cast<const char*>(&t), 8);
+        wide += QByteArray(reinterpret_cast<const char*>(&v), 4);
+    }
+    const Waveform utf16 = readWaveform(writeFile(dir, "wide.raw", wide), byIndex);
+    QVERIFY2(utf16.error.isEmpty(), qPrintable(utf16.error));
+    QCOMPARE(utf16.values, (std::vector<double>{0.5, 0.25, -0.5, 1.0}));
+    QVERIFY(!utf16.notes
+                 .filter("time in double and the others in single precision, 4 points, "
+                         "UTF-16")
+                 .isEmpty());
+    // The header refuses what it cannot hold.
+    QVERIFY(readWaveform(writeFile(dir, "bad.raw",
+                                   "Title: x\nPlotname: p\nNo. Variables: 2\nNo. Points: 2\n"
+                                   "Variables:\n\t0\ttime\ttime\nBinary:\n"))
+                .error.contains("names 1 of 2 variables"));
 }
 
 QTEST_GUILESS_MAIN(TestFiles)

@@ -5,7 +5,7 @@
 set -euo pipefail
 packages=(cmake ninja-build g++ pkg-config qt6-base-dev qt6-serialport-dev libgl-dev
           libbenchmark-dev clang locales libmuparser-dev libsndfile1-dev qt6-svg-dev libkissfft-dev
-          fonts-wqy-microhei)
+          fonts-wqy-microhei ngspice)
 missing=()
 for p in "${packages[@]}"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

@@ -144,7 +144,7 @@ QString suffixOf(const QString& path) {
 // The options every reading command shares: which column, how values beyond -1..+1 come in,
 // the length and the way of resampling, what to do with nan and inf.
 struct ReadOptions {
-    QCommandLineOption column, fit, length, resample, skip;
+    QCommandLineOption column, fit, length, resample, skip, by;
     explicit ReadOptions(Command& c)
         : column(c.add("column",
                        "The column to take, by its number from 1 or its name, or the channel "
@@ -163,7 +163,11 @@ struct ReadOptions {
                          "(both ends kept) (default: periodic for the program's waveform "
                          "file, ends for others).",
                          "how")),
-          skip(c.add("skip-nonfinite", "Skips nan and inf instead of refusing the file.")) {}
+          skip(c.add("skip-nonfinite", "Skips nan and inf instead of refusing the file.")),
+          by(c.add("by",
+                   "time (default: a time column's uneven steps are resampled onto even ones) "
+                   "or index (the rows as they are).",
+                   "time|index")) {}
 
     // Fills `r`; an empty string, or what is wrong.
     QString read(const Command& c, WaveformRequest& r) const {
@@ -197,6 +201,12 @@ struct ReadOptions {
                 i == 0 ? WaveformRequest::Resample::Periodic : WaveformRequest::Resample::Ends;
         }
         r.skipNonFinite = c.parser.isSet(skip);
+        if (c.parser.isSet(by)) {
+            const int i = QStringList{"time", "index"}.indexOf(c.parser.value(by));
+            if (i < 0)
+                return QStringLiteral("--by wants time or index");
+            r.byIndex = i == 1;
+        }
         return QString();
     }
 };

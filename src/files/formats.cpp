@@ -1,5 +1,8 @@
 #include "formats.h"
 
+#include "bytime.h"
+#include "spiceraw.h"
+
 #include "model/numbertext.h"
 #include "nativefile.h"
 #include "sound.h"
@@ -165,6 +168,51 @@ FileContent readWaveFileContent(const Opened& o, const WaveformRequest& request)
     return fromWaveFile(parseWaveFile(o.head, WaveFileUse::Open));
 }
 
+FileContent fromSpiceRaw(SpiceRaw r) {
+    FileContent f;
+    f.kind = QStringLiteral("SPICE raw file");
+    if (!r.error.isEmpty()) {
+        f.error = r.error;
+        return f;
+    }
+    f.names = r.names;
+    f.columns = std::move(r.columns);
+    f.runs = {0};
+    // The trace taken unless another is asked for: the last voltage, else the last.
+    f.chosen = static_cast<int>(f.names.size()) - 1;
+    for (int k = static_cast<int>(r.types.size()) - 1; k > 0; --k)
+        if (r.types[k] == QLatin1String("voltage")) {
+            f.chosen = k;
+            break;
+        }
+    if (r.types.value(0) == QLatin1String("time")) {
+        f.timeColumn = 0;
+        const std::vector<double>& t = f.columns.front();
+        if (t.size() > 1 && t.back() > t.front())
+            f.rate = static_cast<double>(t.size() - 1) / (t.back() - t.front());
+    }
+    QStringList traces;
+    for (int k = 0; k < r.names.size(); ++k)
+        traces << QStringLiteral("%1 (%2)").arg(r.names[k], r.types[k]);
+    f.notes << QStringLiteral("SPICE raw file%1, %2, %3%4: %5")
+                   .arg(r.title.isEmpty() ? QString() : QStringLiteral(" \"%1\"").arg(r.title))
+                   .arg(r.binary ? (r.floats ? QStringLiteral("binary, time in double and the "
+                                                              "others in single precision")
+                                             : QStringLiteral("binary"))
+                                 : QStringLiteral("text"))
+                   .arg(plural(r.points, "point", "points"))
+                   .arg(r.utf16 ? QStringLiteral(", UTF-16") : QString())
+                   .arg(traces.join(QStringLiteral(", ")));
+    if (r.complex)
+        f.notes << QStringLiteral("complex values: their magnitude taken");
+    f.place = [](qint64 row) { return QStringLiteral("point %1").arg(row); };
+    return f;
+}
+
+FileContent readSpiceRawFile(const Opened& o, const WaveformRequest& request) {
+    return fromSpiceRaw(readSpiceRaw(o.file, o.head, request.limits, request.progress));
+}
+
 FileContent readTableFile(const Opened& o, const WaveformRequest& request) {
     ColumnWanted wanted = request.column;
     wanted.signalOnly = !request.keepAll;
@@ -192,6 +240,11 @@ std::vector<Format>& registry() {
                  std::vector<float>(store.ArbData.begin(), store.ArbData.begin() + store.length()),
                  o.rate);
          }},
+        {QStringLiteral("SPICE raw"),
+         {"raw"},
+         [](const Opened& o) { return looksLikeSpiceRaw(o.head); },
+         readSpiceRawFile,
+         nullptr},
         {QStringLiteral("CSV"),
          {"csv", "tsv", "dat"},
          [](const Opened&) { return true; },
@@ -353,11 +406,25 @@ Waveform shapeWaveform(const FileContent& content, const WaveformRequest& reques
                  ? content.runs[static_cast<std::size_t>(request.run) + 1]
                  : to;
     }
-    std::vector<double> values;
+    std::vector<double> values, times;
     values.reserve(static_cast<std::size_t>(to - from));
+    // The time of each value taken, where a time column gives one for every row taken.
+    const std::vector<double>* timeColumn =
+        content.timeColumn >= 0 && content.timeColumn != column &&
+                content.timeColumn < static_cast<int>(content.columns.size())
+            ? &content.columns[static_cast<std::size_t>(content.timeColumn)]
+            : nullptr;
+    bool timed = timeColumn && !request.byIndex;
     qint64 empty = 0, nonFinite = 0;
     for (qint64 row = from; row < to; ++row) {
         const double v = all[static_cast<std::size_t>(row)];
+        if (timed && !isEmptyCell(v) && std::isfinite(v)) {
+            const double t = (*timeColumn)[static_cast<std::size_t>(row)];
+            if (std::isfinite(t) && !isEmptyCell(t))
+                times.push_back(t);
+            else
+                timed = false;
+        }
         if (isEmptyCell(v)) {
             ++empty;
         } else if (!std::isfinite(v)) {
@@ -388,6 +455,49 @@ Waveform shapeWaveform(const FileContent& content, const WaveformRequest& reques
     if (nonFinite > 0)
         w.notes << QStringLiteral("%1 skipped: not a finite number")
                        .arg(plural(nonFinite, "value", "values"));
+    // Uneven steps of time (a simulator's, a logger's) are resampled onto even ones, each run
+    // of a table on its own (each starts its time again).
+    if (timed && times.size() == values.size()) {
+        std::vector<std::size_t> starts = {0};
+        for (std::size_t i = 1; i < times.size(); ++i)
+            if (times[i] < times[i - 1] && content.runs.size() > 1 && request.run < 0)
+                starts.push_back(i);
+        starts.push_back(times.size());
+        std::vector<double> evened;
+        bool resampled = false;
+        double shortest = HUGE_VAL, longest = 0, step = 0;
+        for (std::size_t r = 0; r + 1 < starts.size(); ++r) {
+            const auto from = static_cast<std::ptrdiff_t>(starts[r]),
+                       to = static_cast<std::ptrdiff_t>(starts[r + 1]);
+            const std::vector<double> t(times.begin() + from, times.begin() + to),
+                v(values.begin() + from, values.begin() + to);
+            EvenTimes even = evenInTime(t, v);
+            if (!even.error.isEmpty()) {
+                w.error = QStringLiteral("The %1 cannot be read by time: %2; --by index takes "
+                                         "the rows as they are.")
+                              .arg(content.kind, even.error);
+                return w;
+            }
+            resampled = resampled || even.resampled;
+            if (even.resampled) {
+                shortest = std::min(shortest, even.shortest);
+                longest = std::max(longest, even.longest);
+                step = even.step;
+            }
+            const std::vector<double>& kept = even.resampled ? even.values : v;
+            evened.insert(evened.end(), kept.begin(), kept.end());
+        }
+        if (resampled) {
+            w.notes << QStringLiteral("time steps uneven, from %1 to %2: resampled by straight "
+                                      "lines onto %3 even steps of %4 (--by index takes the "
+                                      "rows as they are)")
+                           .arg(shortest, 0, 'g', 6)
+                           .arg(longest, 0, 'g', 6)
+                           .arg(evened.size() - starts.size() + 1)
+                           .arg(step, 0, 'g', 6);
+            values = std::move(evened);
+        }
+    }
     const qint64 n = static_cast<qint64>(values.size());
     if (n < kMinLength) {
         w.error = QStringLiteral("%1 to take; a waveform needs at least %2.")

@@ -29,8 +29,10 @@ struct WaveformRequest {
     int length = 0; // 0: kept when it is 4..16000, else 16000
     enum class Resample { Auto, Periodic, Ends } resample = Resample::Auto;
     bool skipNonFinite = false; // nan and inf are refused with their place unless skipped
-    bool asRead = false; // the values as the file holds them, for analysis: neither fitted nor
-                         // resampled (`values` of the result), however many
+    bool byIndex = false; // rows taken as they are, not resampled onto even times where a time
+                          // column's steps are uneven
+    bool asRead = false;  // the values as the file holds them, for analysis: neither fitted nor
+                          // resampled (`values` of the result), however many
     ReadLimits limits;
     std::function<bool(double)> progress; // 0..1 (-1: size unknown); false stops the reading
 };
