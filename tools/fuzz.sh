@@ -8,7 +8,7 @@ runs="${1:-200000}"
 "$here/tools/deps.sh"
 cmake --preset fuzz -S "$here" >/dev/null
 cmake --build --preset fuzz
-for target in wavefile formula table sound expression; do
+for target in wavefile formula table sound expression spiceraw bytime; do
     work="$(mktemp -d)"
     cp "$here/tests/fixtures/fuzz/$target/"* "$work/"
     echo "== fuzz_$target: $runs runs =="

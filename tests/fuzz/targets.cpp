@@ -1,7 +1,9 @@
 #include "targets.h"
 
+#include "files/bytime.h"
 #include "files/resample.h"
 #include "files/sound.h"
+#include "files/spiceraw.h"
 #include "files/table.h"
 #include "files/wavefile.h"
 #include "synth/arith.h"
@@ -10,9 +12,11 @@
 
 #include <QByteArray>
 #include <QString>
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 
 namespace ww::fuzz {
 
@@ -175,6 +179,57 @@ void expression(const std::uint8_t* data, std::size_t size) {
                 require(std::isfinite(s) && s >= -1.0f && s <= 1.0f,
                         "an expression sample beyond -1..+1");
     }
+}
+
+void spiceRaw(const std::uint8_t* data, std::size_t size) {
+    const QByteArray bytes(reinterpret_cast<const char*>(data), static_cast<qsizetype>(size));
+    ReadLimits limits;
+    limits.values = 1 << 16;
+    const SpiceRaw raw = parseSpiceRaw(bytes, limits);
+    if (!raw.error.isEmpty()) {
+        require(raw.columns.empty(), "a refused raw file still delivers values");
+        return;
+    }
+    require(raw.names.size() == raw.types.size(), "names and types differ");
+    require(raw.columns.size() == static_cast<std::size_t>(raw.names.size()), "a column each");
+    for (const auto& c : raw.columns)
+        require(c.size() == static_cast<std::size_t>(raw.points), "a value each point");
+    require(static_cast<qint64>(raw.columns.size()) * raw.points <= limits.values,
+            "more values than the limit");
+    if (raw.types.value(0) == QLatin1String("time"))
+        for (const double t : raw.columns.front())
+            require(!(t < 0), "a negative time left");
+}
+
+void byTime(const std::uint8_t* data, std::size_t size) {
+    // Pairs of (time, value) as doubles; the times made to rise unless the first byte is odd.
+    std::vector<double> time, values;
+    for (std::size_t at = 1; at + 16 <= size && time.size() < 4096; at += 16) {
+        double t = 0, v = 0;
+        std::memcpy(&t, data + at, 8);
+        std::memcpy(&v, data + at + 8, 8);
+        if (size > 0 && (data[0] & 1) == 0)
+            t = (time.empty() ? 0.0 : time.back()) + std::abs(std::fmod(t, 1.0));
+        time.push_back(t);
+        values.push_back(v);
+    }
+    const EvenTimes even = evenInTime(time, values, 4096);
+    if (!even.error.isEmpty() || !even.resampled)
+        return;
+    require(even.values.size() >= time.size() &&
+                even.values.size() <= std::max<std::size_t>(4096, time.size()),
+            "resampled count out of its bounds");
+    // Each value lies within the values around it: never beyond the extremes of the rows.
+    double lo = HUGE_VAL, hi = -HUGE_VAL;
+    bool finite = true;
+    for (const double v : values) {
+        finite = finite && std::isfinite(v);
+        lo = std::min(lo, v), hi = std::max(hi, v);
+    }
+    if (finite)
+        for (const double v : even.values)
+            require(v >= lo - 1e-9 * std::abs(lo) && v <= hi + 1e-9 * std::abs(hi),
+                    "an interpolated value beyond the rows");
 }
 
 } // namespace ww::fuzz

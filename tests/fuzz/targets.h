@@ -11,4 +11,6 @@ void formula(const std::uint8_t* data, std::size_t size);
 void table(const std::uint8_t* data, std::size_t size);
 void sound(const std::uint8_t* data, std::size_t size);
 void expression(const std::uint8_t* data, std::size_t size);
+void spiceRaw(const std::uint8_t* data, std::size_t size);
+void byTime(const std::uint8_t* data, std::size_t size);
 } // namespace ww::fuzz
