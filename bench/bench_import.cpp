@@ -6,6 +6,7 @@
 #include <benchmark/benchmark.h>
 #include <charconv>
 #include <cmath>
+#include <cstring>
 #include <fcntl.h>
 #include <sndfile.h>
 #include <spawn.h>
@@ -40,6 +41,63 @@ QString csvOf(int rows) {
         f.write(text);
     }
     return path;
+}
+
+// A simulator's transient of 2,000,000 points, binary, time at uneven steps (finer on the
+// edges) and two traces, as ngspice writes it ...
+QString rawOf(int points) {
+    const QString path = folder().filePath(QStringLiteral("tran%1.raw").arg(points));
+    if (!QFile::exists(path)) {
+        QFile f(path);
+        f.open(QIODevice::WriteOnly);
+        f.write(QStringLiteral("Title: bench\nDate: today\nPlotname: Transient Analysis\n"
+                               "Flags: real\nNo. Variables: 3\nNo. Points: %1\nVariables:\n"
+                               "\t0\ttime\ttime\n\t1\tv(out)\tvoltage\n\t2\tv(in)\tvoltage\n"
+                               "Binary:\n")
+                    .arg(points)
+                    .toLatin1());
+        QByteArray data;
+        double t = 0;
+        for (int i = 0; i < points; ++i) {
+            const double values[3] = {t, std::sin(t * 1e3), i % 1000 < 500 ? 1.0 : 0.0};
+            data.append(reinterpret_cast<const char*>(values), sizeof values);
+            t += 1e-7 * (1 + (i % 7)); // uneven steps
+            if (data.size() > (1 << 24)) {
+                f.write(data);
+                data.clear();
+            }
+        }
+        f.write(data);
+    }
+    return path;
+}
+
+// ... converted to 16000 points: read, v(in) taken, resampled onto even times, resampled ...
+void ImportRaw2M(benchmark::State& state) {
+    const QString path = rawOf(2000000);
+    for (auto _ : state) {
+        const ww::Waveform w = ww::readWaveform(path);
+        if (!w.error.isEmpty() || w.samples.size() != 16000)
+            state.SkipWithError(qPrintable(w.error));
+        benchmark::DoNotOptimize(w.samples.data());
+    }
+}
+
+// ... against a plain loop that reads the file and the same doubles.
+void RawDoublesLoop2M(benchmark::State& state) {
+    const QString path = rawOf(2000000);
+    for (auto _ : state) {
+        QFile f(path);
+        f.open(QIODevice::ReadOnly);
+        const QByteArray bytes = f.readAll();
+        const qsizetype at = bytes.indexOf("Binary:\n") + 8;
+        std::vector<double> values(static_cast<std::size_t>(bytes.size() - at) / 8);
+        std::memcpy(values.data(), bytes.constData() + at, values.size() * 8);
+        double sum = 0;
+        for (const double v : values)
+            sum += v;
+        benchmark::DoNotOptimize(sum);
+    }
 }
 
 // The import of a million rows: the reading found, the column chosen, resampled to 16000 ...
@@ -151,6 +209,8 @@ const bool registered = [] {
                   2.0);
     registerRatio("convert 10,000,000-row CSV, peak memory / 400 MB", "Convert10MRows",
                   "Budget400MB", 1.0, "peak_kB");
+    registerRatio("convert 2,000,000-point binary SPICE raw / plain read of its doubles",
+                  "ImportRaw2M", "RawDoublesLoop2M", 2.0);
     registerRatio("import 60 s stereo WAV / plain libsndfile read", "ImportWav60s",
                   "SndfileRead60s", 1.5);
     return true;
@@ -161,5 +221,7 @@ BENCHMARK(ImportCsv1M)->Unit(benchmark::kMillisecond)->Repetitions(5);
 BENCHMARK(FromCharsLoop1M)->Unit(benchmark::kMillisecond)->Repetitions(5);
 BENCHMARK(Convert10MRows)->Unit(benchmark::kMillisecond)->Iterations(1);
 BENCHMARK(Budget400MB)->Iterations(1);
+BENCHMARK(ImportRaw2M)->Unit(benchmark::kMillisecond)->Repetitions(5);
+BENCHMARK(RawDoublesLoop2M)->Unit(benchmark::kMillisecond)->Repetitions(5);
 BENCHMARK(ImportWav60s)->Unit(benchmark::kMillisecond)->Repetitions(5);
 BENCHMARK(SndfileRead60s)->Unit(benchmark::kMillisecond)->Repetitions(5);

@@ -829,6 +829,19 @@ void TestWindowSuite::importAndExport() {
     few.skipNonFinite->setChecked(true);
     // By time: the row skipped leaves a gap the straight line fills.
     QCOMPARE(few.result(), (std::vector<float>{1, 0.75f, 0.5f, 0.25f, 0}));
+    // A simulator's raw file: its traces by name, the last voltage chosen.
+    ImportDialog raw("tran.raw", readFileContent(writeFile(
+                                     dir, "tran.raw",
+                                     "Title: t\nPlotname: Transient Analysis\nFlags: real\n"
+                                     "No. Variables: 3\nNo. Points: 4\nVariables:\n"
+                                     "\t0\ttime\ttime\n\t1\tv(out)\tvoltage\n"
+                                     "\t2\ti(v1)\tcurrent\nValues:\n"
+                                     " 0\t0\n\t0.1\n\t1\n 1\t1\n\t0.2\n\t1\n"
+                                     " 2\t2\n\t0.3\n\t1\n 3\t3\n\t0.4\n\t1\n")));
+    QCOMPARE(raw.column->count(), 3);
+    QCOMPARE(raw.column->itemText(1), QString("v(out)"));
+    QCOMPARE(raw.column->currentIndex(), 1);
+    QCOMPARE(raw.result(), (std::vector<float>{0.1f, 0.2f, 0.3f, 0.4f}));
 
     // A file that cannot come in: one message, nothing changed.
     const WaveStore before = w.store();
