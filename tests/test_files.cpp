@@ -388,6 +388,11 @@ void TestFiles::edgesOfRangeCountsAndLinks() {
              floats({0.1, 0, 0.3, 0.4, 0.5}));
     QCOMPARE(readWaveform(writeFile(dir, "big.txt", "5\n0.1\n1e400\n0.3\n0.4\n0.5\n")).error,
              QString("Line 3 does not hold a sample value."));
+    // A float WAV holding inf: refused with its frame.
+    const Waveform wav =
+        readWaveform(floatWav(dir, "inf.wav", {0.1f, 0.2f, HUGE_VALF, 0.4f, 0.5f}));
+    QVERIFY2(wav.error.startsWith("frame 2 of channel 1 is not a finite number (inf)"),
+             qPrintable(wav.error));
 
     // The program's own file with a count that does not match: read as Open reads it, and
     // said.
