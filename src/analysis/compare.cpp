@@ -1073,7 +1073,8 @@ Comparison compareCapture(const std::vector<double>& sent, const std::vector<dou
     const std::size_t searchGrid = gridPoints(best, m, n, false),
                       exactGrid = gridPoints(best, m, n, true);
     const double step = 2 * reachOf(best, m, n); // a capture step, in samples
-    // Residuals counted up to 5 % of full scale as the first fit found it.
+    // The band limit is fitted on residuals counted up to a quarter of full scale (as the
+    // first fit found it): enough for an edge's few points to tell, bounded for a fault.
     const double cap = 0.5 * std::abs(best.gain);
     // Alignments are told apart by how many points each leaves unexplained: residuals counted
     // up to 5 % of full scale, so that a fit cannot buy a wrong alignment with a wrong gain.
@@ -1316,8 +1317,9 @@ Comparison compareCapture(const std::vector<double>& sent, const std::vector<dou
 
     // The worst region: the points with at least half the worst error that lie near the
     // worst one in the period, each within a capture step and a half of the next; where the
-    // points fall is known to half a capture step and to how far the phase is unsure, so it
-    // reaches so much further each way.
+    // points fall is known to half a capture step and to how far the phase is unsure, and a
+    // fault beside an edge may pull the phase by as much again, so it reaches a capture step
+    // and that much further each way.
     std::vector<double> places;
     for (std::size_t t = 0; t < m; ++t)
         if (errors[t] >= worstError / 2 && worstError > 0)
