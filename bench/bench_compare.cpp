@@ -1,5 +1,5 @@
 #include "analysis/compare.h"
-#include "link/tdsexchange.h"
+#include "instruments/tdsexchange.h"
 #include "ratio.h"
 #include "virtualoscilloscope.h"
 

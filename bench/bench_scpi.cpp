@@ -1,7 +1,7 @@
-#include "link/clock.h"
-#include "link/profile.h"
-#include "link/scpiupload.h"
-#include "link/seriallink.h"
+#include "instruments/profile.h"
+#include "instruments/scpiupload.h"
+#include "lines/clock.h"
+#include "lines/seriallink.h"
 #include "ratio.h"
 #include "virtualscpi.h"
 

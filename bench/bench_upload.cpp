@@ -1,6 +1,6 @@
-#include "link/generatorlines.h"
-#include "link/generatorupload.h"
-#include "link/seriallink.h"
+#include "instruments/generatorlines.h"
+#include "instruments/generatorupload.h"
+#include "lines/seriallink.h"
 #include "ratio.h"
 #include "virtualgenerator.h"
 

@@ -2,7 +2,7 @@
 // recovered within stated bounds, the seeded goals for a corrupted block and a clean upload,
 // clipped and inverted captures, and the captures it refuses.
 #include "analysis/compare.h"
-#include "link/tdsexchange.h"
+#include "instruments/tdsexchange.h"
 #include "synth/shapes.h"
 #include "virtualoscilloscope.h"
 

@@ -1,8 +1,8 @@
 // The two exchange engines on an in-memory line, line by line and reply by reply, with a clock
 // the test moves: what they send, how they take replies, and how each way of ending goes.
 #include "documented.h"
-#include "link/generatorupload.h"
-#include "link/tdsexchange.h"
+#include "instruments/generatorupload.h"
+#include "instruments/tdsexchange.h"
 
 #include <QTest>
 

@@ -1,7 +1,8 @@
 // SCPI generator profiles without a line: the parser's refusals with their lines, the
 // encodings against bytes worked out by hand, the blocks, the counts of points, and every
 // shipped profile.
-#include "link/profile.h"
+#include "instruments/profile.h"
+#include "lines/answers.h"
 #include "testfiles.h"
 
 #include <QFile>

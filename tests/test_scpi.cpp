@@ -1,14 +1,14 @@
 // The line of an address: a raw socket to a SCPI generator, loaded through each shipped
 // profile end to end, the faults of the socket, and the two exchanges of the serial line run
 // through a serial device server.
-#include "link/clock.h"
-#include "link/generatorupload.h"
-#include "link/profile.h"
-#include "link/scpiupload.h"
-#include "link/seriallink.h"
-#include "link/tcpline.h"
-#include "link/tdsexchange.h"
-#include "link/usbtmcline.h"
+#include "instruments/generatorupload.h"
+#include "instruments/profile.h"
+#include "instruments/scpiupload.h"
+#include "instruments/tdsexchange.h"
+#include "lines/clock.h"
+#include "lines/seriallink.h"
+#include "lines/tcpline.h"
+#include "lines/usbtmcline.h"
 #include "testfiles.h"
 #include "virtualgenerator.h"
 #include "virtualoscilloscope.h"

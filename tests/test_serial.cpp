@@ -9,7 +9,7 @@
 #include "app/instrumentdialog.h"
 #include "documented.h"
 #include "editor/entryfield.h"
-#include "link/generatorlines.h"
+#include "instruments/generatorlines.h"
 #include "testwindow.h"
 #include "virtualbench.h"
 #include "virtualgenerator.h"

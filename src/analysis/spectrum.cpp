@@ -1,7 +1,5 @@
 #include "spectrum.h"
 
-#include "link/generatorlines.h"
-
 #include <algorithm>
 #include <cmath>
 #include <functional>
@@ -527,10 +525,11 @@ QByteArray spectrumCsv(const SpectrumFigures& f, bool quantized, int harmonics) 
     return out;
 }
 
-std::vector<double> asGenerated(const std::vector<double>& samples) {
+std::vector<double> asGenerated(const std::vector<double>& samples,
+                                const std::function<int(float)>& code, int top) {
     std::vector<double> out(samples.size());
     for (std::size_t i = 0; i < samples.size(); ++i)
-        out[i] = sampleCode(static_cast<float>(samples[i])) / 4095.0 * 2.0 - 1.0;
+        out[i] = code(static_cast<float>(samples[i])) / static_cast<double>(top) * 2.0 - 1.0;
     return out;
 }
 

@@ -3,6 +3,7 @@
 #include "model/store.h"
 
 #include <QString>
+#include <functional>
 #include <vector>
 
 namespace ww {
@@ -66,8 +67,9 @@ constexpr int kSpectrumStretch = 131072;
 // there.
 int fastTransformLength(int n);
 
-// The samples as the generator makes them: each coded to 12 bits as the upload codes it, then
-// back to -1..+1.
-std::vector<double> asGenerated(const std::vector<double>& samples);
+// The samples as the generator makes them: each coded as the upload codes it (`code`: a sample
+// to 0..`top`, the generator's 12 bits: `sampleCode` and 4095), then back to -1..+1.
+std::vector<double> asGenerated(const std::vector<double>& samples,
+                                const std::function<int(float)>& code, int top);
 
 } // namespace ww

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "link/devices.h"
-#include "link/probe.h"
+#include "lines/devices.h"
+#include "lines/probe.h"
 
 #include <QDialog>
 #include <array>

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "exchangewindow.h"
-#include "link/tdsexchange.h"
+#include "instruments/tdsexchange.h"
 
 class QLabel;
 class QProgressBar;

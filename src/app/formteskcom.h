@@ -1,7 +1,7 @@
 #pragma once
 
 #include "exchangewindow.h"
-#include "link/generatorupload.h"
+#include "instruments/generatorupload.h"
 
 class QLabel;
 class QProgressBar;

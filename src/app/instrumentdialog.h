@@ -1,9 +1,9 @@
 #pragma once
 
-#include "link/clock.h"
-#include "link/scpiupload.h"
-#include "link/seriallink.h"
-#include "link/serialsettings.h"
+#include "instruments/scpiupload.h"
+#include "lines/clock.h"
+#include "lines/seriallink.h"
+#include "lines/serialsettings.h"
 
 #include <QDialog>
 #include <memory>

@@ -1,5 +1,7 @@
 #include "spectrumview.h"
 
+#include "instruments/generatorlines.h"
+
 #include "editor/canvasimage.h"
 #include "files/nativefile.h"
 #include "prompts.h"
@@ -154,7 +156,7 @@ void SpectrumView::analyse() {
     const WaveStore& s = m_doc.store();
     std::vector<double> samples(s.ArbData.begin(), s.ArbData.begin() + s.length());
     if (quantized->isChecked())
-        samples = asGenerated(samples);
+        samples = asGenerated(samples, sampleCode, 4095);
     m_figures = analyseSpectrum(samples, 50);
     if (!m_figures.error.isEmpty()) {
         summary->setText(m_figures.error);

@@ -6,11 +6,11 @@
 #include "files/formats.h"
 #include "files/nativefile.h"
 #include "files/wavefile.h"
-#include "link/devices.h"
-#include "link/generatorlines.h"
-#include "link/profile.h"
-#include "link/tcpline.h"
-#include "link/usbtmcline.h"
+#include "instruments/generatorlines.h"
+#include "instruments/profile.h"
+#include "lines/devices.h"
+#include "lines/tcpline.h"
+#include "lines/usbtmcline.h"
 #include "model/numbertext.h"
 #include "synth/expression.h"
 
@@ -643,7 +643,7 @@ int spectrum(const QStringList& args) {
     if (w < 0)
         w = 0;
     const std::vector<double> values =
-        c.parser.isSet(quantized) ? asGenerated(read.values) : read.values;
+        c.parser.isSet(quantized) ? asGenerated(read.values, sampleCode, 4095) : read.values;
     const SpectrumFigures f = analyseSpectrum(values, h, static_cast<SpectrumWindow>(w));
     std::fprintf(stderr, "window: %s\n", qPrintable(windows[static_cast<int>(f.window)]));
     if (f.error.isEmpty() && !f.warning.isEmpty())

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "link/serialsettings.h"
+#include "lines/serialsettings.h"
 #include "model/store.h"
 
 #include <QSize>

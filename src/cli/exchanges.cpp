@@ -2,13 +2,13 @@
 
 #include "commandline.h"
 #include "files/wavefile.h"
+#include "instruments/generatorlines.h"
+#include "instruments/generatorupload.h"
+#include "instruments/scpiupload.h"
+#include "instruments/tdsexchange.h"
 #include "interrupts.h"
-#include "link/clock.h"
-#include "link/generatorlines.h"
-#include "link/generatorupload.h"
-#include "link/scpiupload.h"
-#include "link/seriallink.h"
-#include "link/tdsexchange.h"
+#include "lines/clock.h"
+#include "lines/seriallink.h"
 #include "progress.h"
 
 #include <QEventLoop>

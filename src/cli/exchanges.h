@@ -1,7 +1,7 @@
 #pragma once
 
-#include "link/profile.h"
-#include "link/serialsettings.h"
+#include "instruments/profile.h"
+#include "lines/serialsettings.h"
 #include "model/store.h"
 
 #include <QString>

@@ -111,8 +111,6 @@ QString settingsProblem(const Profile& profile, const GeneratorSettings& setting
 // Why `name` cannot name a waveform on the instrument (a letter, then up to 11 letters, digits
 // or _), or an empty string.
 QString waveformNameProblem(const QString& name);
-// An instrument's answer as text to show: bytes that are not printable ASCII as \xNN.
-QString shownAnswer(const QByteArray& bytes);
 
 // Whether a reply to the check query means no error ("0" or "+0" first).
 bool checkSaysNoError(const QByteArray& reply);

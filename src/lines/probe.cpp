@@ -1,6 +1,6 @@
 #include "probe.h"
 
-#include "profile.h"
+#include "answers.h"
 
 namespace ww {
 

@@ -1,5 +1,7 @@
 #include "scpiupload.h"
 
+#include "lines/answers.h"
+
 #include <algorithm>
 
 namespace ww {

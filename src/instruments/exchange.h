@@ -1,8 +1,8 @@
 #pragma once
 
-#include "clock.h"
-#include "serialsettings.h"
-#include "transport.h"
+#include "lines/clock.h"
+#include "lines/serialsettings.h"
+#include "lines/transport.h"
 
 #include <QObject>
 #include <QTimer>

@@ -517,16 +517,6 @@ QString waveformNameProblem(const QString& name) {
     return QStringLiteral("the name wants a letter, then up to 11 letters, digits or _");
 }
 
-QString shownAnswer(const QByteArray& bytes) {
-    QString out;
-    for (const char c : bytes) {
-        const auto u = static_cast<unsigned char>(c);
-        out += (u < 0x20 || u >= 0x7f) ? QStringLiteral("\\x%1").arg(u, 2, 16, QLatin1Char('0'))
-                                       : QString(QLatin1Char(c));
-    }
-    return out;
-}
-
 bool checkSaysNoError(const QByteArray& reply) {
     const QByteArray r = reply.trimmed();
     auto zeroFirst = [](const QByteArray& s) {
