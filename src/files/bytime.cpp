@@ -5,8 +5,8 @@
 
 namespace ww {
 
-EvenTimes evenInTime(const std::vector<double>& time, const std::vector<double>& values,
-                     std::size_t most, double tolerance) {
+EvenTimes evenInTime(std::span<const double> time, std::span<const double> values, std::size_t most,
+                     double tolerance) {
     EvenTimes out;
     const std::size_t n = std::min(time.size(), values.size());
     if (n < 2)

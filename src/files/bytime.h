@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <span>
 #include <vector>
 
 namespace ww {
@@ -20,7 +21,7 @@ struct EvenTimes {
     double shortest = 0, longest = 0; // of the steps as recorded
 };
 
-EvenTimes evenInTime(const std::vector<double>& time, const std::vector<double>& values,
+EvenTimes evenInTime(std::span<const double> time, std::span<const double> values,
                      std::size_t most = 16000, double tolerance = 1e-6);
 
 } // namespace ww

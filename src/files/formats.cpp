@@ -11,6 +11,7 @@
 #include <QFileInfo>
 #include <algorithm>
 #include <cmath>
+#include <span>
 
 namespace ww {
 
@@ -420,9 +421,7 @@ Waveform shapeWaveform(const FileContent& content, const WaveformRequest& reques
         const double v = all[static_cast<std::size_t>(row)];
         if (timed && !isEmptyCell(v) && std::isfinite(v)) {
             const double t = (*timeColumn)[static_cast<std::size_t>(row)];
-            if (std::isfinite(t) && !isEmptyCell(t))
-                times.push_back(t);
-            else
+            if (!std::isfinite(t) || isEmptyCell(t))
                 timed = false;
         }
         if (isEmptyCell(v)) {
@@ -457,21 +456,36 @@ Waveform shapeWaveform(const FileContent& content, const WaveformRequest& reques
                        .arg(plural(nonFinite, "value", "values"));
     // Uneven steps of time (a simulator's, a logger's) are resampled onto even ones, each run
     // of a table on its own (each starts its time again).
-    if (timed && times.size() == values.size()) {
+    // The times of the values taken: the time column's own rows where every row was taken
+    // (no copy: a long table's memory stays bounded), else gathered.
+    std::span<const double> timeSpan;
+    if (timed && values.size() == static_cast<std::size_t>(to - from)) {
+        timeSpan = std::span<const double>(timeColumn->data() + from, values.size());
+    } else if (timed) {
+        times.reserve(values.size());
+        for (qint64 row = from; row < to; ++row) {
+            const double v = all[static_cast<std::size_t>(row)];
+            if (!isEmptyCell(v) && std::isfinite(v))
+                times.push_back((*timeColumn)[static_cast<std::size_t>(row)]);
+        }
+        timeSpan = times;
+    }
+    if (timed && timeSpan.size() == values.size()) {
         std::vector<std::size_t> starts = {0};
-        for (std::size_t i = 1; i < times.size(); ++i)
-            if (times[i] < times[i - 1] && content.runs.size() > 1 && request.run < 0)
+        for (std::size_t i = 1; i < timeSpan.size(); ++i)
+            if (timeSpan[i] < timeSpan[i - 1] && content.runs.size() > 1 && request.run < 0)
                 starts.push_back(i);
-        starts.push_back(times.size());
-        std::vector<double> evened;
+        starts.push_back(timeSpan.size());
+        std::vector<EvenTimes> evens;
         bool resampled = false;
         double shortest = HUGE_VAL, longest = 0, step = 0;
+        std::size_t count = 0;
         for (std::size_t r = 0; r + 1 < starts.size(); ++r) {
-            const auto from = static_cast<std::ptrdiff_t>(starts[r]),
-                       to = static_cast<std::ptrdiff_t>(starts[r + 1]);
-            const std::vector<double> t(times.begin() + from, times.begin() + to),
-                v(values.begin() + from, values.begin() + to);
-            EvenTimes even = evenInTime(t, v);
+            const std::span<const double> t = timeSpan.subspan(starts[r],
+                                                               starts[r + 1] - starts[r]),
+                                          v(values.data() + starts[r], starts[r + 1] - starts[r]);
+            evens.push_back(evenInTime(t, v));
+            const EvenTimes& even = evens.back();
             if (!even.error.isEmpty()) {
                 w.error = QStringLiteral("The %1 cannot be read by time: %2; --by index takes "
                                          "the rows as they are.")
@@ -479,13 +493,27 @@ Waveform shapeWaveform(const FileContent& content, const WaveformRequest& reques
                 return w;
             }
             resampled = resampled || even.resampled;
+            count += even.resampled ? even.values.size() : v.size();
             if (even.resampled) {
                 shortest = std::min(shortest, even.shortest);
                 longest = std::max(longest, even.longest);
                 step = even.step;
             }
-            const std::vector<double>& kept = even.resampled ? even.values : v;
-            evened.insert(evened.end(), kept.begin(), kept.end());
+        }
+        times = std::vector<double>(); // no longer needed
+        std::vector<double> evened;
+        if (resampled && evens.size() == 1) {
+            evened = std::move(evens.front().values); // one run: no copy
+        } else if (resampled) {
+            evened.reserve(count);
+            for (std::size_t r = 0; r < evens.size(); ++r) {
+                if (evens[r].resampled)
+                    evened.insert(evened.end(), evens[r].values.begin(), evens[r].values.end());
+                else
+                    evened.insert(evened.end(),
+                                  values.begin() + static_cast<std::ptrdiff_t>(starts[r]),
+                                  values.begin() + static_cast<std::ptrdiff_t>(starts[r + 1]));
+            }
         }
         if (resampled) {
             w.notes << QStringLiteral("time steps uneven, from %1 to %2: resampled by straight "
