@@ -339,6 +339,15 @@ void TestCli::convertAndPorts() {
     QVERIFY(windowed.err.contains("window: hann\n") && windowed.err.contains("Too few periods"));
     QCOMPARE(wavewright({"spectrum", in, "--quantized"}).err, QByteArray("window: none\n"));
     QCOMPARE(wavewright({"spectrum", table, "--window", "kaiser"}).code, 2);
+    // A column of its own choosing: the third harmonic alone, beside the sum, is a pure tone.
+    QByteArray two = "sum,third\n";
+    for (int i = 0; i < 1000; ++i)
+        two += QByteArray::number(0.9 * std::sin(2 * M_PI * i / 1000), 'g', 12) + ',' +
+               QByteArray::number(0.5 * std::sin(6 * M_PI * i / 1000), 'g', 12) + '\n';
+    const QString columns = writeFile(dir, "two.csv", two);
+    QVERIFY(wavewright({"spectrum", columns, "--column", "sum"}).out.contains("fundamental: 1.00"));
+    QVERIFY(wavewright({"spectrum", columns}).out.contains("fundamental: 3.00"));
+    QCOMPARE(wavewright({"spectrum", columns, "--by", "sideways"}).code, 2);
     const Run captureHelp = wavewright({"capture", "--help"});
     QVERIFY(captureHelp.out.contains("8 data bits") && !captureHelp.out.contains("7 data bits"));
     // Every pair of formats and back: the same samples.

@@ -532,6 +532,14 @@ void TestFiles::unevenTimeAndSimulatorFiles() {
         QVERIFY2(std::abs(timed.values[k] - expected) < 1e-5,
                  qPrintable(QString("%1: %2 vs %3").arg(t).arg(timed.values[k]).arg(expected)));
     }
+    // A trace by its number from 1 (time first); one beyond them refused.
+    WaveformRequest second = byIndex;
+    second.column.place = 1;
+    QCOMPARE(readWaveform(dir.filePath("rc.raw"), second).values,
+             readWaveform(dir.filePath("rc.raw"), out).values);
+    second.column.place = 3;
+    QCOMPARE(readWaveform(dir.filePath("rc.raw"), second).error,
+             QString("There is no column 4: the file has 3 traces."));
     // The default trace is the last voltage; a trace by name; an unknown name refused.
     QVERIFY(!readWaveform(dir.filePath("rc.raw")).notes.filter("column \"v(in)\" taken").isEmpty());
     WaveformRequest missing;

@@ -141,6 +141,30 @@ QString suffixOf(const QString& path) {
     return QFileInfo(path).suffix().toLower();
 }
 
+// --column (a number from 1 or a name) and --by (time or index) into `r`; an empty string, or
+// what is wrong.
+QString readTrace(const Command& c, const QCommandLineOption& column, const QCommandLineOption& by,
+                  WaveformRequest& r) {
+    if (c.parser.isSet(column)) {
+        const QString v = c.parser.value(column);
+        bool ok = false;
+        const int n = v.toInt(&ok);
+        if (ok && n < 1)
+            return QStringLiteral("--column wants a number from 1 or a name");
+        if (ok)
+            r.column.place = n - 1;
+        else
+            r.column.name = v;
+    }
+    if (c.parser.isSet(by)) {
+        const int i = QStringList{"time", "index"}.indexOf(c.parser.value(by));
+        if (i < 0)
+            return QStringLiteral("--by wants time or index");
+        r.byIndex = i == 1;
+    }
+    return QString();
+}
+
 // The options every reading command shares: which column, how values beyond -1..+1 come in,
 // the length and the way of resampling, what to do with nan and inf.
 struct ReadOptions {
@@ -172,16 +196,8 @@ struct ReadOptions {
     // Fills `r`; an empty string, or what is wrong.
     QString read(const Command& c, WaveformRequest& r) const {
         bool ok = true;
-        if (c.parser.isSet(column)) {
-            const QString v = c.parser.value(column);
-            const int n = v.toInt(&ok);
-            if (ok && n < 1)
-                return QStringLiteral("--column wants a number from 1 or a name");
-            if (ok)
-                r.column.place = n - 1;
-            else
-                r.column.name = v;
-        }
+        if (const QString why = readTrace(c, column, by, r); !why.isEmpty())
+            return why;
         if (c.parser.isSet(fit)) {
             const int i = QStringList{"peak", "range", "clip"}.indexOf(c.parser.value(fit));
             if (i < 0)
@@ -201,12 +217,6 @@ struct ReadOptions {
                 i == 0 ? WaveformRequest::Resample::Periodic : WaveformRequest::Resample::Ends;
         }
         r.skipNonFinite = c.parser.isSet(skip);
-        if (c.parser.isSet(by)) {
-            const int i = QStringList{"time", "index"}.indexOf(c.parser.value(by));
-            if (i < 0)
-                return QStringLiteral("--by wants time or index");
-            r.byIndex = i == 1;
-        }
         return QString();
     }
 };
@@ -617,8 +627,18 @@ int spectrum(const QStringList& args) {
                               "name");
     const auto csv =
         c.add("csv", "Writes harmonic,amplitude,dBc,phase_deg for 1..H to OUT.", "OUT");
+    const auto column = c.add("column",
+                              "The column, channel or simulator trace to analyse, by its number "
+                              "from 1 or its name (default: as convert takes it).",
+                              "N|NAME");
+    const auto by = c.add(
+        "by", "time (default: uneven time steps resampled onto even ones) or index.", "time|index");
     if (const auto done = c.parse(args, 1))
         return *done;
+    WaveformRequest request;
+    request.asRead = true;
+    if (const QString why = readTrace(c, column, by, request); !why.isEmpty())
+        return c.usage(why);
     int h = 50;
     if (c.parser.isSet(harmonics)) {
         bool ok = false;
@@ -631,8 +651,6 @@ int spectrum(const QStringList& args) {
     if (c.parser.isSet(window) && (w = windows.indexOf(c.parser.value(window))) < 0)
         return c.usage(QStringLiteral("--window wants hann, blackman-harris, flat-top or none"));
     const QString file = c.parser.positionalArguments().at(0);
-    WaveformRequest request;
-    request.asRead = true;
     const FileContent content = readFileContent(file, request);
     const Waveform read = shapeWaveform(content, request);
     if (!read.error.isEmpty()) {

@@ -211,7 +211,17 @@ FileContent fromSpiceRaw(SpiceRaw r) {
 }
 
 FileContent readSpiceRawFile(const Opened& o, const WaveformRequest& request) {
-    return fromSpiceRaw(readSpiceRaw(o.file, o.head, request.limits, request.progress));
+    FileContent f = fromSpiceRaw(readSpiceRaw(o.file, o.head, request.limits, request.progress));
+    // A trace by its number from 1 (time is the first).
+    if (f.error.isEmpty() && request.column.place >= 0) {
+        if (request.column.place >= f.names.size())
+            f.error = QStringLiteral("There is no column %1: the file has %2.")
+                          .arg(request.column.place + 1)
+                          .arg(plural(f.names.size(), "trace", "traces"));
+        else
+            f.chosen = request.column.place;
+    }
+    return f;
 }
 
 FileContent readTableFile(const Opened& o, const WaveformRequest& request) {
