@@ -489,6 +489,16 @@ double reachOf(const Fit& f, std::size_t m, int n) {
     return 0.5 * n * f.periods / static_cast<double>(m);
 }
 
+// The robust spread of values: 1.4826 times their median size.
+double robustSpread(std::vector<double> v) {
+    if (v.empty())
+        return 0;
+    for (double& x : v)
+        x = std::abs(x);
+    std::nth_element(v.begin(), v.begin() + v.size() / 2, v.end());
+    return 1.4826 * v[v.size() / 2];
+}
+
 // Heeds only the points the fit can explain: one that lies beyond the sent waveform's values
 // near it by more than six times the residuals' robust spread is an error to find, not a part
 // of the fit (a corrupted block would pull the phase by tens of samples). Points beside an
@@ -509,9 +519,8 @@ Weights heeded(const Period& s, const std::vector<double>& c, const Fit& f) {
         const double b = f.gain * std::max({here, before, after}) + f.offset;
         d[t] = std::max({0.0, c[t] - std::max(a, b), std::min(a, b) - c[t]});
     }
-    std::nth_element(plain.begin(), plain.begin() + m / 2, plain.end());
-    const double limit =
-        std::max(6 * 1.4826 * plain[m / 2], 1e-9 * (std::abs(f.gain) + std::abs(f.offset)));
+    const double limit = std::max(6 * robustSpread(std::move(plain)),
+                                  1e-9 * (std::abs(f.gain) + std::abs(f.offset)));
     Weights w(m);
     for (std::size_t t = 0; t < m; ++t)
         w[t] = d[t] <= limit ? 1.0f : 0.0f;
@@ -773,7 +782,7 @@ std::size_t explained(const Period& period, const std::vector<double>& captured,
 template <class Model>
 Weights explainedBy(const Model& s, const std::vector<double>& c, const Fit& f, double reach = 0) {
     const std::size_t m = c.size();
-    std::vector<double> d(m), sorted;
+    std::vector<double> d(m);
     const Places place(f, m, s.size());
     for (std::size_t t = 0; t < m; ++t) {
         const double p = place(t), here = s.at(p);
@@ -782,9 +791,7 @@ Weights explainedBy(const Model& s, const std::vector<double>& c, const Fit& f, 
                      hi = f.gain * std::max({a, here, b}) + f.offset;
         d[t] = std::max({0.0, c[t] - std::max(lo, hi), std::min(lo, hi) - c[t]});
     }
-    sorted = d;
-    std::nth_element(sorted.begin(), sorted.begin() + m / 2, sorted.end());
-    const double limit = std::max(6 * 1.4826 * sorted[m / 2], 0.1 * std::abs(f.gain));
+    const double limit = std::max(6 * robustSpread(d), 0.1 * std::abs(f.gain));
     Weights w(m);
     for (std::size_t t = 0; t < m; ++t)
         w[t] = d[t] <= limit ? 1.0f : 0.0f;
@@ -921,16 +928,6 @@ bool halfTurnSymmetric(const std::vector<float>& grid) {
         if (std::abs(double(grid[j]) + grid[j + kBins / 2]) > 0.02 * span)
             return false;
     return true;
-}
-
-// The robust spread of values: 1.4826 times their median size.
-double robustSpread(std::vector<double> v) {
-    if (v.empty())
-        return 0;
-    for (double& x : v)
-        x = std::abs(x);
-    std::nth_element(v.begin(), v.begin() + v.size() / 2, v.end());
-    return 1.4826 * v[v.size() / 2];
 }
 
 QString fixed(double v, int decimals) {
