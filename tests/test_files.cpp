@@ -553,6 +553,11 @@ void TestFiles::unevenTimeAndSimulatorFiles() {
     QVERIFY(readWaveform(writeFile(dir, "renamed.dat", bytes)).error.isEmpty());
     QVERIFY(readWaveform(writeFile(dir, "cut.raw", bytes.left(bytes.size() - 100)))
                 .error.startsWith("The values end after"));
+    // A second plot after the first is left; bytes that are none are refused, not guessed at.
+    QCOMPARE(readWaveform(writeFile(dir, "two.raw", bytes + bytes), out).values,
+             readWaveform(dir.filePath("rc.raw"), out).values);
+    QVERIFY(readWaveform(writeFile(dir, "tail.raw", bytes + QByteArray(24, '\x01')))
+                .error.contains("they are not another plot"));
 
     // An AC analysis is complex: its magnitude, as ngspice prints vm().
     QVERIFY(simulate(dir, "rc lowpass\nV1 in 0 AC 1\nR1 in out 1k\nC1 out 0 1n\n"

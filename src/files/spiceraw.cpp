@@ -147,6 +147,18 @@ SpiceRaw parseSpiceRaw(const QByteArray& bytes, const ReadLimits& limits) {
                                        "gives.")
                             .arg(available / each)
                             .arg(raw.points));
+        // More bytes than the points need: only another plot may follow (a simulator appends
+        // them); anything else means the layout is not the one assumed, and no guess is made.
+        const qint64 after = dataAt + raw.points * each;
+        if (after < bytes.size()) {
+            const QByteArray next = bytes.mid(after, 16);
+            if (!next.startsWith("Title:") && !next.startsWith(QByteArray("T\0i\0t\0l\0e\0:", 12)))
+                return fail(QStringLiteral("%1 bytes follow the %2 points the header gives, and "
+                                           "they are not another plot: the values' layout is "
+                                           "not one this program knows.")
+                                .arg(bytes.size() - after)
+                                .arg(raw.points));
+        }
     }
     if (raw.points > limits.values / std::max<qint64>(n, 1))
         return fail(QStringLiteral("%1 points of %2 variables are more than %3 values.")
