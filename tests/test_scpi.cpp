@@ -1,11 +1,14 @@
 // The line of an address: a raw socket to a SCPI generator, loaded through each shipped
 // profile end to end, the faults of the socket, and the two exchanges of the serial line run
 // through a serial device server.
+#include "cli/commandline.h"
 #include "instruments/generatorupload.h"
 #include "instruments/profile.h"
 #include "instruments/scpiupload.h"
 #include "instruments/tdsexchange.h"
 #include "lines/clock.h"
+#include "lines/lineregistry.h"
+#include "lines/probe.h"
 #include "lines/seriallink.h"
 #include "lines/tcpline.h"
 #include "lines/usbtmcline.h"
@@ -127,6 +130,54 @@ void TestScpi::addresses() {
     for (const char* bad : {"tcp://", "tcp://host:0", "tcp://host:70000", "tcp://host/path",
                             "udp://host", "/dev/ttyS0", "tcp://user@host"})
         QVERIFY2(!parseTcpAddress(bad, host, port), bad);
+
+    // Every kind of line the registry knows: a good address of it is its own, described and
+    // accepted by the command line; a bad one is claimed by its scheme and refused with the
+    // address named. A kind added without a case here fails the first comparison.
+    struct Case {
+        QString kind, good;
+        QStringList bad;
+    };
+    const QList<Case> cases = {
+        {"tcp", "tcp://127.0.0.1:5025", {"tcp://", "tcp://h:70000", "tcp://h/x", "tcp://u@h"}},
+        {"usbtmc", "usbtmc:///dev/usbtmc3", {"usbtmc://dev/usbtmc3", "usbtmc://"}},
+        {"serial", "/dev/ttyUSB9", {"ttyUSB9", "COM7"}},
+    };
+    QCOMPARE(lineKinds().size(), cases.size());
+    for (int i = 0; i < cases.size(); ++i) {
+        const LineKind& k = lineKinds()[i];
+        const Case& c = cases[i];
+        QCOMPARE(k.name, c.kind);
+        QCOMPARE(lineKindOf(c.good), &k);
+        QVERIFY2(addressProblem(c.good).isEmpty(), qPrintable(c.good));
+        QVERIFY(!k.describe(c.good).isEmpty());
+        const std::unique_ptr<Transport> made = k.make({c.good, c.good, {}}, {});
+        QVERIFY(made && !made->isOpen());
+        QVERIFY(addressForms().contains(k.form) || !k.form.contains("://"));
+        PortMap ports;
+        int com = 0;
+        QVERIFY(cli::resolvePort(c.good, ports, com));
+        QCOMPARE(ports.device(com), c.good);
+        for (const QString& bad : c.bad) {
+            QCOMPARE(lineKindOf(bad), &k);
+            QVERIFY2(addressProblem(bad).contains(bad), qPrintable(addressProblem(bad)));
+            QVERIFY2(!cli::resolvePort(bad, ports, com), qPrintable(bad));
+        }
+    }
+    // The bare device path of a USB instrument is one; a scheme nobody knows is refused with
+    // the schemes there are, by the line of a COM number too.
+    QCOMPARE(lineKindOf("/dev/usbtmc2")->name, QString("usbtmc"));
+    QCOMPARE(lineKindOf("udp://h"), nullptr);
+    QCOMPARE(addressProblem("udp://h"), QString("not an address this program can use "
+                                                "(tcp://HOST[:PORT] or usbtmc:///dev/usbtmcN)"));
+    PortMap unknown;
+    unknown.setDevice(1, "udp://h");
+    SerialLink link(unknown);
+    QCOMPARE(link.open(1, "9600,n,8,1"),
+             QString("Cannot open COM1 (udp://h): not an address this program can use "
+                     "(tcp://HOST[:PORT] or usbtmc:///dev/usbtmcN)."));
+    QVERIFY(!lineKindOf("tcp://h")->hasLineSettings &&
+            !lineKindOf("/dev/usbtmc1")->hasLineSettings);
 }
 
 void TestScpi::everyShippedProfile() {
@@ -339,7 +390,7 @@ void TestScpi::usbtmcMessages() {
     SystemClock clock;
     SerialLink link(ports);
     QByteArray opened;
-    link.usbtmc().openDevice = [&](const QByteArray& path, QString&) {
+    link.hooks.openUsbDevice = [&](const QByteArray& path, QString&) {
         opened = path;
         return ::dup(pair[0]);
     };
@@ -375,6 +426,26 @@ void TestScpi::usbtmcMessages() {
     QCOMPARE(got.size(), std::size_t(2500));
     QCOMPARE(got[300], tdsSample(300 % 256));
     QCOMPARE(messages.first(), QByteArray("*IDN?\n"));
+
+    // The Devices dialog's probe asks a USB instrument too; a serial port it only describes,
+    // sending it nothing.
+    AddressProbe probe;
+    probe.hooks.openUsbDevice = [&](const QByteArray&, QString&) { return ::dup(pair[0]); };
+    QList<QStringList> said;
+    QObject::connect(&probe, &AddressProbe::said, [&](const QString& a, bool r, const QString& t) {
+        said << QStringList{a, r ? "yes" : "no", t};
+    });
+    messages.clear();
+    probe.probe("usbtmc:///dev/usbtmc7");
+    QTRY_COMPARE(said.size(), 1);
+    QCOMPARE(said[0],
+             QStringList({"usbtmc:///dev/usbtmc7", "yes", "reachable: VIRTUAL,USBTMC,0,1"}));
+    QCOMPARE(messages, QList<QByteArray>{"*IDN?\n"});
+    probe.probe("/dev/wavewright-no-port");
+    QCOMPARE(said.size(), 2);
+    QCOMPARE(said[1], QStringList({"/dev/wavewright-no-port", "yes", "not connected"}));
+    probe.probe("udp://h");
+    QCOMPARE(said[2][1], QString("no"));
 
     // The instrument gone: the exchange fails once, the device named.
     ::close(pair[1]);

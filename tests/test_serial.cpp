@@ -561,6 +561,12 @@ void TestSerial::sendToInstrument() {
         QVERIFY2(!w->action(group)->isEnabled(), group);
     w->mnu_ComNumberCOM_Click(0);
     QVERIFY(w->action("mnuComParity")->isEnabled());
+    // Nor has a USB instrument's message device.
+    w->applyPortChoices({{4, "usbtmc:///dev/usbtmc0"}});
+    w->mnu_ComNumberCOM_Click(3);
+    QVERIFY(!w->action("mnuComBaud")->isEnabled());
+    QVERIFY(w->action("mnuComBaud")->toolTip().contains("not a serial port"));
+    w->mnu_ComNumberCOM_Click(0);
 
     // Refresh asks each address what it is: the identification; something that answers but
     // not to *IDN? (a device server); an address that refuses, with why.

@@ -14,8 +14,9 @@ DevicesDialog::DevicesDialog(PortChoices& choices, QWidget* parent)
     setWindowTitle(QStringLiteral("Serial devices"));
     auto* grid = new QGridLayout(this);
     grid->addWidget(
-        new QLabel(QStringLiteral("Choose a detected port, or type a device path or a network "
-                                  "address tcp://HOST[:PORT]."),
+        new QLabel(QStringLiteral("Choose a detected port, or type a device path or an address: "
+                                  "%1.")
+                       .arg(addressSchemes()),
                    this),
         0, 0, 1, 2);
     for (int i = 0; i < 4; ++i) {
@@ -36,9 +37,8 @@ DevicesDialog::DevicesDialog(PortChoices& choices, QWidget* parent)
         fill();
         // Each address asked what it is, without waiting here.
         for (int i = 0; i < 4; ++i) {
-            QString host;
-            quint16 port = 0;
-            if (!parseTcpAddress(chosen(i), host, port))
+            const LineKind* kind = lineKindOf(chosen(i));
+            if (!kind || !kind->answersIdn || !addressProblem(chosen(i)).isEmpty())
                 continue;
             if (!m_probes[i]) {
                 m_probes[i] = new AddressProbe(this);

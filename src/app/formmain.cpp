@@ -838,13 +838,13 @@ void FormMain::mnu_ComNumberCOM_Click(int index) {
 
 void FormMain::showLineSettings() {
     // Baud, parity and flow control are a serial line's; a socket has none.
-    const bool serial =
-        !m_options.ports.device(m_settings.ComPortNumber).startsWith(QLatin1String("tcp://"));
+    const LineKind* kind = lineKindOf(m_options.ports.device(m_settings.ComPortNumber));
+    const bool serial = !kind || kind->hasLineSettings;
     for (const char* group : {"mnuComBaud", "mnuComParity", "mnuComFlowcontrol"}) {
         QAction* a = action(group);
         a->setEnabled(serial);
         a->setToolTip(serial ? QString()
-                             : QStringLiteral("%1 is a network address: no line settings")
+                             : QStringLiteral("%1 is not a serial port: no line settings")
                                    .arg(m_options.ports.device(m_settings.ComPortNumber)));
     }
 }

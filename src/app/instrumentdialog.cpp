@@ -27,8 +27,9 @@ InstrumentDialog::InstrumentDialog(const PortMap& ports, SerialSettings settings
     auto* form = new QFormLayout;
     line = new QComboBox(this);
     line->setEditable(true);
-    line->setToolTip(QStringLiteral("A COM number, or an address: tcp://HOST[:PORT] (port 5025 "
-                                    "when none is given) or a device path"));
+    line->setToolTip(QStringLiteral("A COM number, or an address: %1 (port 5025 when none is "
+                                    "given), or a device path")
+                         .arg(addressSchemes()));
     form->addRow(QStringLiteral("Line:"), line);
     profile = new QComboBox(this);
     profile->setEditable(true);

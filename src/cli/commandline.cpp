@@ -9,8 +9,7 @@
 #include "instruments/generatorlines.h"
 #include "instruments/profile.h"
 #include "lines/devices.h"
-#include "lines/tcpline.h"
-#include "lines/usbtmcline.h"
+#include "lines/lineregistry.h"
 #include "model/numbertext.h"
 #include "synth/expression.h"
 
@@ -32,6 +31,18 @@ namespace ww::cli {
 namespace {
 void say(const QString& text) {
     std::fprintf(stderr, "wavewright: %s\n", qPrintable(text));
+}
+
+// The help of a line option: every kind the line registry knows.
+QString lineHelp(const QString& byDefault) {
+    QStringList kinds{QStringLiteral("COM1..COM4")};
+    for (const LineKind& k : lineKinds())
+        kinds << QStringLiteral("%1 (%2)").arg(k.form, k.summary);
+    return kinds.join(QStringLiteral(", ")) + QStringLiteral(" (default %1).").arg(byDefault);
+}
+
+QString portRefusal(const QString& option, const QString& given) {
+    return QStringLiteral("--%1 wants %2, not '%3'").arg(option, addressForms(), given);
 }
 
 // COM1..COM4 as the window resolves them: the devices chosen there, where there are any.
@@ -91,10 +102,7 @@ struct LineOptions {
     QCommandLineOption port, baud, parity, quiet, timeScale;
     LineOptions(Command& c, const QString& quietHelp, const QString& parityHelp,
                 const QString& portName = QStringLiteral("port"),
-                const QString& portHelp = QStringLiteral(
-                    "COM1..COM4, a device path such as /dev/ttyUSB0, tcp://HOST[:PORT] for an "
-                    "instrument's raw socket or a serial device server, or usbtmc:///dev/usbtmcN "
-                    "(default COM1)."))
+                const QString& portHelp = lineHelp(QStringLiteral("COM1")))
         : port(c.add(portName, portHelp, "P")),
           baud(c.add("baud", "600, 1200, 2400, 4800 or 9600 (default 9600).", "rate")),
           parity(c.add("parity", parityHelp, "letter")), quiet(c.add("quiet", quietHelp)),
@@ -107,9 +115,7 @@ struct LineOptions {
         line.ports = rememberedPorts();
         const QString p = c.parser.isSet(port) ? c.parser.value(port) : QStringLiteral("COM1");
         if (!resolvePort(p, line.ports, line.comNumber))
-            return QStringLiteral("--%1 wants COM1..COM4, a device path, tcp://HOST[:PORT] or "
-                                  "usbtmc:///dev/usbtmcN, not '%2'")
-                .arg(port.names().constFirst(), p);
+            return portRefusal(port.names().constFirst(), p);
         if (c.parser.isSet(baud)) {
             const int i = baudCaptions().indexOf(c.parser.value(baud));
             if (i < 0 || !baudAvailable(i))
@@ -778,12 +784,10 @@ int verify(const QStringList& args) {
         "n or N (none, 8 data bits), O or E (odd or even; the generator then 7 data bits) "
         "(default n).",
         QStringLiteral("generator"),
-        QStringLiteral("The generator's line: COM1..COM4, a device path, tcp://HOST[:PORT] or "
-                       "usbtmc:///dev/usbtmcN (default COM1)."));
+        QStringLiteral("The generator's line: ") + lineHelp(QStringLiteral("COM1")));
     const auto scopePort = c.add("scope",
-                                 "The oscilloscope's line: COM1..COM4, a device path, "
-                                 "tcp://HOST[:PORT] or usbtmc:///dev/usbtmcN (default: the "
-                                 "generator's).",
+                                 QStringLiteral("The oscilloscope's line: ") +
+                                     lineHelp(QStringLiteral("the generator's")),
                                  "P");
     const ScopeOptions scopeOptions(c);
     const auto number =
@@ -803,9 +807,7 @@ int verify(const QStringList& args) {
     Line scope = generator;
     if (c.parser.isSet(scopePort) &&
         !resolvePort(c.parser.value(scopePort), scope.ports, scope.comNumber))
-        return c.usage(QStringLiteral("--scope wants COM1..COM4, a device path, "
-                                      "tcp://HOST[:PORT] or usbtmc:///dev/usbtmcN, not '%1'")
-                           .arg(c.parser.value(scopePort)));
+        return c.usage(portRefusal(QStringLiteral("scope"), c.parser.value(scopePort)));
     if (const QString why = scopeOptions.read(c, scope.settings); !why.isEmpty())
         return c.usage(why);
     const int slot = waveformNumber(c, number);
@@ -917,12 +919,7 @@ bool resolvePort(const QString& text, PortMap& ports, int& comNumber) {
         comNumber = i + 1;
         return true;
     }
-    if (!text.contains(QLatin1Char('/')))
-        return false;
-    QString host;
-    quint16 port = 0;
-    if (text.contains(QLatin1String("://")) && !parseTcpAddress(text, host, port) &&
-        usbtmcPath(text).isEmpty())
+    if (!addressProblem(text).isEmpty())
         return false;
     comNumber = 1;
     ports.setDevice(1, text);

@@ -1,7 +1,6 @@
 #include "devices.h"
 
-#include "tcpline.h"
-#include "usbtmcline.h"
+#include "lineregistry.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -249,19 +248,8 @@ QString PortChoices::describe(const QString& device) const {
         return details.join(QStringLiteral(", ")) +
                (problem.isEmpty() ? QString() : QStringLiteral(": ") + problem);
     }
-    QString host;
-    quint16 port = 0;
-    if (parseTcpAddress(device, host, port))
-        return QStringLiteral("a network address: a raw socket to %1, port %2").arg(host).arg(port);
-    if (device.startsWith(QLatin1String("usbtmc://")))
-        return deviceProblem(usbtmcPath(device)).isEmpty()
-                   ? QStringLiteral("a USB instrument's message device, %1").arg(usbtmcPath(device))
-                   : deviceProblem(usbtmcPath(device));
-    if (device.contains(QLatin1String("://")))
-        return QStringLiteral("not an address this program can use (tcp://HOST[:PORT] or "
-                              "usbtmc:///dev/usbtmcN)");
-    const QString problem = deviceProblem(device);
-    return problem.isEmpty() ? QStringLiteral("not among the detected ports") : problem;
+    const LineKind* kind = lineKindOf(device);
+    return kind ? kind->describe(device) : addressProblem(device);
 }
 
 void loadPortChoices(QSettings& settings, PortMap& ports) {

@@ -1,265 +1,89 @@
 #include "seriallink.h"
 
-#include "devices.h"
-
-#include <QTimer>
-
-#ifdef Q_OS_UNIX
-#include <sys/ioctl.h>
-#include <termios.h>
-#endif
-
 namespace ww {
 
-namespace {
-QSerialPort::Parity parityOf(const QString& p) {
-    const QChar c = p.isEmpty() ? QLatin1Char('n') : p.at(0).toLower();
-    if (c == QLatin1Char('o'))
-        return QSerialPort::OddParity;
-    if (c == QLatin1Char('e'))
-        return QSerialPort::EvenParity;
-    if (c == QLatin1Char('m'))
-        return QSerialPort::MarkParity;
-    if (c == QLatin1Char('s'))
-        return QSerialPort::SpaceParity;
-    return QSerialPort::NoParity;
-}
-} // namespace
-
-QString openFailureText(const QString& port, QSerialPort::SerialPortError error,
-                        const QString& detail, const QString& device) {
-    QString why;
-    const QString notSerial = error == QSerialPort::DeviceNotFoundError || device.isEmpty()
-                                  ? QString()
-                                  : notSerialPort(device);
-    if (!notSerial.isEmpty())
-        return QStringLiteral("Cannot open %1: %2.").arg(port, notSerial);
-    switch (error) {
-    case QSerialPort::DeviceNotFoundError:
-        why = QStringLiteral("there is no such device.");
-        break;
-    case QSerialPort::PermissionError: {
-        // Qt says "permission" for a port another program holds as well.
-        const QString problem = device.isEmpty() ? QString() : deviceProblem(device);
-        const QString holder = device.isEmpty() ? QString() : heldBy(device);
-        if (!holder.isEmpty())
-            why = QStringLiteral("it is %1.").arg(holder);
-        else if (problem.startsWith(QLatin1String("in use")) ||
-                 (!device.isEmpty() && problem.isEmpty()))
-            why = QStringLiteral("it is in use by another program.");
-        else
-            why = QStringLiteral("permission denied. On Linux the user must be in the 'dialout' "
-                                 "group (sudo usermod -aG dialout $USER, then log in again).");
-        break;
-    }
-    case QSerialPort::OpenError:
-        why = QStringLiteral("the port is already open.");
-        break;
-    default:
-        why = detail.isEmpty() ? QStringLiteral("the port could not be opened.") : detail + '.';
-        break;
-    }
-    return QStringLiteral("Cannot open %1: %2").arg(port, why);
-}
-
-SerialLink::SerialLink(const PortMap& ports, QObject* parent) : Transport(parent), m_ports(ports) {
-    connect(&m_tcp, &TcpLine::bytesArrived, this, &Transport::bytesArrived);
-    connect(&m_usb, &UsbtmcLine::bytesArrived, this, &Transport::bytesArrived);
-    connect(&m_tcp, &TcpLine::outputMoved, this, &Transport::outputMoved);
-    connect(&m_usb, &UsbtmcLine::outputMoved, this, &Transport::outputMoved);
-    connect(&m_usb, &UsbtmcLine::lost, this, [this](const QString& reason) {
-        if (m_onUsb)
-            emit lost(reason);
-    });
-    connect(&m_tcp, &TcpLine::lost, this, [this](const QString& reason) {
-        if (m_onTcp)
-            emit lost(QStringLiteral("The connection to %1 failed: %2.")
-                          .arg(m_ports.describe(m_comNumber), reason));
-    });
-    driverOutputQueue = [](QSerialPort& port) -> qint64 {
-#ifdef Q_OS_UNIX
-        int queued = 0;
-        if (ioctl(static_cast<int>(port.handle()), TIOCOUTQ, &queued) == 0)
-            return queued;
-#else
-        Q_UNUSED(port);
-#endif
-        return 0;
-    };
-}
+SerialLink::SerialLink(const PortMap& ports, QObject* parent) : Transport(parent), m_ports(ports) {}
 
 SerialLink::~SerialLink() {
-    close();
+    if (m_line) {
+        m_line->disconnect(this);
+        m_line->close();
+    }
 }
 
 QString SerialLink::open(int comNumber, const QString& settings, const Options& options) {
     close();
     m_comNumber = comNumber;
     m_portName = m_ports.device(comNumber);
-    if (m_portName.startsWith(QLatin1String("tcp://"))) {
-        const QString why = m_tcp.open(m_portName);
-        if (!why.isEmpty())
-            return QStringLiteral("Cannot open %1: %2.").arg(m_ports.describe(comNumber), why);
-        m_onTcp = true;
-        return QString();
-    }
-    if (!usbtmcPath(m_portName).isEmpty()) {
-        const QString why = m_usb.open(m_portName);
-        if (!why.isEmpty())
-            return QStringLiteral("Cannot open %1: %2.").arg(m_ports.describe(comNumber), why);
-        m_onUsb = true;
-        return QString();
-    }
-    m_port = std::make_unique<QSerialPort>();
-    m_port->setPortName(m_portName);
-    // Configure before opening; a pseudo-terminal refuses some settings, which is not fatal.
-    const QStringList f = settings.split(QLatin1Char(','));
-    m_port->setBaudRate(f.value(0).toInt());
-    m_port->setParity(parityOf(f.value(1)));
-    m_port->setDataBits(static_cast<QSerialPort::DataBits>(f.value(2, "8").toInt()));
-    m_port->setStopBits(f.value(3) == QLatin1String("2") ? QSerialPort::TwoStop
-                                                         : QSerialPort::OneStop);
-    if (options.flowControl >= 0)
-        m_port->setFlowControl(options.flowControl == 2   ? QSerialPort::HardwareControl
-                               : options.flowControl == 1 ? QSerialPort::SoftwareControl
-                                                          : QSerialPort::NoFlowControl);
-    // A lock file that is not one (a pipe would keep the opening waiting for ever), or the
-    // program that holds the port: said before the port is touched.
-    if (const QString lock = lockProblem(m_portName); !lock.isEmpty()) {
-        QString text = QStringLiteral("Cannot open %1: %2%3.")
-                           .arg(m_ports.describe(comNumber),
-                                lock.startsWith(QLatin1String("in use")) ? QStringLiteral("it is ")
-                                                                         : QString(),
-                                lock);
-        if (!m_ports.hint.isEmpty())
-            text += QLatin1Char(' ') + m_ports.hint;
-        m_port.reset();
-        return text;
-    }
-    if (!m_port->open(QIODevice::ReadWrite)) {
-        QString text = openFailureText(m_ports.describe(comNumber), m_port->error(),
-                                       m_port->errorString(), m_portName);
-        if (!m_ports.hint.isEmpty())
-            text += QLatin1Char(' ') + m_ports.hint;
-        m_port.reset();
-        return text;
-    }
-    if (options.dtrRts) {
-        m_port->setDataTerminalReady(true);
-        m_port->setRequestToSend(true);
-    }
-    m_port->clearError();
-    m_lostReported = false;
-    QSerialPort* port = m_port.get();
-    connect(port, &QSerialPort::errorOccurred, this, [this, port](QSerialPort::SerialPortError e) {
-        if (e != QSerialPort::ResourceError && e != QSerialPort::ReadError &&
-            e != QSerialPort::WriteError)
-            return; // unsupported settings on this device are not fatal
-        if (m_lostReported)
-            return;
-        m_lostReported = true;
-        const QString reason = QStringLiteral("The connection on %1 was lost: %2")
-                                   .arg(m_ports.describe(m_comNumber), port->errorString());
-        // Closing inside the port's own error signal is not safe: do it from the event loop.
-        QTimer::singleShot(0, this, [this, reason, port] {
-            if (m_port.get() == port && m_port->isOpen())
-                emit lost(reason);
-        });
+    const QString described = m_ports.describe(comNumber);
+    const LineKind* kind = lineKindOf(m_portName);
+    if (!kind)
+        return QStringLiteral("Cannot open %1: %2.").arg(described, addressProblem(m_portName));
+    m_line = kind->make(LineTarget{m_portName, described, m_ports.hint}, hooks);
+    Transport* line = m_line.get();
+    connect(line, &Transport::bytesArrived, this, &Transport::bytesArrived);
+    connect(line, &Transport::outputMoved, this, &Transport::outputMoved);
+    connect(line, &Transport::lost, this, [this, line](const QString& reason) {
+        if (m_line.get() == line)
+            emit lost(reason);
     });
-    connect(port, &QIODevice::readyRead, this, &Transport::bytesArrived);
-    connect(port, &QIODevice::bytesWritten, this, &Transport::outputMoved);
-    return QString();
+    const QString why = line->open(comNumber, settings, options);
+    if (!why.isEmpty())
+        close();
+    return why;
 }
 
 void SerialLink::close() {
-    m_onTcp = false;
-    m_tcp.close();
-    m_onUsb = false;
-    m_usb.close();
-    if (m_port) {
-        m_port->disconnect(this);
-        if (m_port->isOpen())
-            m_port->close();
-        // Deleted later: close() may be called from inside one of the port's own signals.
-        m_port.release()->deleteLater();
-    }
+    if (!m_line)
+        return;
+    m_line->disconnect(this);
+    m_line->close();
+    // Deleted later: close() may be called from inside one of the line's own signals.
+    m_line.release()->deleteLater();
 }
 
 bool SerialLink::isOpen() const {
-    if (m_onTcp)
-        return m_tcp.isOpen();
-    if (m_onUsb)
-        return m_usb.isOpen();
-    return m_port && m_port->isOpen();
+    return m_line && m_line->isOpen();
 }
 
-QIODevice* SerialLink::device() const {
-    return m_port.get();
+QSerialPort* SerialLink::device() const {
+    auto* serial = qobject_cast<SerialPortLine*>(m_line.get());
+    return serial ? serial->port() : nullptr;
 }
 
 qint64 SerialLink::pendingOutput() const {
-    if (m_onTcp)
-        return m_tcp.pendingOutput();
-    if (m_onUsb)
-        return m_usb.pendingOutput();
-    if (!isOpen())
-        return 0;
-    return m_port->bytesToWrite() + (driverOutputQueue ? driverOutputQueue(*m_port) : 0);
+    return m_line ? m_line->pendingOutput() : 0;
 }
 
 qint64 SerialLink::queuedOutput() const {
-    if (m_onTcp)
-        return m_tcp.queuedOutput();
-    if (m_onUsb)
-        return m_usb.pendingOutput();
-    return isOpen() ? m_port->bytesToWrite() : 0;
+    return m_line ? m_line->queuedOutput() : 0;
+}
+
+bool SerialLink::keepsMessages() const {
+    return m_line && m_line->keepsMessages();
+}
+
+bool SerialLink::ready() const {
+    return m_line && m_line->ready();
 }
 
 void SerialLink::discardBuffers() {
-    if (m_onTcp || m_onUsb) {
-        m_tcp.discardInput();
-        m_tcp.discardOutput();
-        m_usb.discardInput();
-        m_usb.discardOutput();
-        return;
-    }
-    if (!isOpen())
-        return;
-    m_port->clear(QSerialPort::AllDirections);
-    m_port->readAll();
+    if (m_line)
+        m_line->discardBuffers();
 }
 
 void SerialLink::discardInput() {
-    if (m_onTcp)
-        m_tcp.discardInput();
-    else if (m_onUsb)
-        m_usb.discardInput();
-    else if (isOpen())
-        m_port->clear(QSerialPort::Input);
+    if (m_line)
+        m_line->discardInput();
 }
 
 void SerialLink::write(const QByteArray& bytes) {
-    if (m_onTcp) {
-        m_tcp.write(bytes);
-        return;
-    }
-    if (m_onUsb) {
-        m_usb.write(bytes);
-        return;
-    }
-    if (!isOpen())
-        return;
-    m_port->write(bytes);
-    // Handed to the driver now rather than on the next turn of the event loop.
-    m_port->flush();
+    if (m_line)
+        m_line->write(bytes);
 }
 
 QByteArray SerialLink::readAll() {
-    if (m_onTcp)
-        return m_tcp.readAll();
-    if (m_onUsb)
-        return m_usb.readAll();
-    return isOpen() ? m_port->readAll() : QByteArray();
+    return m_line ? m_line->readAll() : QByteArray();
 }
 
 } // namespace ww

@@ -1,0 +1,202 @@
+#include "lineregistry.h"
+
+#include "devices.h"
+#include "serialport.h"
+#include "tcpline.h"
+#include "usbtmcline.h"
+
+#include <QDir>
+
+namespace ww {
+
+namespace {
+
+// A raw socket: the line settings do not apply.
+class TcpTransport : public Transport {
+  public:
+    TcpTransport(LineTarget target, const LineHooks& hooks) : m_target(std::move(target)) {
+        m_line.connectTimeoutMs = hooks.connectTimeoutMs;
+        connect(&m_line, &TcpLine::bytesArrived, this, &Transport::bytesArrived);
+        connect(&m_line, &TcpLine::outputMoved, this, &Transport::outputMoved);
+        connect(&m_line, &TcpLine::lost, this, [this](const QString& reason) {
+            emit lost(m_target.reasonsAlone ? reason
+                                            : QStringLiteral("The connection to %1 failed: %2.")
+                                                  .arg(m_target.described, reason));
+        });
+    }
+    QString open(int, const QString&, const Options&) override {
+        const QString why = m_line.open(m_target.address);
+        return why.isEmpty() || m_target.reasonsAlone
+                   ? why
+                   : QStringLiteral("Cannot open %1: %2.").arg(m_target.described, why);
+    }
+    void close() override { m_line.close(); }
+    bool isOpen() const override { return m_line.isOpen(); }
+    void write(const QByteArray& bytes) override { m_line.write(bytes); }
+    QByteArray readAll() override { return m_line.readAll(); }
+    void discardInput() override { m_line.discardInput(); }
+    void discardBuffers() override {
+        m_line.discardInput();
+        m_line.discardOutput();
+    }
+    qint64 pendingOutput() const override { return m_line.pendingOutput(); }
+    qint64 queuedOutput() const override { return m_line.queuedOutput(); }
+    bool ready() const override { return m_line.isConnected(); }
+
+  private:
+    LineTarget m_target;
+    TcpLine m_line;
+};
+
+// A USB instrument's message device: each write one message.
+class UsbtmcTransport : public Transport {
+  public:
+    UsbtmcTransport(LineTarget target, const LineHooks& hooks) : m_target(std::move(target)) {
+        if (hooks.openUsbDevice)
+            m_line.openDevice = hooks.openUsbDevice;
+        connect(&m_line, &UsbtmcLine::bytesArrived, this, &Transport::bytesArrived);
+        connect(&m_line, &UsbtmcLine::outputMoved, this, &Transport::outputMoved);
+        connect(&m_line, &UsbtmcLine::lost, this, &Transport::lost);
+    }
+    QString open(int, const QString&, const Options&) override {
+        const QString why = m_line.open(m_target.address);
+        return why.isEmpty() || m_target.reasonsAlone
+                   ? why
+                   : QStringLiteral("Cannot open %1: %2.").arg(m_target.described, why);
+    }
+    void close() override { m_line.close(); }
+    bool isOpen() const override { return m_line.isOpen(); }
+    void write(const QByteArray& bytes) override { m_line.write(bytes); }
+    QByteArray readAll() override { return m_line.readAll(); }
+    void discardInput() override { m_line.discardInput(); }
+    void discardBuffers() override {
+        m_line.discardInput();
+        m_line.discardOutput();
+    }
+    qint64 pendingOutput() const override { return m_line.pendingOutput(); }
+    bool keepsMessages() const override { return true; }
+
+  private:
+    LineTarget m_target;
+    UsbtmcLine m_line;
+};
+
+QList<LineKind> makeKinds() {
+    LineKind tcp;
+    tcp.name = QStringLiteral("tcp");
+    tcp.form = QStringLiteral("tcp://HOST[:PORT]");
+    tcp.summary = QStringLiteral("an instrument's raw socket or a serial device server (port "
+                                 "5025 when none is given)");
+    tcp.claims = [](const QString& a) { return a.startsWith(QLatin1String("tcp://")); };
+    tcp.check = [](const QString& a) {
+        QString host;
+        quint16 port = 0;
+        return parseTcpAddress(a, host, port)
+                   ? QString()
+                   : QStringLiteral("'%1' is not an address tcp://HOST[:PORT]").arg(a);
+    };
+    tcp.describe = [](const QString& a) {
+        QString host;
+        quint16 port = 0;
+        if (!parseTcpAddress(a, host, port))
+            return QStringLiteral("not an address tcp://HOST[:PORT]");
+        return QStringLiteral("a network address: a raw socket to %1, port %2").arg(host).arg(port);
+    };
+    tcp.make = [](const LineTarget& t, const LineHooks& h) -> std::unique_ptr<Transport> {
+        return std::make_unique<TcpTransport>(t, h);
+    };
+    tcp.find = [] { return QStringList(); };
+    tcp.answersIdn = true;
+
+    LineKind usb;
+    usb.name = QStringLiteral("usbtmc");
+    usb.form = QStringLiteral("usbtmc:///dev/usbtmcN");
+    usb.summary = QStringLiteral("a USB instrument's message device (or /dev/usbtmcN)");
+    usb.claims = [](const QString& a) {
+        return a.startsWith(QLatin1String("usbtmc://")) || !usbtmcPath(a).isEmpty();
+    };
+    usb.check = [](const QString& a) {
+        return usbtmcPath(a).isEmpty()
+                   ? QStringLiteral("'%1' is not a USBTMC device (usbtmc:///dev/usbtmcN)").arg(a)
+                   : QString();
+    };
+    usb.describe = [](const QString& a) {
+        const QString path = usbtmcPath(a);
+        if (path.isEmpty())
+            return QStringLiteral("not a USBTMC device (usbtmc:///dev/usbtmcN)");
+        const QString problem = deviceProblem(path);
+        return problem.isEmpty() ? QStringLiteral("a USB instrument's message device, %1").arg(path)
+                                 : problem;
+    };
+    usb.make = [](const LineTarget& t, const LineHooks& h) -> std::unique_ptr<Transport> {
+        return std::make_unique<UsbtmcTransport>(t, h);
+    };
+    usb.find = [] {
+        QStringList found;
+        for (const QString& name :
+             QDir(QStringLiteral("/dev")).entryList({QStringLiteral("usbtmc*")}, QDir::System))
+            found << QStringLiteral("usbtmc:///dev/") + name;
+        return found;
+    };
+    usb.answersIdn = true;
+
+    LineKind serial;
+    serial.name = QStringLiteral("serial");
+    serial.form = QStringLiteral("a device path such as /dev/ttyUSB0");
+    serial.summary = QStringLiteral("a serial port");
+    serial.claims = [](const QString& a) { return !a.contains(QLatin1String("://")); };
+    serial.check = [](const QString& a) {
+        return a.contains(QLatin1Char('/')) ? QString()
+                                            : QStringLiteral("'%1' is not a device path").arg(a);
+    };
+    serial.describe = [](const QString& a) {
+        const QString problem = deviceProblem(a);
+        return problem.isEmpty() ? QStringLiteral("not among the detected ports") : problem;
+    };
+    serial.make = [](const LineTarget& t, const LineHooks& h) -> std::unique_ptr<Transport> {
+        return std::make_unique<SerialPortLine>(t, h);
+    };
+    serial.find = [] {
+        QStringList found;
+        for (const DetectedPort& p : systemPorts())
+            found << p.name();
+        return found;
+    };
+    serial.hasLineSettings = true;
+    return {tcp, usb, serial};
+}
+
+} // namespace
+
+const QList<LineKind>& lineKinds() {
+    static const QList<LineKind> kinds = makeKinds();
+    return kinds;
+}
+
+const LineKind* lineKindOf(const QString& address) {
+    for (const LineKind& k : lineKinds())
+        if (k.claims(address))
+            return &k;
+    return nullptr;
+}
+
+QString addressSchemes() {
+    QStringList forms;
+    for (const LineKind& k : lineKinds())
+        if (k.form.contains(QLatin1String("://")))
+            forms << k.form;
+    return forms.join(QStringLiteral(" or "));
+}
+
+QString addressForms() {
+    return QStringLiteral("COM1..COM4, a device path, ") + addressSchemes();
+}
+
+QString addressProblem(const QString& address) {
+    const LineKind* kind = lineKindOf(address);
+    if (!kind)
+        return QStringLiteral("not an address this program can use (%1)").arg(addressSchemes());
+    return kind->check(address);
+}
+
+} // namespace ww
