@@ -38,6 +38,7 @@ class TestProfiles : public QObject {
     void refusedWithTheirLine();
     void encodings();
     void linesAndBlocks();
+    void decodingAndBlockHeaders();
     void points();
     void shippedProfiles();
     void usersOwnProfiles();
@@ -281,6 +282,65 @@ void TestProfiles::usersOwnProfiles() {
     userProfileFolder();
     QCOMPARE(fileBytes(folder + "/README.txt"), QByteArray("notes"));
     qunsetenv("XDG_CONFIG_HOME");
+}
+
+void TestProfiles::decodingAndBlockHeaders() {
+    // The bytes an oscilloscope sends, read back: worked out by hand for each width, sign and
+    // byte order.
+    QString why;
+    const QByteArray b = bytes({0xff, 0x80, 0x01, 0x7f});
+    auto decode = [&](SampleEncoding e, const QByteArray& in) { return decodeSamples(e, in, why); };
+    QCOMPARE(decode(SampleEncoding::Int8, b), (std::vector<double>{-1, -128, 1, 127}));
+    QCOMPARE(decode(SampleEncoding::UInt8, b), (std::vector<double>{255, 128, 1, 127}));
+    QCOMPARE(decode(SampleEncoding::Int16LE, b), (std::vector<double>{-32513, 32513}));
+    QCOMPARE(decode(SampleEncoding::Int16BE, b), (std::vector<double>{-128, 383}));
+    QCOMPARE(decode(SampleEncoding::UInt16LE, b), (std::vector<double>{33023, 32513}));
+    QCOMPARE(decode(SampleEncoding::UInt16BE, b), (std::vector<double>{65408, 383}));
+    QCOMPARE(decode(SampleEncoding::Int32BE, b), (std::vector<double>{-8388225}));
+    QCOMPARE(decode(SampleEncoding::Float32BE, bytes({0x3f, 0xc0, 0, 0})),
+             (std::vector<double>{1.5}));
+    QVERIFY(why.isEmpty());
+    // What the generator side writes comes back as its codes.
+    const std::vector<float> v = {-1.0f, -0.25f, 0.0f, 0.6f, 1.0f};
+    const QByteArray written = encodeBinary(SampleEncoding::Int16BE, v, -32767, 32767);
+    QCOMPARE(decode(SampleEncoding::Int16BE, written),
+             (std::vector<double>{-32767, -8192, 0, 19660, 32767}));
+    // Text: numbers between commas, blanks and line ends.
+    QCOMPARE(decode(SampleEncoding::Ascii, " 1.5e-1, -2,3\r\n"),
+             (std::vector<double>{0.15, -2, 3}));
+    // Faults, with nothing kept.
+    QVERIFY(decode(SampleEncoding::Int16LE, bytes({1, 2, 3})).empty());
+    QCOMPARE(why, QString("3 bytes are not whole samples of 2 bytes"));
+    QVERIFY(decode(SampleEncoding::Ascii, "1,2,volts").empty());
+    QCOMPARE(why, QString("'volts' is not a number"));
+    QVERIFY(decode(SampleEncoding::Ascii, "1,nan").empty());
+    QVERIFY(decode(SampleEncoding::Float32LE, bytes({0, 0, 0xc0, 0x7f})).empty());
+
+    // Block headers as they arrive: incomplete until the length is whole, then its size.
+    QCOMPARE(readBlockHeader("", 100).state, BlockHeader::Incomplete);
+    QCOMPARE(readBlockHeader("#", 100).state, BlockHeader::Incomplete);
+    QCOMPARE(readBlockHeader("#3", 100).state, BlockHeader::Incomplete);
+    QCOMPARE(readBlockHeader("#310", 100).state, BlockHeader::Incomplete);
+    const BlockHeader h = readBlockHeader("#3100abc", 100);
+    QCOMPARE(h.state, BlockHeader::Complete);
+    QCOMPARE(h.headerBytes, qsizetype(5));
+    QCOMPARE(h.length, qint64(100));
+    const struct {
+        QByteArray head;
+        QString why;
+    } bad[] = {
+        {"1,2,3", "the data is not a block (it starts with 1,2,3, not '#')"},
+        {"#0abc", "the block has no length (#0): an indefinite block is not read"},
+        {"#a12", "the block's length digit is not 1 to 9"},
+        {"#2x1", "the block's length is not a number"},
+        {"#3101", "the block says 101 bytes, more than the 100 read at most"},
+        {"#9999999999", "the block says 999999999 bytes, more than the 100 read at most"},
+    };
+    for (const auto& c : bad) {
+        const BlockHeader r = readBlockHeader(c.head, 100);
+        QCOMPARE(r.state, BlockHeader::Bad);
+        QCOMPARE(r.why, c.why);
+    }
 }
 
 QTEST_GUILESS_MAIN(TestProfiles)

@@ -4,66 +4,15 @@
 
 #include <QDir>
 #include <QFile>
-#include <QFileInfo>
 #include <QHash>
 #include <QRegularExpression>
 #include <QStandardPaths>
 #include <algorithm>
-#include <cerrno>
 #include <cmath>
-#include <cstring>
-#include <limits>
-#include <tuple>
-
-#ifdef Q_OS_UNIX
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-#endif
 
 namespace ww {
 
 namespace {
-struct EncodingInfo {
-    const char* name;
-    Profile::Encoding encoding;
-    int bytes;
-    bool isSigned;
-    bool bigEndian;
-};
-constexpr EncodingInfo kEncodings[] = {
-    {"int8", Profile::Encoding::Int8, 1, true, false},
-    {"uint8", Profile::Encoding::UInt8, 1, false, false},
-    {"int16le", Profile::Encoding::Int16LE, 2, true, false},
-    {"int16be", Profile::Encoding::Int16BE, 2, true, true},
-    {"uint16le", Profile::Encoding::UInt16LE, 2, false, false},
-    {"uint16be", Profile::Encoding::UInt16BE, 2, false, true},
-    {"int32le", Profile::Encoding::Int32LE, 4, true, false},
-    {"int32be", Profile::Encoding::Int32BE, 4, true, true},
-    {"float32le", Profile::Encoding::Float32LE, 4, false, false},
-    {"float32be", Profile::Encoding::Float32BE, 4, false, true},
-    {"ascii", Profile::Encoding::Ascii, 0, true, false},
-};
-
-const EncodingInfo& infoOf(Profile::Encoding e) {
-    for (const EncodingInfo& i : kEncodings)
-        if (i.encoding == e)
-            return i;
-    return kEncodings[0];
-}
-
-// The codes an integer encoding can hold.
-void rangeOf(const EncodingInfo& i, double& lo, double& hi) {
-    if (i.bytes == 0) { // text: any 32-bit code
-        lo = std::numeric_limits<std::int32_t>::min();
-        hi = std::numeric_limits<std::int32_t>::max();
-        return;
-    }
-    const double span = std::ldexp(1.0, 8 * i.bytes);
-    lo = i.isSigned ? -span / 2 : 0;
-    hi = i.isSigned ? span / 2 - 1 : span - 1;
-}
-
 bool isPowerOfTwo(int n) {
     return n > 0 && (n & (n - 1)) == 0;
 }
@@ -97,61 +46,25 @@ QString placeholderProblem(const QString& key, const QByteArray& value) {
     return QString();
 }
 
-QByteArray unescape(const QByteArray& v) {
-    QByteArray out;
-    for (int i = 0; i < v.size(); ++i) {
-        if (v[i] == '\\' && i + 1 < v.size()) {
-            const char c = v[++i];
-            out += c == 'n' ? '\n' : c == 'r' ? '\r' : c == 't' ? '\t' : c;
-        } else {
-            out += v[i];
-        }
-    }
-    return out;
-}
 } // namespace
 
-ProfileReading parseProfile(const QByteArray& text) {
+ProfileReading parseProfile(const QByteArray& source) {
     ProfileReading r;
     Profile& p = r.profile;
     auto fail = [&r](int line, const QString& why) {
         r.error = QStringLiteral("line %1: %2").arg(line).arg(why);
         return r;
     };
-    if (text.size() > kMaxProfileBytes)
-        return fail(1, QStringLiteral("a profile is at most %1 bytes").arg(kMaxProfileBytes));
-    const QList<QByteArray> lines = text.split('\n');
-    QStringList seen;
+    KeyValueText text = readKeyValues(source, {QStringLiteral("before"), QStringLiteral("after")});
+    if (!text.error.isEmpty()) {
+        r.error = text.error;
+        return r;
+    }
     bool hasEncoding = false;
-    for (int n = 0; n < static_cast<int>(lines.size()); ++n) {
-        const int number = n + 1;
-        QByteArray line = lines[n];
-        if (line.endsWith('\r'))
-            line.chop(1);
-        if (line.size() > 4096)
-            return fail(number, QStringLiteral("the line is longer than 4096 bytes"));
-        // A comment starts at '#' at the start or after a blank: a block's '#' is inside
-        // braces, and never follows a blank in a command.
-        const int hash = line.indexOf('#');
-        if (hash == 0 || (hash > 0 && (line[hash - 1] == ' ' || line[hash - 1] == '\t')))
-            line.truncate(hash);
-        line = line.trimmed();
-        if (line.isEmpty())
-            continue;
-        const int colon = line.indexOf(':');
-        if (colon <= 0)
-            return fail(
-                number,
-                QStringLiteral("'%1' is not 'key: value'").arg(QString::fromUtf8(line.left(40))));
-        const QString key = QString::fromUtf8(line.left(colon).trimmed()).toLower();
-        const QByteArray value = line.mid(colon + 1).trimmed();
-        if (key != QLatin1String("before") && key != QLatin1String("after")) {
-            if (seen.contains(key))
-                return fail(number, QStringLiteral("'%1' is given twice").arg(key));
-            seen << key;
-        }
-        if (value.isEmpty())
-            return fail(number, QStringLiteral("'%1' has no value").arg(key));
+    for (const KeyValue& e : text.entries) {
+        const int number = e.line;
+        const QString& key = e.key;
+        const QByteArray& value = e.value;
         if (const QString why = placeholderProblem(key, value); !why.isEmpty())
             return fail(number, why);
         if (key == QLatin1String("name")) {
@@ -182,15 +95,11 @@ ProfileReading parseProfile(const QByteArray& text) {
                                                    "'power-of-two'"));
             }
         } else if (key == QLatin1String("encoding")) {
-            bool found = false;
-            for (const EncodingInfo& i : kEncodings)
-                if (value == i.name)
-                    p.encoding = i.encoding, found = true;
+            const EncodingInfo* found = encodingNamed(value);
             if (!found)
-                return fail(number, QStringLiteral("'%1' is not an encoding; the encodings are "
-                                                   "int8 uint8 int16le int16be uint16le uint16be "
-                                                   "int32le int32be float32le float32be ascii")
-                                        .arg(QString::fromUtf8(value)));
+                return fail(number, QStringLiteral("'%1' is not an encoding; the encodings are %2")
+                                        .arg(QString::fromUtf8(value), encodingNames()));
+            p.encoding = found->encoding;
             hasEncoding = true;
         } else if (key == QLatin1String("codes")) {
             const QList<QByteArray> words = value.simplified().split(' ');
@@ -224,19 +133,14 @@ ProfileReading parseProfile(const QByteArray& text) {
         } else if (key == QLatin1String("check")) {
             p.check = value;
         } else if (key == QLatin1String("terminator")) {
-            p.terminator = unescape(value);
+            p.terminator = unescapeValue(value);
         } else {
             return fail(number, QStringLiteral("'%1' is not a key of a profile").arg(key));
         }
     }
     // What the lines say together.
-    const int last = static_cast<int>(lines.size());
-    auto lineOf = [&](const char* key) {
-        for (int n = 0; n < last; ++n)
-            if (lines[n].trimmed().toLower().startsWith(QByteArray(key) + ':'))
-                return n + 1;
-        return last;
-    };
+    const int last = text.lastLine;
+    auto lineOf = [&](const char* key) { return text.lineOf(QString::fromLatin1(key)); };
     if (p.name.isEmpty())
         return fail(last, QStringLiteral("the profile has no 'name'"));
     if (p.upload.isEmpty())
@@ -264,7 +168,7 @@ ProfileReading parseProfile(const QByteArray& text) {
         return fail(last, QStringLiteral("an integer encoding wants 'codes' for -1 and +1"));
     if (p.hasCodes) {
         double lo = 0, hi = 0;
-        rangeOf(infoOf(p.encoding), lo, hi);
+        codeRange(p.encoding, lo, hi);
         for (const double c : {p.codeLow, p.codeHigh})
             if (c < lo || c > hi)
                 return fail(lineOf("codes"),
@@ -325,7 +229,6 @@ double sampleCodeOf(const Profile& p, double v) {
 }
 
 QByteArray encodeSamples(const Profile& p, const std::vector<float>& samples) {
-    const EncodingInfo& info = infoOf(p.encoding);
     QByteArray out;
     if (p.encoding == Profile::Encoding::Ascii) {
         for (std::size_t i = 0; i < samples.size(); ++i) {
@@ -338,54 +241,7 @@ QByteArray encodeSamples(const Profile& p, const std::vector<float>& samples) {
         }
         return out;
     }
-    // Written in place, a loop for each width and byte order: a waveform of 16000 samples is
-    // encoded at each upload.
-    clearUpperVectorState();
-    out.resize(static_cast<qsizetype>(samples.size()) * info.bytes);
-    auto* at = reinterpret_cast<unsigned char*>(out.data());
-    const double low = p.codeLow, scale = (p.codeHigh - p.codeLow) / 2.0;
-    const bool isFloat = p.isFloat();
-    auto encode = [&]<int bytes, bool big>() {
-        for (const float s : samples) {
-            std::uint32_t word = 0;
-            if (isFloat) {
-                std::memcpy(&word, &s, 4);
-            } else {
-                // Rounded as the hardware rounds, to the nearest, ties to even (|code| < 2^31,
-                // well inside the 2^51 the sum needs); two's complement in `bytes` bytes.
-                constexpr double shifter = 6755399441055744.0; // 1.5 × 2^52
-                const double x = low + (s + 1.0) * scale;
-                const double up = x + shifter;
-                word = static_cast<std::uint32_t>(static_cast<std::int64_t>(up - shifter));
-            }
-            for (int b = 0; b < bytes; ++b)
-                *at++ = static_cast<unsigned char>(word >> (8 * (big ? bytes - 1 - b : b)));
-        }
-    };
-    switch (info.bytes * 2 + (info.bigEndian ? 1 : 0)) {
-    case 2:
-    case 3:
-        encode.template operator()<1, false>();
-        break;
-    case 4:
-        encode.template operator()<2, false>();
-        break;
-    case 5:
-        encode.template operator()<2, true>();
-        break;
-    case 8:
-        encode.template operator()<4, false>();
-        break;
-    default:
-        encode.template operator()<4, true>();
-        break;
-    }
-    return out;
-}
-
-QByteArray definiteBlock(const QByteArray& bytes) {
-    const QByteArray length = QByteArray::number(bytes.size());
-    return '#' + QByteArray::number(length.size()) + length + bytes;
+    return encodeBinary(p.encoding, samples, p.codeLow, p.codeHigh);
 }
 
 namespace {
@@ -528,61 +384,6 @@ bool checkSaysNoError(const QByteArray& reply) {
     return zeroFirst(r) || (r.startsWith('+') && zeroFirst(r.mid(1)));
 }
 
-namespace {
-// A profile's bytes, from a plain file only and at most one more than a profile may hold: a
-// pipe, a device or a folder under the name is refused for what it is, and nothing waits.
-QString readProfileFile(const QString& path, QByteArray& text) {
-    if (path.startsWith(QLatin1Char(':'))) { // shipped inside the program
-        QFile f(path);
-        if (!f.open(QIODevice::ReadOnly))
-            return f.errorString();
-        text = f.read(kMaxProfileBytes + 1);
-        return QString();
-    }
-#ifdef Q_OS_UNIX
-    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0)
-        return QString::fromLocal8Bit(std::strerror(errno));
-    struct stat st {};
-    QString why;
-    if (::fstat(fd, &st) != 0)
-        why = QString::fromLocal8Bit(std::strerror(errno));
-    else if (S_ISFIFO(st.st_mode))
-        why = QStringLiteral("it is a pipe, not a profile file");
-    else if (S_ISDIR(st.st_mode))
-        why = QStringLiteral("it is a folder, not a profile file");
-    else if (!S_ISREG(st.st_mode))
-        why = QStringLiteral("it is a device, not a profile file");
-    if (why.isEmpty()) {
-        text.resize(kMaxProfileBytes + 1);
-        qsizetype got = 0;
-        while (got < text.size()) {
-            const ssize_t n =
-                ::read(fd, text.data() + got, static_cast<std::size_t>(text.size() - got));
-            if (n < 0 && errno == EINTR)
-                continue;
-            if (n < 0)
-                why = QString::fromLocal8Bit(std::strerror(errno));
-            if (n <= 0)
-                break;
-            got += n;
-        }
-        text.truncate(got);
-    }
-    ::close(fd);
-    return why;
-#else
-    QFile f(path);
-    if (!QFileInfo(path).isFile())
-        return QStringLiteral("it is not a profile file");
-    if (!f.open(QIODevice::ReadOnly))
-        return f.errorString();
-    text = f.read(kMaxProfileBytes + 1);
-    return QString();
-#endif
-}
-} // namespace
-
 QStringList profileFolders() {
     return {QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) +
                 QStringLiteral("/wavewright/profiles"),
@@ -590,19 +391,7 @@ QStringList profileFolders() {
 }
 
 ProfileReading findProfile(const QString& nameOrPath) {
-    QString path;
-    if (nameOrPath.contains(QLatin1Char('/')) || nameOrPath.endsWith(QLatin1String(".profile"))) {
-        path = nameOrPath;
-    } else {
-        for (const QString& folder : profileFolders()) {
-            const QString candidate =
-                folder + QLatin1Char('/') + nameOrPath + QStringLiteral(".profile");
-            if (QFileInfo::exists(candidate)) {
-                path = candidate;
-                break;
-            }
-        }
-    }
+    const QString path = profilePath(nameOrPath, profileFolders(), QStringLiteral(".profile"));
     ProfileReading r;
     if (path.isEmpty()) {
         r.error = QStringLiteral("no profile '%1'; the profiles are: %2")
@@ -622,15 +411,7 @@ ProfileReading findProfile(const QString& nameOrPath) {
 
 QStringList profileNames() {
     // The shipped ones first, then the user's own.
-    QStringList names;
-    QStringList folders = profileFolders();
-    std::reverse(folders.begin(), folders.end());
-    for (const QString& folder : folders)
-        for (const QFileInfo& f :
-             QDir(folder).entryInfoList({QStringLiteral("*.profile")}, QDir::Files, QDir::Name))
-            if (!names.contains(f.completeBaseName()))
-                names << f.completeBaseName();
-    return names;
+    return profileNamesIn(profileFolders(), QStringLiteral(".profile"));
 }
 
 QString userProfileFolder() {

@@ -1,5 +1,8 @@
 #pragma once
 
+#include "keyvalue.h"
+#include "sampleencoding.h"
+
 #include <QByteArray>
 #include <QList>
 #include <QString>
@@ -36,19 +39,7 @@ namespace ww {
 // second, the frequency times the count); {amplitude} (volts peak to peak) and {offset}
 // (volts) in theirs. The upload line holds exactly one of {block}, {raw} and {values}.
 struct Profile {
-    enum class Encoding {
-        Int8,
-        UInt8,
-        Int16LE,
-        Int16BE,
-        UInt16LE,
-        UInt16BE,
-        Int32LE,
-        Int32BE,
-        Float32LE,
-        Float32BE,
-        Ascii
-    };
+    using Encoding = SampleEncoding;
     QString name;
     int minPoints = 4, maxPoints = 16000;
     int multiple = 1;
@@ -80,8 +71,6 @@ struct ProfileReading {
     QString error; // empty, or what is wrong and on which line
 };
 
-// At most this many bytes of profile are read, and lines of at most 4096 bytes.
-constexpr int kMaxProfileBytes = 65536;
 // More points than any generator here takes: a profile that says more is refused.
 constexpr int kMaxProfilePoints = 16777216;
 
@@ -97,8 +86,6 @@ int nearestPoints(const Profile& profile, int count);
 double sampleCodeOf(const Profile& profile, double v);
 // The samples as the encoding writes them: binary, or the codes as comma-separated text.
 QByteArray encodeSamples(const Profile& profile, const std::vector<float>& samples);
-// An IEEE 488.2 definite-length block: '#', the count of length digits, the length, the bytes.
-QByteArray definiteBlock(const QByteArray& bytes);
 
 // Every line the upload writes, each with its terminator, in order: the clearing line, before,
 // the upload, after, the settings asked for (frequency, amplitude, offset, output), and the
