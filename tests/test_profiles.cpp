@@ -2,6 +2,7 @@
 // encodings against bytes worked out by hand, the blocks, the counts of points, and every
 // shipped profile.
 #include "instruments/profile.h"
+#include "instruments/scopeprofile.h"
 #include "lines/answers.h"
 #include "testfiles.h"
 
@@ -39,6 +40,7 @@ class TestProfiles : public QObject {
     void encodings();
     void linesAndBlocks();
     void decodingAndBlockHeaders();
+    void oscilloscopeProfiles();
     void points();
     void shippedProfiles();
     void usersOwnProfiles();
@@ -341,6 +343,123 @@ void TestProfiles::decodingAndBlockHeaders() {
         QCOMPARE(r.state, BlockHeader::Bad);
         QCOMPARE(r.why, c.why);
     }
+}
+
+void TestProfiles::oscilloscopeProfiles() {
+    // Every shipped form reads, by its command form's name.
+    QCOMPARE(scopeProfileNames(), QStringList({"curve-wfmoutpre", "wav-preamble-byte-code-origin",
+                                               "wav-preamble-byte", "wf-dat2-vdiv"}));
+    for (const QString& name : scopeProfileNames()) {
+        const ScopeProfileReading r = findScopeProfile(name);
+        QVERIFY2(r.error.isEmpty(), qPrintable(r.error));
+        QVERIFY(!r.profile.data.isEmpty());
+    }
+    const ScopeProfile wav = findScopeProfile("wav-preamble-byte").profile;
+    QCOMPARE(wav.fieldNames().size(), 10);
+    QCOMPARE(scopeLine(wav, wav.setup[0], "CHAN1"), QByteArray(":WAV:SOUR CHAN1\n"));
+    const ScopeProfile parts = findScopeProfile("wav-preamble-byte-code-origin").profile;
+    QCOMPARE(parts.chunk, qint64(250000));
+    QCOMPARE(scopeLine(parts, parts.range[1], "CHAN1", 250001, 500000),
+             QByteArray(":WAV:STOP 500000\n"));
+    QCOMPARE(findScopeProfile("wf-dat2-vdiv").profile.prefix, QByteArray("DAT2,"));
+
+    // Faults, each with its line.
+    const QByteArray base = "name: t\ndata: D?\nencoding: uint8\nvolts: code\ntime: index\n";
+    const struct {
+        QByteArray text;
+        QString says;
+    } cases[] = {
+        {base + "speed: 9\n", "line 6: 'speed' is not a key of an oscilloscope profile"},
+        {base + "field: 1x = Q?\n", "line 6: '1x' is not a field's name"},
+        {base + "field: A Q?\n", "line 6: field wants NAME = QUERY"},
+        {base + "field: A = Q?\nfield: A = R?\n", "line 6: the field 'A' is named twice"},
+        {base + "field: code = Q?\n", "line 6: the field 'code' is named twice, or by a name"},
+        {"name: t\ndata: D?\nencoding: uint8\nvolts: code * gain\ntime: index\n",
+         "line 4: 'code * gain': Unexpected token \"gain\""},
+        {"name: t\ndata: D?\nencoding: uint8\nvolts: code, 2\ntime: index\n",
+         "line 4: 'code, 2' gives more than one value"},
+        {"name: t\ndata: D?\nencoding: uint8\nvolts: index\ntime: index\n", "line 4: 'index'"},
+        {base + "preamble: P?\n", "line 6: preamble and fields go together"},
+        {base + "chunk: 100\n", "line 6: chunk wants points and range lines"},
+        {base + "range: S {start}\n", "line 6: range wants chunk"},
+        {base + "setup: S {start}\n", "line 6: '{start}' is not a placeholder of setup"},
+        {base + "screen: 0 300\n", "line 6: the screen's codes do not fit the encoding (0 to 255)"},
+        {base + "screen: 9 9\n", "line 6: screen wants two codes"},
+        {base + "trailing: 99\n", "line 6: trailing wants a count of bytes, 0 to 16"},
+        {"name: t\nencoding: uint8\nvolts: code\ntime: index\n",
+         "line 5: the profile has no 'data'"},
+        {"name: t\ndata: D?\nencoding: ascii\nprefix: X\nvolts: code\ntime: index\n",
+         "line 3: ascii data is a line of numbers"},
+        {base + "setup: A\nsetup: B\nname: u\n", "line 8: 'name' is given twice"},
+    };
+    for (const auto& c : cases) {
+        const ScopeProfileReading r = parseScopeProfile(c.text);
+        QVERIFY2(r.error.startsWith(c.says), qPrintable(r.error + " / " + c.says));
+    }
+
+    // Answers with a header or a unit give their first number; anything else is none.
+    const struct {
+        QByteArray answer;
+        double value;
+    } numbers[] = {{"C1:VDIV 5.00E-01V", 0.5},
+                   {":WFMOUTPRE:YMULT 4.0000E-3", 0.004},
+                   {"1.00E+09Sa/s", 1e9},
+                   {"-1.25e-3\n", -0.00125},
+                   {"+7", 7},
+                   {".5", 0.5}};
+    for (const auto& n : numbers) {
+        double v = 0;
+        QVERIFY2(answerNumber(n.answer, v), n.answer.constData());
+        QCOMPARE(v, n.value);
+    }
+    for (const char* none : {"", "V", "C1:VDIV", "1.5.2", "12 V x", "nan", "1e999", "0x10", "."}) {
+        double v = 0;
+        QVERIFY2(!answerNumber(none, v), none);
+    }
+
+    // A preamble by position, a header passed over; missing or broken fields named.
+    QMap<QString, double> f;
+    QCOMPARE(preambleFields(wav, ":WAV:PRE 0,0,1200,1,2.0e-06,-1.2e-03,0,4.0e-02,-0.5,128\n", f),
+             QString());
+    QCOMPARE(f["points"], 1200.0);
+    QCOMPARE(f["yorigin"], -0.5);
+    QCOMPARE(preambleFields(wav, "0,0,1200", f), QString("the preamble has 3 fields, the profile "
+                                                         "names 10"));
+    QCOMPARE(preambleFields(wav, "0,0,abc,1,2,3,4,5,6,7", f),
+             QString("field 3 (points) is not a number: 'abc'"));
+
+    // The scaling over the fields: volts of each code as the profile's expression makes them,
+    // worked out here by hand, and the time axis.
+    f.clear();
+    QVERIFY(preambleFields(wav, "0,0,4,1,1e-3,-2e-3,0,0.04,-0.5,128", f).isEmpty());
+    ScopeScaling scaling;
+    QCOMPARE(scaling.prepare(wav, f), QString());
+    QCOMPARE(scaling.points(), qint64(4));
+    QString why;
+    QCOMPARE(
+        scaling.volts({0, 128, 255, 129}, why),
+        (std::vector<double>{(0 - 128) * 0.04 - 0.5, -0.5, (255 - 128) * 0.04 - 0.5, 0.04 - 0.5}));
+    const std::vector<double> t = scaling.times(4, why);
+    QCOMPARE(t.size(), std::size_t(4));
+    QCOMPARE(t[3], 3 * 1e-3 - 2e-3);
+    f.remove("yorigin");
+    QCOMPARE(scaling.prepare(wav, f), QString("the field 'yorigin' was not read"));
+    f["yorigin"] = 0;
+    f["points"] = 2.5;
+    QVERIFY(scaling.prepare(wav, f).startsWith("the count of points (2.5)"));
+    f["points"] = 1e12;
+    QVERIFY(scaling.prepare(wav, f).contains("more than the 16777216 read at most"));
+    // Codes whose volts are not finite are refused, not written.
+    const ScopeProfile divides =
+        parseScopeProfile("name: t\ndata: D?\nencoding: int8\nvolts: 1 / code\ntime: index\n")
+            .profile;
+    QCOMPARE(scaling.prepare(divides, {}), QString());
+    QVERIFY(scaling.volts({1, 0}, why).empty());
+    QCOMPARE(why, QString("the volts of the code 0 are not a number"));
+    // The screen's codes as -1..+1: the encoding's whole range, or the profile's own.
+    QCOMPARE(screenSamples(wav, {0, 255, 127.5}), (std::vector<float>{-1, 1, 0}));
+    const ScopeProfile screen = parseScopeProfile(base + "screen: 28 228\n").profile;
+    QCOMPARE(screenSamples(screen, {28, 128, 178, 255}), (std::vector<float>{-1, 0, 0.5f, 1}));
 }
 
 QTEST_GUILESS_MAIN(TestProfiles)
