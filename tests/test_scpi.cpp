@@ -4,6 +4,7 @@
 #include "cli/commandline.h"
 #include "instruments/generatorupload.h"
 #include "instruments/profile.h"
+#include "instruments/scopecapture.h"
 #include "instruments/scpiupload.h"
 #include "instruments/tdsexchange.h"
 #include "lines/clock.h"
@@ -16,6 +17,7 @@
 #include "virtualgenerator.h"
 #include "virtualoscilloscope.h"
 #include "virtualscpi.h"
+#include "virtualscpiscope.h"
 
 #include <QElapsedTimer>
 #include <QPointer>
@@ -103,6 +105,42 @@ Run upload(const QString& address, const Profile& profile, const std::vector<flo
         r.failure = QStringLiteral("still running after 30 s");
     return r;
 }
+struct ScopeRun {
+    bool done = false;
+    QString failure;
+    ScopeTrace trace;
+    int failures = 0;
+};
+
+ScopeRun captureFrom(const QString& address, const ScopeProfile& profile, const QString& source,
+                     int stallMs = 10000) {
+    PortMap ports;
+    ports.setDevice(1, address);
+    ports.setName(1, address);
+    SerialSettings settings;
+    SystemClock clock;
+    SerialLink link(ports);
+    ScopeCapture c(link, settings, clock);
+    c.stallMs = stallMs;
+    c.lineName = ports.describe(1);
+    ScopeRun r;
+    QObject::connect(&c, &Exchange::failed, [&](const QString& text, const QString&, BoxIcon) {
+        r.failure = text;
+        ++r.failures;
+    });
+    QObject::connect(&c, &ScopeCapture::captured, [&](const ScopeTrace& t) {
+        r.trace = t;
+        r.done = true;
+    });
+    c.start(profile, source);
+    QElapsedTimer waited;
+    waited.start();
+    while (c.running() && waited.elapsed() < 30000)
+        QTest::qWait(2);
+    if (c.running())
+        r.failure = QStringLiteral("still running after 30 s");
+    return r;
+}
 } // namespace
 
 class TestScpi : public QObject {
@@ -117,6 +155,8 @@ class TestScpi : public QObject {
     void slowAndStalledInstruments();
     void theErrorQueue();
     void generatorDestroyedWithClients();
+    void everyOscilloscopeForm();
+    void hostileOscilloscopes();
 };
 
 void TestScpi::addresses() {
@@ -614,6 +654,134 @@ void TestScpi::generatorDestroyedWithClients() {
     QTRY_VERIFY(client.canReadLine());
     g.reset();
     QTRY_VERIFY(client.state() == QAbstractSocket::UnconnectedState);
+}
+
+void TestScpi::everyOscilloscopeForm() {
+    // Each shipped form against the virtual oscilloscope showing a waveform through noise and a
+    // band limit: every point's volts within half a code step of what the oscilloscope held
+    // (where it was not clipped), the time axis within one part in a million of its own.
+    const std::vector<float> sent = lopsided(1000);
+    for (const QString& name : scopeProfileNames()) {
+        virt::VirtualScpiScope scope;
+        scope.input = [&] { return QVector<float>(sent.begin(), sent.end()); };
+        scope.screen = {2.5, 40, 0.9, 0.05, 0, 0.01, 3, 60, 1, 0};
+        scope.originInCodes = name.contains("code-origin");
+        scope.points = 1400;
+        const ScopeProfile profile = findScopeProfile(name).profile;
+        const QString source = name.startsWith("wf-") ? "C2" : "CHAN2";
+        const ScopeRun r = captureFrom(scope.address(), profile, source);
+        QVERIFY2(r.done, qPrintable(name + ": " + r.failure));
+        QCOMPARE(r.trace.volts.size(), std::size_t(1400));
+        QCOMPARE(r.trace.source, source);
+        const double step = scope.voltsPerDiv / 25.0;
+        int compared = 0;
+        for (std::size_t i = 0; i < r.trace.volts.size(); ++i) {
+            const double held = scope.held()[i];
+            if (std::abs(held - scope.centre) > 4.9 * scope.voltsPerDiv)
+                continue; // off the screen: clipped
+            ++compared;
+            QVERIFY2(std::abs(r.trace.volts[i] - held) <= step / 2 + 1e-9,
+                     qPrintable(QString("%1: point %2: %3 V, held %4 V")
+                                    .arg(name)
+                                    .arg(i)
+                                    .arg(r.trace.volts[i])
+                                    .arg(held)));
+        }
+        QVERIFY(compared > 1300);
+        QString why;
+        const std::vector<double> t = r.trace.scaling.times(1400, why);
+        QVERIFY2(why.isEmpty(), qPrintable(why));
+        const double span = scope.secondsPerDiv * 14;
+        for (const int i : {0, 1, 700, 1399})
+            QVERIFY2(std::abs(t[i] - scope.timeOfPoint(i)) <= 1e-6 * span,
+                     qPrintable(QString("%1: time %2").arg(name).arg(i)));
+        // The channel named went where the form puts it.
+        QVERIFY2(scope.source() == source ||
+                     scope.commands().contains(source.toLatin1() + ":WF? DAT2"),
+                 qPrintable(name));
+        QVERIFY(scope.commands().size() >= 4);
+    }
+
+    // A deep memory read in parts: 600000 points in three reads, each with its range.
+    virt::VirtualScpiScope deep;
+    deep.input = [&] { return QVector<float>(sent.begin(), sent.end()); };
+    deep.points = 600000;
+    deep.originInCodes = true;
+    const ScopeRun r = captureFrom(
+        deep.address(), findScopeProfile("wav-preamble-byte-code-origin").profile, "CHAN1");
+    QVERIFY2(r.done, qPrintable(r.failure));
+    QCOMPARE(r.trace.codes.size(), std::size_t(600000));
+    QStringList ranges;
+    for (const QByteArray& c : deep.commands())
+        if (c.startsWith(":WAV:STAR") || c.startsWith(":WAV:STOP"))
+            ranges << QString::fromLatin1(c);
+    QCOMPARE(ranges, QStringList({":WAV:STAR 1", ":WAV:STOP 250000", ":WAV:STAR 250001",
+                                  ":WAV:STOP 500000", ":WAV:STAR 500001", ":WAV:STOP 600000"}));
+    for (const int i : {0, 249999, 250000, 599999})
+        QCOMPARE(r.trace.codes[i], double(static_cast<unsigned char>(deep.codes()[i])));
+}
+
+void TestScpi::hostileOscilloscopes() {
+    // Whatever an oscilloscope does wrong ends in one message naming its address and what was
+    // wrong, and nothing captured.
+    const ScopeProfile wav = findScopeProfile("wav-preamble-byte").profile;
+    const ScopeProfile curve = findScopeProfile("curve-wfmoutpre").profile;
+    const ScopeProfile dat2 = findScopeProfile("wf-dat2-vdiv").profile;
+    struct Case {
+        const char* what;
+        const ScopeProfile* profile;
+        std::function<void(virt::VirtualScpiScope&)> fault;
+        QString says;
+    };
+    const QList<Case> cases = {
+        {"silent", &wav, [](auto& s) { s.script.silent = true; },
+         "no answer to :WAV:PRE? within 0.3 s"},
+        {"data stalls", &curve, [](auto& s) { s.script.stallData = true; },
+         "no answer to CURVE? within 0.3 s"},
+        {"short block", &wav, [](auto& s) { s.script.shortBlock = true; },
+         "the data of :WAV:DATA? stopped after 701 of the 1400 bytes its block says"},
+        {"longer block", &curve, [](auto& s) { s.script.extraPoints = 3; },
+         "the answer to CURVE?: the block says 1403 bytes, more than the 1400 read at most"},
+        {"beyond its block", &dat2, [](auto& s) { s.script.beyondBlock = 40; },
+         "it sent more than was asked: zzz"},
+        {"no block", &wav, [](auto& s) { s.script.dataAnswer = "1,2,3\n"; },
+         "the answer to :WAV:DATA?: the data is not a block (it starts with 1,2,3"},
+        {"no prefix", &dat2, [](auto& s) { s.script.dataAnswer = "#14abcd\n"; },
+         "the answer to C1:WF? DAT2 does not start with DAT2,: #14abcd"},
+        {"endless block", &dat2, [](auto& s) { s.script.dataAnswer = "DAT2,#9999999999"; },
+         "the block says 999999999 bytes, more than the 16777216 read at most"},
+        {"garbage preamble", &wav, [](auto& s) { s.script.preambleAnswer = "\x01\x02garbage"; },
+         "in the answer to :WAV:PRE?, the preamble has 1 fields, the profile names 10"},
+        {"field not a number", &wav,
+         [](auto& s) { s.script.preambleAnswer = "0,0,1400,1,1e-5,0,0,volts,0,128"; },
+         "in the answer to :WAV:PRE?, field 8 (yincrement) is not a number: 'volts'"},
+        {"points not whole", &wav,
+         [](auto& s) { s.script.preambleAnswer = "0,0,14.5,1,1e-5,0,0,0.008,0,128"; },
+         "the count of points (14.5) is not a whole number above 0"},
+        {"field missing", &curve, [](auto& s) { s.script.fieldAnswer = "\"\""; },
+         "the answer to WFMOutpre:YMULT? (YMULT) is not a number: \"\""},
+        {"endless field", &dat2, [](auto& s) { s.script.endless = true; },
+         "the answer to C1:VDIV? went on beyond 4096 bytes without ending"},
+        {"an error", &wav, [](auto& s) { s.script.error = "-222,\"Data out of range\""; },
+         "the oscilloscope reported an error: -222,\"Data out of range\""},
+    };
+    for (const Case& c : cases) {
+        virt::VirtualScpiScope scope;
+        c.fault(scope);
+        const ScopeRun r =
+            captureFrom(scope.address(), *c.profile, c.profile == &dat2 ? "C1" : "CHAN1", 300);
+        QVERIFY2(!r.done, c.what);
+        QCOMPARE(r.failures, 1);
+        QVERIFY2(r.failure.startsWith(scope.address() + ": "), qPrintable(r.failure));
+        QVERIFY2(r.failure.contains(c.says), qPrintable(QString(c.what) + ": " + r.failure));
+    }
+    // Nobody there: said once, the address named.
+    virt::VirtualScpiScope gone;
+    const QString address = gone.address();
+    gone.stopListening();
+    const ScopeRun r = captureFrom(address, wav, "CHAN1", 300);
+    QVERIFY(!r.done && r.failures == 1);
+    QVERIFY2(r.failure.contains(address) && r.failure.contains("refused"), qPrintable(r.failure));
 }
 
 QTEST_GUILESS_MAIN(TestScpi)

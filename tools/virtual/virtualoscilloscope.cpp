@@ -88,37 +88,49 @@ std::vector<double> throughBand(const QVector<float>& s, double bandwidth, int o
 }
 } // namespace
 
-QByteArray VirtualOscilloscope::curveFromSamples(const QVector<float>& samples,
-                                                 const Screen& screen) {
-    if (samples.isEmpty())
-        return QByteArray();
+std::vector<double> screenValues(const QVector<float>& samples, const ScopeScreen& screen,
+                                 int points) {
+    std::vector<double> out(static_cast<std::size_t>(points), 0.0);
     std::mt19937 random(screen.seed), timing(screen.seed + 7919);
     std::normal_distribution<double> noise(0.0, screen.noise), jitter(0.0, screen.jitter);
     const qint64 n = samples.size();
     int size = 0;
     const std::vector<double> band =
-        screen.bandwidth > 0 ? throughBand(samples, screen.bandwidth, screen.order, size)
-                             : std::vector<double>();
-    QByteArray out(2500, '\x7f');
-    for (int i = 0; i < 2500; ++i) {
-        // In samples, the product first: a whole number of them comes out exact.
-        double x = (i - screen.delay) * screen.periods * static_cast<double>(n) / 2500.0 +
-                   screen.phaseDeg / 360.0 * static_cast<double>(n);
-        if (screen.jitter > 0)
-            x += jitter(timing) * static_cast<double>(n);
-        x -= std::floor(x / static_cast<double>(n)) * static_cast<double>(n);
+        n > 0 && screen.bandwidth > 0 ? throughBand(samples, screen.bandwidth, screen.order, size)
+                                      : std::vector<double>();
+    for (int i = 0; i < points; ++i) {
         double held = 0;
-        if (band.empty()) {
-            held = samples[static_cast<int>(static_cast<qint64>(std::floor(x + 0.5)) % n)];
-        } else {
-            const double g = x * size / static_cast<double>(n);
-            const int j = std::clamp(static_cast<int>(g), 0, size - 1);
-            held = band[j] + (g - j) * (band[j + 1] - band[j]);
+        if (n > 0) {
+            // In samples, the product first: a whole number of them comes out exact.
+            double x = (i - screen.delay) * screen.periods * static_cast<double>(n) / points +
+                       screen.phaseDeg / 360.0 * static_cast<double>(n);
+            if (screen.jitter > 0)
+                x += jitter(timing) * static_cast<double>(n);
+            x -= std::floor(x / static_cast<double>(n)) * static_cast<double>(n);
+            if (band.empty()) {
+                held = samples[static_cast<int>(static_cast<qint64>(std::floor(x + 0.5)) % n)];
+            } else {
+                const double g = x * size / static_cast<double>(n);
+                const int j = std::clamp(static_cast<int>(g), 0, size - 1);
+                held = band[j] + (g - j) * (band[j + 1] - band[j]);
+            }
         }
-        double v = screen.gain * held + screen.offset;
+        double v = n > 0 ? screen.gain * held + screen.offset : 0.0;
         if (screen.noise > 0)
             v += noise(random);
-        const long code = std::lround(v * 128.0 + 127.0);
+        out[static_cast<std::size_t>(i)] = v;
+    }
+    return out;
+}
+
+QByteArray VirtualOscilloscope::curveFromSamples(const QVector<float>& samples,
+                                                 const Screen& screen) {
+    if (samples.isEmpty())
+        return QByteArray();
+    const std::vector<double> v = screenValues(samples, screen, 2500);
+    QByteArray out(2500, '\x7f');
+    for (int i = 0; i < 2500; ++i) {
+        const long code = std::lround(v[static_cast<std::size_t>(i)] * 128.0 + 127.0);
         out[i] = static_cast<char>(std::clamp(code, 0L, 255L));
     }
     return out;

@@ -8,6 +8,7 @@
 #include <QStringList>
 #include <functional>
 #include <memory>
+#include <vector>
 
 class QSocketNotifier;
 
@@ -15,7 +16,7 @@ namespace ww::virt {
 
 // How the screen shows a waveform: a probe, a time base and a trigger that are not ideal.
 struct ScopeScreen {
-    double periods = 1.0; // of the waveform across the 2500 points
+    double periods = 1.0; // of the waveform across the points (2500 on the TDS)
     double phaseDeg = 0;  // where the first point falls in the waveform's period
     double gain = 1.0;    // on the screen: gain × sample + offset, then the noise
     double offset = 0;
@@ -28,6 +29,11 @@ struct ScopeScreen {
     int order = 1;
     double jitter = 0; // RMS of each point's timing error, in periods of the waveform
 };
+
+// What the screen shows at each of `points` points (the periods spread across them), in
+// screen units (the generator's full scale 1, before any offset); no samples: 0 and the noise.
+std::vector<double> screenValues(const QVector<float>& samples, const ScopeScreen& screen,
+                                 int points);
 
 // A TDS oscilloscope on a pseudo-terminal: answers "*IDN?" with its identification, takes the
 // read commands and answers "CURVe?" with "#42500", 2500 data bytes and the terminator.
