@@ -12,6 +12,7 @@
 #include "virtualgenerator.h"
 #include "virtualoscilloscope.h"
 #include "virtualscpi.h"
+#include "virtualscpiscope.h"
 
 #include <QElapsedTimer>
 #include <QFileInfo>
@@ -84,6 +85,7 @@ class TestCli : public QObject {
     void lockFiles();
     void sendThroughProfile();
     void verifyAndCompare();
+    void throughOscilloscopeProfiles();
     void interruptsLeaveNothingBehind();
     void convertAndPorts();
     void virtualGeneratorByHand();
@@ -420,6 +422,95 @@ void TestCli::virtualGeneratorByHand() {
     p.waitForFinished();
     QCOMPARE(out, QByteArray("ARB:P_P 10C800\nhello\n  format error: not a generator line: "
                              "hello\nARB:P_P 10C800\n"));
+}
+
+void TestCli::throughOscilloscopeProfiles() {
+    QTemporaryDir dir;
+    WaveStore triangle;
+    triangle.ArbLength = 1000;
+    makeTriangle(triangle);
+    const QString file = dir.filePath("triangle.txt");
+    QVERIFY(writeWaveFile(file, "1000", triangle).isEmpty());
+    // The whole loop over the network: a SCPI generator, a SCPI oscilloscope showing its output.
+    virt::VirtualScpiGenerator g;
+    virt::VirtualScpiScope scope;
+    scope.input = [&] {
+        const auto held = g.waveforms().value(g.selected()).samples;
+        return QVector<float>(held.begin(), held.end());
+    };
+    scope.screen = {3.0, 30, 0.9, 0.02, 0, 0.005, 1};
+    const Run loop = wavewright({"verify", file, "--generator", g.address(), "--generator-profile",
+                                 "arb-dac-16bit-block", "--scope", scope.address(),
+                                 "--scope-profile", "wf-dat2-vdiv", "--source", "C1", "--quiet"});
+    QVERIFY2(loop.code == 0, loop.out + loop.err);
+    QVERIFY(loop.out.endsWith("verdict: match\n"));
+    QVERIFY(scope.commands().contains("C1:WF? DAT2"));
+
+    // The curve as a table of time and volts, every point, each as the oscilloscope held it.
+    const QString csv = dir.filePath("curve.csv");
+    const Run table = wavewright({"capture", csv, "--port", scope.address(), "--profile",
+                                  "wav-preamble-byte", "--source", "CHAN2"});
+    QVERIFY2(table.code == 0, table.err.constData());
+    QVERIFY2(table.err.contains("1400 points of CHAN2"), table.err.constData());
+    QFile f(csv);
+    QVERIFY(f.open(QIODevice::ReadOnly));
+    const QList<QByteArray> rows = f.readAll().trimmed().split('\n');
+    QCOMPARE(rows.size(), 1401);
+    QCOMPARE(rows[0], QByteArray("time,volts"));
+    for (const int i : {0, 350, 1399}) {
+        const QList<QByteArray> cells = rows[i + 1].split(',');
+        QVERIFY(std::abs(cells[0].toDouble() - scope.timeOfPoint(i)) < 1e-12);
+        QVERIFY(std::abs(cells[1].toDouble() - scope.held()[i]) <= scope.voltsPerDiv / 50 + 1e-9);
+    }
+    // As the program's waveform: the screen as -1..+1.
+    const QString own = dir.filePath("curve.txt");
+    QCOMPARE(wavewright({"capture", own, "--port", scope.address(), "--profile", "curve-wfmoutpre",
+                         "--source", "CH1", "--quiet"})
+                 .code,
+             0);
+    QCOMPARE(readWaveFile(own).length, 1400);
+
+    // Refused before the oscilloscope is asked.
+    const qsizetype asked = scope.commands().size();
+    const struct {
+        QStringList args;
+        int code;
+        QByteArray says;
+    } refusals[] = {
+        {{"--profile", "wav-preamble-byte"}, 2, "--profile wants --source"},
+        {{"--profile", "wav-preamble-byte", "--source", "CHAN1;*RST"},
+         2,
+         "--source wants a channel's name of letters, digits and _, not 'CHAN1;*RST'"},
+        {{"--profile", "no-such", "--source", "CHAN1"},
+         1,
+         "no oscilloscope profile 'no-such'; the profiles are: curve-wfmoutpre, "},
+    };
+    for (const auto& r : refusals) {
+        const Run run = wavewright(QStringList{"capture", csv, "--port", scope.address()} + r.args);
+        QCOMPARE(run.code, r.code);
+        QVERIFY2(run.err.contains(r.says), run.err.constData());
+    }
+    const Run wav = wavewright({"capture", dir.filePath("x.wav"), "--port", scope.address(),
+                                "--profile", "wav-preamble-byte", "--source", "CHAN1"});
+    QCOMPARE(wav.code, 2);
+    QVERIFY(wav.err.contains("must end in .txt or .csv"));
+    QCOMPARE(scope.commands().size(), asked);
+
+    // An oscilloscope that fails: nothing written, the step named.
+    scope.script.stallData = true;
+    const Run stalled =
+        wavewright({"verify", file, "--generator", g.address(), "--generator-profile",
+                    "arb-dac-16bit-block", "--scope", scope.address(), "--scope-profile",
+                    "wav-preamble-byte", "--source", "CHAN1", "--quiet", "--time-scale", "100"});
+    QCOMPARE(stalled.code, 1);
+    QVERIFY2(stalled.err.contains("no answer to :WAV:DATA? within 10 s"), stalled.err.constData());
+    QVERIFY(stalled.err.contains("the upload went through, but the curve could not be read"));
+    const QString none = dir.filePath("none.csv");
+    QCOMPARE(wavewright({"capture", none, "--port", scope.address(), "--profile",
+                         "wav-preamble-byte", "--source", "CHAN1", "--time-scale", "100"})
+                 .code,
+             1);
+    QVERIFY(!QFileInfo::exists(none));
 }
 
 QTEST_GUILESS_MAIN(TestCli)

@@ -1,6 +1,8 @@
 #include "exchanges.h"
 
 #include "commandline.h"
+#include "files/nativefile.h"
+#include "files/resample.h"
 #include "files/wavefile.h"
 #include "instruments/generatorlines.h"
 #include "instruments/generatorupload.h"
@@ -202,6 +204,83 @@ int captureCurve(const Line& line, const QString& file) {
     std::copy(curve.begin(), curve.end(), store.ArbData.begin());
     store.ArbLength = static_cast<float>(kTdsPoints);
     const QString why = writeWaveFile(file, QString::number(kTdsPoints), store);
+    if (!why.isEmpty()) {
+        say(QStringLiteral("%1: %2").arg(file, why));
+        return kFailed;
+    }
+    return kOk;
+}
+
+int readThroughProfile(const Line& line, const ScopeProfile& profile, const QString& source,
+                       ScopeTrace& trace) {
+    Session session(line);
+    ScopeCapture capture(session.link, session.settings, *session.clock);
+    capture.lineName = line.ports.describe(line.comNumber);
+    QString failure;
+    bool done = false;
+    QObject::connect(&capture, &Exchange::failed,
+                     [&](const QString& text, const QString&, BoxIcon) { failure = text; });
+    QObject::connect(&capture, &ScopeCapture::captured, [&](const ScopeTrace& t) {
+        trace = t;
+        done = true;
+    });
+    Progress progress(line.quiet, QStringLiteral("bytes"));
+    QObject::connect(&capture, &ScopeCapture::progressChanged,
+                     [&](qint64 got, qint64 total) { progress.update(got, total, got); });
+    QEventLoop loop;
+    QObject::connect(&capture, &Exchange::finished, &loop, &QEventLoop::quit);
+    QObject::connect(&session.interrupts, &Interrupts::interrupted, &capture,
+                     &ScopeCapture::cancel);
+    capture.start(profile, source);
+    if (capture.running())
+        loop.exec();
+    progress.finish();
+    if (session.interrupts.received())
+        return 128 + session.interrupts.received();
+    if (!done) {
+        say(failure);
+        return kFailed;
+    }
+    if (!line.quiet)
+        say(QStringLiteral("%1: %2 points of %3")
+                .arg(capture.lineName)
+                .arg(trace.volts.size())
+                .arg(source));
+    return kOk;
+}
+
+std::vector<float> traceSamples(const ScopeTrace& trace) {
+    std::vector<float> samples = screenSamples(trace.profile, trace.codes);
+    if (samples.size() <= static_cast<std::size_t>(kMaxLength))
+        return samples;
+    const std::vector<double> fitted =
+        resampleLinear(std::vector<double>(samples.begin(), samples.end()), kMaxLength);
+    return std::vector<float>(fitted.begin(), fitted.end());
+}
+
+int captureThroughProfile(const Line& line, const ScopeProfile& profile, const QString& source,
+                          const QString& file) {
+    ScopeTrace trace;
+    if (const int status = readThroughProfile(line, profile, source, trace); status != kOk)
+        return status;
+    QString why;
+    if (file.endsWith(QLatin1String(".csv"), Qt::CaseInsensitive)) {
+        const QByteArray table = traceTable(trace.scaling, trace.volts, why);
+        if (why.isEmpty())
+            why = writeWhole(file, table);
+    } else {
+        const std::vector<float> samples = traceSamples(trace);
+        if (samples.size() < static_cast<std::size_t>(kMinLength)) {
+            why = QStringLiteral("the oscilloscope gave %1 points, fewer than a waveform's %2")
+                      .arg(samples.size())
+                      .arg(kMinLength);
+        } else {
+            WaveStore store;
+            std::copy(samples.begin(), samples.end(), store.ArbData.begin());
+            store.ArbLength = static_cast<float>(samples.size());
+            why = writeWaveFile(file, QString::number(samples.size()), store);
+        }
+    }
     if (!why.isEmpty()) {
         say(QStringLiteral("%1: %2").arg(file, why));
         return kFailed;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "instruments/profile.h"
+#include "instruments/scopecapture.h"
 #include "lines/serialsettings.h"
 #include "model/store.h"
 
@@ -30,5 +31,15 @@ int readCurve(const Line& line, std::vector<float>& curve);
 // Links, reads the curve and saves it to `file` only when the whole curve came; the exit
 // status.
 int captureCurve(const Line& line, const QString& file);
+// Reads a channel through an oscilloscope profile; the exit status, and the trace when it is 0.
+int readThroughProfile(const Line& line, const ScopeProfile& profile, const QString& source,
+                       ScopeTrace& trace);
+// Reads a channel through a profile and saves it only when all of it came: a .csv as time and
+// volts of every point, any other file as the program's waveform (the screen's codes as
+// -1..+1, resampled to 16000 points when there are more); the exit status.
+int captureThroughProfile(const Line& line, const ScopeProfile& profile, const QString& source,
+                          const QString& file);
+// The trace as the program's samples: the screen's codes as -1..+1, at most 16000 of them.
+std::vector<float> traceSamples(const ScopeTrace& trace);
 
 } // namespace ww::cli

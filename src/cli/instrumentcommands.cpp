@@ -6,6 +6,7 @@
 #include "files/nativefile.h"
 #include "instruments/generatorlines.h"
 #include "instruments/profile.h"
+#include "instruments/scopeprofile.h"
 #include "options.h"
 
 #include <QFileInfo>
@@ -105,33 +106,53 @@ int send(const QStringList& args) {
 
 int capture(const QStringList& args) {
     Command c("capture", "FILE",
-              "Reads the curve shown on a TDS oscilloscope into a waveform file of 2500 points.");
+              "Reads the curve shown on a TDS oscilloscope into a waveform file of 2500 points. "
+              "With --profile, reads the curve of any SCPI oscilloscope the profile describes: a "
+              ".csv gets the time and volts of every point the oscilloscope holds, a .txt the "
+              "program's waveform (the screen's codes as -1..+1, resampled to 16000 points "
+              "when there are more).");
     LineOptions lineOptions(c, "No progress or identification on standard error.",
                             "n or N (none), O or E (odd or even); 8 data bits (default n).");
     const ScopeOptions scopeOptions(c);
+    const auto profileOption =
+        c.add("profile",
+              QStringLiteral("The oscilloscope's profile, by name (%1) or as a file.")
+                  .arg(scopeProfileNames().join(QStringLiteral(", "))),
+              "NAME|FILE");
     if (const auto done = c.parse(args, 1))
         return *done;
+    const bool throughProfile = c.parser.isSet(profileOption);
     Line line;
     if (const QString why = lineOptions.read(c, line); !why.isEmpty())
         return c.usage(why);
-    if (const QString why = scopeOptions.read(c, line.settings); !why.isEmpty())
+    if (const QString why = scopeOptions.read(c, line.settings, throughProfile); !why.isEmpty())
         return c.usage(why);
+    QString channel;
+    ScopeProfile profile;
+    if (throughProfile)
+        if (const auto status = scopeOptions.readProfile(c, profileOption, channel, profile))
+            return *status;
     const QString file = c.parser.positionalArguments().at(0);
-    if (suffixOf(file) != QLatin1String("txt"))
-        return c.usage(QStringLiteral("%1: the file name must end in .txt").arg(file));
+    const QString suffix = suffixOf(file);
+    if (suffix != QLatin1String("txt") && !(throughProfile && suffix == QLatin1String("csv")))
+        return c.usage(QStringLiteral("%1: the file name must end in .txt%2")
+                           .arg(file, throughProfile ? QStringLiteral(" or .csv") : QString()));
     // Known before the instrument is asked, not after a read of many seconds.
     if (const QString why = checkWritable(file); !why.isEmpty()) {
         say(QStringLiteral("%1: %2").arg(file, why));
         return kFailed;
     }
+    if (throughProfile)
+        return captureThroughProfile(line, profile, channel, file);
     return captureCurve(line, file);
 }
 
 int verify(const QStringList& args) {
     Command c("verify", "FILE",
               "Sends FILE to the generator (the Vorrel generator, or a SCPI generator through "
-              "--generator-profile), reads the curve the TDS oscilloscope then shows and "
-              "compares the two, as compare does. Exit status 0 on a match, 1 on a mismatch or "
+              "--generator-profile), reads the curve the TDS oscilloscope (or a SCPI oscilloscope "
+              "through --scope-profile) then shows and compares the two, as compare does. Exit "
+              "status 0 on a match, 1 on a mismatch or "
               "a failure.");
     LineOptions lineOptions(
         c, "No progress or identification on standard error.",
@@ -152,6 +173,12 @@ int verify(const QStringList& args) {
                   .arg(profileNames().join(QStringLiteral(", "))),
               "NAME|FILE");
     const GeneratorOptions generatorOptions(c);
+    const auto scopeProfileOption =
+        c.add("scope-profile",
+              QStringLiteral("The SCPI oscilloscope's profile, by name (%1) or as a file; "
+                             "--source then names its channel.")
+                  .arg(scopeProfileNames().join(QStringLiteral(", "))),
+              "NAME|FILE");
     const ToleranceOptions tolerances(c);
     if (const auto done = c.parse(args, 1))
         return *done;
@@ -162,8 +189,15 @@ int verify(const QStringList& args) {
     if (c.parser.isSet(scopePort) &&
         !resolvePort(c.parser.value(scopePort), scope.ports, scope.comNumber))
         return c.usage(portRefusal(QStringLiteral("scope"), c.parser.value(scopePort)));
-    if (const QString why = scopeOptions.read(c, scope.settings); !why.isEmpty())
+    const bool scopeProfiled = c.parser.isSet(scopeProfileOption);
+    if (const QString why = scopeOptions.read(c, scope.settings, scopeProfiled); !why.isEmpty())
         return c.usage(why);
+    QString channel;
+    ScopeProfile scopeProfile;
+    if (scopeProfiled)
+        if (const auto status =
+                scopeOptions.readProfile(c, scopeProfileOption, channel, scopeProfile))
+            return *status;
     const int slot = waveformNumber(c, number);
     if (slot < 1)
         return c.usage(QStringLiteral("--number wants 1 to 8"));
@@ -199,7 +233,12 @@ int verify(const QStringList& args) {
         return sent;
     }
     std::vector<float> curve;
-    if (const int read = readCurve(scope, curve); read != kOk) {
+    ScopeTrace trace;
+    const int read = scopeProfiled ? readThroughProfile(scope, scopeProfile, channel, trace)
+                                   : readCurve(scope, curve);
+    if (scopeProfiled && read == kOk)
+        curve = traceSamples(trace);
+    if (read != kOk) {
         if (read == kFailed)
             say(QStringLiteral("the upload went through, but the curve could not be read"));
         return read;

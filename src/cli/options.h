@@ -10,6 +10,7 @@
 
 #include <QCommandLineOption>
 #include <QCommandLineParser>
+#include <QRegularExpression>
 #include <QString>
 #include <QStringList>
 #include <optional>
@@ -274,13 +275,17 @@ struct GeneratorOptions {
 struct ScopeOptions {
     QCommandLineOption source, eol, flow;
     explicit ScopeOptions(Command& c)
-        : source(c.add("source", "CH1, CH2, REFA or REFB (default CH1).", "name")),
+        : source(c.add("source",
+                       "CH1, CH2, REFA or REFB (default CH1); through a profile, the channel as "
+                       "the oscilloscope names it (CHAN1, CH1, C1).",
+                       "name")),
           eol(c.add("eol", "The command terminator, lf or cr (default lf).", "lf|cr")),
           flow(c.add("flow", "Handshaking, none or rtscts (default rtscts).", "kind")) {}
 
-    // Fills `settings`; an empty string, or what is wrong.
-    QString read(const Command& c, SerialSettings& settings) const {
-        if (c.parser.isSet(source)) {
+    // Fills `settings`; an empty string, or what is wrong. Through a profile the source is the
+    // oscilloscope's own name of a channel, read by `profileSource`.
+    QString read(const Command& c, SerialSettings& settings, bool throughProfile = false) const {
+        if (c.parser.isSet(source) && !throughProfile) {
             const int i = QStringList{"CH1", "CH2", "CH3", "CH4", "REFA", "REFB"}.indexOf(
                 c.parser.value(source));
             if (i < 0 || i == 2 || i == 3)
@@ -300,6 +305,30 @@ struct ScopeOptions {
             chooseFlowControl(settings, i);
         }
         return QString();
+    }
+
+    // The channel a profile's lines name, and the profile; an exit status when either is wrong
+    // (said), else nothing.
+    std::optional<int> readProfile(const Command& c, const QCommandLineOption& profileOption,
+                                   QString& channel, ScopeProfile& profile) const {
+        if (!c.parser.isSet(source))
+            return c.usage(QStringLiteral("--%1 wants --source, the channel as the "
+                                          "oscilloscope names it")
+                               .arg(profileOption.names().constFirst()));
+        channel = c.parser.value(source);
+        // It goes into commands: a separator or a line end would make it more than a name.
+        static const QRegularExpression plain(QStringLiteral("^[A-Za-z0-9_]{1,32}$"));
+        if (!plain.match(channel).hasMatch())
+            return c.usage(QStringLiteral("--source wants a channel's name of letters, digits "
+                                          "and _, not '%1'")
+                               .arg(channel));
+        const ScopeProfileReading r = findScopeProfile(c.parser.value(profileOption));
+        if (!r.error.isEmpty()) {
+            say(r.error);
+            return kFailed;
+        }
+        profile = r.profile;
+        return std::nullopt;
     }
 };
 

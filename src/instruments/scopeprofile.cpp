@@ -453,6 +453,22 @@ std::vector<double> ScopeScaling::times(qint64 count, QString& why) const {
     return out;
 }
 
+QByteArray traceTable(const ScopeScaling& scaling, const std::vector<double>& volts, QString& why) {
+    const std::vector<double> t = scaling.times(static_cast<qint64>(volts.size()), why);
+    if (!why.isEmpty())
+        return {};
+    QByteArray out;
+    out.reserve(static_cast<qsizetype>(volts.size()) * 34 + 16);
+    out += "time,volts\n";
+    for (std::size_t i = 0; i < volts.size(); ++i) {
+        out += QByteArray::number(t[i], 'g', 10);
+        out += ',';
+        out += QByteArray::number(volts[i], 'g', 10);
+        out += '\n';
+    }
+    return out;
+}
+
 std::vector<float> screenSamples(const ScopeProfile& p, const std::vector<double>& codes) {
     double lo = p.screenLow, hi = p.screenHigh;
     if (!p.hasScreen)

@@ -107,6 +107,10 @@ class ScopeScaling {
     qint64 m_points = -1;
 };
 
+// "time,volts" and a line for each point, numbers with a point and 10 significant digits;
+// empty with `why` said when a time is not a number.
+QByteArray traceTable(const ScopeScaling& scaling, const std::vector<double>& volts, QString& why);
+
 // The codes as the program's samples: the screen's codes (the profile's, or the encoding's
 // whole range) as -1..+1, beyond them held at the edge.
 std::vector<float> screenSamples(const ScopeProfile& p, const std::vector<double>& codes);
