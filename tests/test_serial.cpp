@@ -534,14 +534,13 @@ void TestSerial::sendToInstrument() {
     // The last line and profile are there again in the next run.
     {
         QSettings remembered(dir.filePath("remembered.ini"), QSettings::IniFormat);
-        SystemClock clock;
-        InstrumentDialog first(w->ports(), SerialSettings(), clock, remembered);
+        InstrumentDialog first(w->bench(), w->ports(), remembered);
         first.show();
         first.line->setCurrentIndex(1);
         first.profile->setCurrentText("emem-define-copy");
         first.name->setText("9bad"); // refused, but chosen
         first.sendButton->click();
-        InstrumentDialog next(w->ports(), SerialSettings(), clock, remembered);
+        InstrumentDialog next(w->bench(), w->ports(), remembered);
         next.show();
         QCOMPARE(next.line->currentIndex(), 1);
         QCOMPARE(next.profile->currentText(), QString("emem-define-copy"));

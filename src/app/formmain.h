@@ -3,8 +3,7 @@
 #include "editor/entryrules.h"
 #include "editor/waveeditor.h"
 #include "files/wavefile.h"
-#include "instruments/generatorupload.h"
-#include "instruments/tdsexchange.h"
+#include "instruments/bench.h"
 #include "lines/clock.h"
 #include "lines/seriallink.h"
 #include "lines/serialsettings.h"
@@ -99,8 +98,9 @@ class FormMain : public QMainWindow {
     void mnuComParityBits_Click(int index);
     void mnuComFlowHardSoft_Click(int index);
     SerialSettings& serialSettings() { return m_settings; }
-    SerialLink& ActiveComm() { return *m_teskLink; }
-    GeneratorUpload& upload() { return *m_upload; }
+    SerialLink& ActiveComm() { return m_bench->generatorLine(); }
+    GeneratorUpload& upload() { return m_bench->upload(); }
+    Bench& bench() { return *m_bench; }
     FormTeskCom* formTeskCom() { return m_formTeskCom.get(); }
     void Toolbar1_ButtonClick(const QString& key);
     void about_Click();
@@ -117,9 +117,9 @@ class FormMain : public QMainWindow {
     void mnuArbSendInstrument_Click();
     InstrumentDialog* instrumentDialog() const { return m_instrument; }
     // What Compare with Sent compares with: the last upload of this run, through any line.
-    const std::vector<double>& lastSent() const { return m_lastSent; }
-    TdsExchange& tds() { return *m_tds; }
-    SerialLink& tdsLink() { return *m_tdsLink; }
+    const std::vector<double>& lastSent() const { return m_bench->lastSent(); }
+    TdsExchange& tds() { return m_bench->tds(); }
+    SerialLink& tdsLink() { return m_bench->scopeLine(); }
     FormTDS* formTDS() { return m_formTDS.get(); }
     void Command_ArbPoint_Click();
     void Command_ArbLine_Click();
@@ -221,19 +221,14 @@ class FormMain : public QMainWindow {
     SerialSettings m_settings;
     SystemClock m_systemClock;
     Clock* m_clock = nullptr;
-    std::unique_ptr<SerialLink> m_teskLink;
-    std::unique_ptr<GeneratorUpload> m_upload;
+    std::unique_ptr<Bench> m_bench; // the lines, the exchanges and what was last sent
     std::unique_ptr<FormTeskCom> m_formTeskCom;
-    std::unique_ptr<SerialLink> m_tdsLink;
-    std::unique_ptr<TdsExchange> m_tds;
     std::unique_ptr<FormTDS> m_formTDS;
     QPointer<frmAbout> m_about;
     SpectrumView* m_spectrum = nullptr;
     CompareView* m_compare = nullptr;
     InstrumentDialog* m_instrument = nullptr;
-    bool m_compareNext = false;         // the curve being read is for the comparison, not the store
-    std::vector<double> m_lastSent;     // the last waveform this run uploaded; empty: none yet
-    std::vector<double> m_lastSentFrom; // the canvas it was uploaded from
+    bool m_compareNext = false; // the curve being read is for the comparison, not the store
     std::vector<double> canvasSamples() const;
     TwipsLayout m_layout;
     ScreenScale m_scale;

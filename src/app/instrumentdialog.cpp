@@ -1,6 +1,7 @@
 #include "instrumentdialog.h"
 
 #include "files/resample.h"
+#include "lines/lineregistry.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -17,10 +18,9 @@
 
 namespace ww {
 
-InstrumentDialog::InstrumentDialog(const PortMap& ports, SerialSettings settings, Clock& clock,
-                                   QSettings& remembered, QWidget* parent)
-    : QDialog(parent), m_ports(ports), m_settings(std::move(settings)), m_clock(clock),
-      m_remembered(remembered) {
+InstrumentDialog::InstrumentDialog(Bench& bench, const PortMap& ports, QSettings& remembered,
+                                   QWidget* parent)
+    : QDialog(parent), m_bench(bench), m_ports(ports), m_remembered(remembered) {
     setObjectName(QStringLiteral("InstrumentDialog"));
     setWindowTitle(QStringLiteral("Send to Instrument"));
     auto* layout = new QVBoxLayout(this);
@@ -124,16 +124,13 @@ void InstrumentDialog::send() {
     const QString chosen = index >= 0 ? line->itemData(index).toString() : line->currentText();
     m_remembered.setValue(QStringLiteral("instrument/line"), chosen.trimmed());
     m_remembered.setValue(QStringLiteral("instrument/profile"), profile->currentText().trimmed());
-    m_chosen = m_ports;
-    int comNumber = 1;
-    if (chosen.startsWith(QLatin1String("COM")) && chosen.size() == 4) {
-        comNumber = chosen.mid(3).toInt();
-    } else {
-        m_chosen.setDevice(1, chosen.trimmed());
-        m_chosen.setName(1, chosen.trimmed());
+    if (!chooseLine(chosen, m_ports, m_chosen)) {
+        m_lineName.clear();
+        ended(false, QStringLiteral("Not sent: '%1' is no line: %2.")
+                         .arg(chosen.trimmed(), addressProblem(chosen.trimmed())));
+        return;
     }
-    m_lineName = m_chosen.describe(comNumber);
-    m_settings.ComPortNumber = comNumber;
+    m_lineName = m_chosen.name();
     const ProfileReading p = findProfile(profile->currentText().trimmed());
     if (!p.error.isEmpty()) {
         ended(false, p.error);
@@ -186,20 +183,19 @@ void InstrumentDialog::send() {
                    .arg(fits);
         wave.assign(resampled.begin(), resampled.end());
     }
-    m_link = std::make_unique<SerialLink>(m_chosen);
-    m_upload = std::make_unique<ScpiUpload>(*m_link, m_settings, m_clock);
-    connect(m_upload.get(), &ScpiUpload::progressChanged, this, [this](qint64 sent, qint64 total) {
+    m_upload = &m_bench.makeScpiUpload(m_chosen);
+    connect(m_upload, &ScpiUpload::progressChanged, this, [this](qint64 sent, qint64 total) {
         progress->setValue(total > 0 ? static_cast<int>(sent * 100 / total) : 0);
         status->setText(QStringLiteral("%1: the instrument has taken %2 of %3 bytes")
                             .arg(m_lineName)
                             .arg(sent)
                             .arg(total));
     });
-    connect(m_upload.get(), &Exchange::failed, this,
+    connect(m_upload, &Exchange::failed, this,
             [this](const QString& text, const QString&, BoxIcon) { ended(false, text); });
-    connect(m_upload.get(), &ScpiUpload::succeeded, this,
+    connect(m_upload, &ScpiUpload::succeeded, this,
             [this, sent = std::vector<double>(wave.begin(), wave.end())] { emit uploaded(sent); });
-    connect(m_upload.get(), &ScpiUpload::succeeded, this, [this, note](const QString& answer) {
+    connect(m_upload, &ScpiUpload::succeeded, this, [this, note](const QString& answer) {
         const QString said = answer.isEmpty()
                                  ? ScpiUpload::unconfirmedText(m_upload->total())
                                  : QStringLiteral("the instrument answered %1").arg(answer);
@@ -213,7 +209,7 @@ void InstrumentDialog::send() {
 
 void InstrumentDialog::ended(bool ok, const QString& text) {
     // A message of the line names it already.
-    const QString device = m_chosen.device(m_settings.ComPortNumber);
+    const QString device = m_chosen.ports.device(m_chosen.comNumber);
     status->setText(m_lineName.isEmpty() || (!device.isEmpty() && text.contains(device))
                         ? text
                         : QStringLiteral("%1: %2").arg(m_lineName, text));

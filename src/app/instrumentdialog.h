@@ -1,9 +1,8 @@
 #pragma once
 
-#include "instruments/scpiupload.h"
-#include "lines/clock.h"
-#include "lines/seriallink.h"
-#include "lines/serialsettings.h"
+#include "instruments/bench.h"
+
+#include <QPointer>
 
 #include <QDialog>
 #include <memory>
@@ -27,8 +26,8 @@ namespace ww {
 class InstrumentDialog : public QDialog {
     Q_OBJECT
   public:
-    InstrumentDialog(const PortMap& ports, SerialSettings settings, Clock& clock,
-                     QSettings& remembered, QWidget* parent = nullptr);
+    InstrumentDialog(Bench& bench, const PortMap& ports, QSettings& remembered,
+                     QWidget* parent = nullptr);
 
     // The COM numbers as the Devices dialog now points them, and the profiles there are now.
     void refresh();
@@ -62,13 +61,11 @@ class InstrumentDialog : public QDialog {
   private:
     void ended(bool ok, const QString& text);
 
+    Bench& m_bench;
     const PortMap& m_ports;
-    PortMap m_chosen;
-    SerialSettings m_settings;
-    Clock& m_clock;
+    LineChoice m_chosen;
     QSettings& m_remembered;
-    std::unique_ptr<SerialLink> m_link;
-    std::unique_ptr<ScpiUpload> m_upload;
+    QPointer<ScpiUpload> m_upload;
     QString m_lineName;
 };
 

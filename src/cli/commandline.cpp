@@ -1,6 +1,7 @@
 #include "commandline.h"
 
 #include "commands.h"
+#include "instruments/bench.h"
 #include "lines/devices.h"
 #include "lines/lineregistry.h"
 #include "options.h"
@@ -78,17 +79,11 @@ bool refuseUnknownCommand(const QString& word) {
 }
 
 bool resolvePort(const QString& text, PortMap& ports, int& comNumber) {
-    static const QStringList names = {"COM1", "COM2", "COM3", "COM4"};
-    const int i = names.indexOf(text.toUpper());
-    if (i >= 0) {
-        comNumber = i + 1;
-        return true;
-    }
-    if (!addressProblem(text).isEmpty())
+    LineChoice choice;
+    if (!chooseLine(text, ports, choice))
         return false;
-    comNumber = 1;
-    ports.setDevice(1, text);
-    ports.setName(1, text);
+    ports = choice.ports;
+    comNumber = choice.comNumber;
     return true;
 }
 

@@ -4,6 +4,7 @@
 #include "files/nativefile.h"
 #include "files/resample.h"
 #include "files/wavefile.h"
+#include "instruments/bench.h"
 #include "instruments/generatorlines.h"
 #include "instruments/generatorupload.h"
 #include "instruments/scpiupload.h"
@@ -49,20 +50,25 @@ QString oneLine(const QString& boxText, const QString& port, const QString& baud
 // What both exchanges run on: the line the command chose, its clock, and Ctrl+C.
 struct Session {
     explicit Session(const Line& line)
-        : clock(clockFor(line.timeScale)), settings(line.settings), link(line.ports) {
-        settings.ComPortNumber = line.comNumber;
+        : clock(clockFor(line.timeScale)), settings(comNumbered(line)),
+          bench(line.ports, settings, *clock), choice{line.ports, line.comNumber} {}
+    static SerialSettings comNumbered(const Line& line) {
+        SerialSettings s = line.settings;
+        s.ComPortNumber = line.comNumber;
+        return s;
     }
     Interrupts interrupts;
     std::unique_ptr<Clock> clock;
     SerialSettings settings;
-    SerialLink link;
+    Bench bench;
+    LineChoice choice;
 };
 } // namespace
 
 int sendWaveform(const Line& line, const WaveStore& store) {
     Session session(line);
     Interrupts& interrupts = session.interrupts;
-    GeneratorUpload upload(session.link, session.settings, *session.clock);
+    GeneratorUpload& upload = session.bench.upload();
     upload.completionPauseMs = 0;
     QString failure;
     bool complete = false;
@@ -97,7 +103,7 @@ int sendWaveform(const Line& line, const WaveStore& store) {
 int sendThroughProfile(const Line& line, const Profile& profile, const std::vector<float>& samples,
                        const QString& name, const GeneratorSettings& generator) {
     Session session(line);
-    ScpiUpload upload(session.link, session.settings, *session.clock);
+    ScpiUpload& upload = session.bench.makeScpiUpload(session.choice);
     QString failure, answer;
     bool done = false;
     QObject::connect(&upload, &Exchange::failed,
@@ -136,7 +142,7 @@ int readCurve(const Line& line, std::vector<float>& curve) {
     curve.clear();
     Session session(line);
     Interrupts& interrupts = session.interrupts;
-    TdsExchange tds(session.link, session.settings, *session.clock);
+    TdsExchange& tds = session.bench.tds();
     QString failure, identification;
     bool linked = false;
     QObject::connect(&tds, &Exchange::failed,
@@ -214,8 +220,7 @@ int captureCurve(const Line& line, const QString& file) {
 int readThroughProfile(const Line& line, const ScopeProfile& profile, const QString& source,
                        ScopeTrace& trace) {
     Session session(line);
-    ScopeCapture capture(session.link, session.settings, *session.clock);
-    capture.lineName = line.ports.describe(line.comNumber);
+    ScopeCapture& capture = session.bench.makeScopeCapture(session.choice);
     QString failure;
     bool done = false;
     QObject::connect(&capture, &Exchange::failed,
