@@ -480,7 +480,7 @@ void TestCli::throughOscilloscopeProfiles() {
         {{"--profile", "wav-preamble-byte"}, 2, "--profile wants --source"},
         {{"--profile", "wav-preamble-byte", "--source", "CHAN1;*RST"},
          2,
-         "--source wants a channel's name of letters, digits and _, not 'CHAN1;*RST'"},
+         "--source: a channel's name is 1 to 32 letters, digits and _, not 'CHAN1;*RST'"},
         {{"--profile", "no-such", "--source", "CHAN1"},
          1,
          "no oscilloscope profile 'no-such'; the profiles are: curve-wfmoutpre, "},

@@ -7,6 +7,7 @@
 #include "app/formtds.h"
 #include "app/formteskcom.h"
 #include "app/instrumentdialog.h"
+#include "app/scopedialog.h"
 #include "documented.h"
 #include "editor/entryfield.h"
 #include "instruments/generatorlines.h"
@@ -14,6 +15,7 @@
 #include "virtualbench.h"
 #include "virtualgenerator.h"
 #include "virtualscpi.h"
+#include "virtualscpiscope.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -66,6 +68,7 @@ class TestSerial : public QObject {
     void demoLoopCapturesUpload();
     void compareWithSent();
     void sendToInstrument();
+    void readFromInstrument();
     void devicesChosenInTheWindow();
 };
 
@@ -592,6 +595,72 @@ void TestSerial::sendToInstrument() {
     QTRY_VERIFY_WITH_TIMEOUT(dialog.status[2]->text().contains("reachable, but no answer to "
                                                                "*IDN? within 3 s"),
                              6000);
+}
+
+void TestSerial::readFromInstrument() {
+    // Oscilloscope > Read from Instrument…: a SCPI generator and oscilloscope over the network,
+    // the oscilloscope on COM3; the curve into the waveform, then compared with what was sent.
+    ww::virt::VirtualScpiGenerator g;
+    ww::virt::VirtualScpiScope scope;
+    scope.input = [&] {
+        const auto held = g.waveforms().value(g.selected()).samples;
+        return QVector<float>(held.begin(), held.end());
+    };
+    scope.screen = {2.0, 20, 0.9, 0.02, 0, 0.004, 5};
+    TestWindow w;
+    TestWindow::Setup setup;
+    setup.show = true;
+    w.open(setup);
+    w->applyPortChoices({{3, scope.address()}});
+    w->action("mnuOscilReadInstrument")->trigger();
+    ScopeDialog* d = w->scopeDialog();
+    QVERIFY(d && d->isVisible());
+    QVERIFY(d->line->itemText(2).contains(scope.address()));
+    d->line->setCurrentIndex(2);
+    d->profile->setCurrentText("wav-preamble-byte");
+    // A channel's name that would be more than a name is refused before anything is asked.
+    d->source->setText("CHAN1\n*RST");
+    d->readButton->click();
+    QVERIFY2(d->status->text().contains("not 'CHAN1"), qPrintable(d->status->text()));
+    QVERIFY(scope.commands().isEmpty());
+    d->source->setText("CHAN1");
+    d->readButton->click();
+    QVERIFY(w->isEnabled());
+    QTRY_VERIFY2(d->status->text().endsWith("1400 points of CHAN1."),
+                 qPrintable(d->status->text()));
+    QCOMPARE(d->progress->value(), 100);
+    // The screen's codes as -1..+1: code c is (c - 127.5) / 127.5.
+    QCOMPARE(w.store().length(), 1400);
+    for (const int i : {0, 700, 1399})
+        QCOMPARE(
+            w.store().ArbData[i],
+            static_cast<float>((static_cast<unsigned char>(scope.codes()[i]) - 127.5) / 127.5));
+    QCOMPARE(w->history().stack().undoText(), QString("Read from Instrument"));
+
+    // Sent through Send to Instrument, then compared through the same dialog: a match, and the
+    // waveform is left as it was.
+    typeInto(w->Text_Arb_Length, "500");
+    w->action("mnuStandardTri")->trigger();
+    w->action("mnuArbSendInstrument")->trigger();
+    InstrumentDialog* send = w->instrumentDialog();
+    send->line->setEditText(g.address());
+    send->profile->setCurrentText("arb-dac-16bit-block");
+    send->sendButton->click();
+    QTRY_VERIFY(send->status->text().contains("No error"));
+    d->compareButton->click();
+    CompareView* view = nullptr;
+    QTRY_VERIFY((view = w->compareView()) && view->isVisible());
+    QVERIFY2(view->verdict->text().startsWith("Match"), qPrintable(view->verdict->text()));
+    QCOMPARE(w.store().length(), 500);
+
+    // Cancel while the oscilloscope does not answer: said, and nothing taken.
+    scope.script.stallData = true;
+    d->readButton->click();
+    QVERIFY(d->busy());
+    d->cancelButton->click();
+    QVERIFY(!d->busy());
+    QCOMPARE(d->status->text(), QString("Cancelled."));
+    QCOMPARE(w.store().length(), 500);
 }
 
 QTEST_MAIN(TestSerial)

@@ -37,6 +37,7 @@ class FormTeskCom;
 class FormTDS;
 class CompareView;
 class InstrumentDialog;
+class ScopeDialog;
 class SpectrumView;
 class Toolbar1;
 class frmAbout;
@@ -113,6 +114,10 @@ class FormMain : public QMainWindow {
     // it with the last waveform uploaded (or the current one) in a window of its own.
     void mnuOscilCompare_Click();
     CompareView* compareView() const { return m_compare; }
+    // Ours: the curve of any SCPI oscilloscope through a profile, into the waveform or to
+    // compare with what was sent.
+    void mnuOscilReadInstrument_Click();
+    ScopeDialog* scopeDialog() const { return m_scopeDialog; }
     // Ours: the waveform into a SCPI generator through a profile, on any line.
     void mnuArbSendInstrument_Click();
     InstrumentDialog* instrumentDialog() const { return m_instrument; }
@@ -200,6 +205,7 @@ class FormMain : public QMainWindow {
     void FormTeskCom_Load();
     void FormTDS_Load();
     void takeOscilloscopeData(const std::vector<float>& samples);
+    void takeTrace(const ScopeTrace& trace, bool compare);
     void showComparison(const std::vector<double>& captured);
     void placeBeside(QWidget* window);
     void showLineSettings();
@@ -228,6 +234,7 @@ class FormMain : public QMainWindow {
     SpectrumView* m_spectrum = nullptr;
     CompareView* m_compare = nullptr;
     InstrumentDialog* m_instrument = nullptr;
+    ScopeDialog* m_scopeDialog = nullptr;
     bool m_compareNext = false; // the curve being read is for the comparison, not the store
     std::vector<double> canvasSamples() const;
     TwipsLayout m_layout;

@@ -5,10 +5,12 @@
 
 #include "compareview.h"
 #include "devicesdialog.h"
+#include "files/resample.h"
 #include "formtds.h"
 #include "formteskcom.h"
 #include "instrumentdialog.h"
 #include "lines/lineregistry.h"
+#include "scopedialog.h"
 
 #include <QAction>
 #include <QActionGroup>
@@ -80,6 +82,36 @@ void FormMain::takeOscilloscopeData(const std::vector<float>& samples) {
         return;
     }
     WaveChange how{caption("mnuOscil_ReadData")};
+    how.writesLength = true;
+    m_doc.change(how, [&samples](WaveStore& s) {
+        std::copy(samples.begin(), samples.end(), s.ArbData.begin());
+        s.ArbLength = static_cast<float>(samples.size());
+    });
+}
+
+void FormMain::mnuOscilReadInstrument_Click() {
+    if (!m_scopeDialog) {
+        m_scopeDialog = new ScopeDialog(*m_bench, m_options.ports, *m_userSettings, this);
+        connect(m_scopeDialog, &ScopeDialog::captured, this, &FormMain::takeTrace);
+    }
+    m_scopeDialog->show();
+    m_scopeDialog->raise();
+}
+
+void FormMain::takeTrace(const ScopeTrace& trace, bool compare) {
+    const std::vector<float> samples = recordAsWaveform(screenSamples(trace.profile, trace.codes));
+    if (compare) {
+        showComparison(std::vector<double>(samples.begin(), samples.end()));
+        return;
+    }
+    if (samples.size() < static_cast<std::size_t>(kMinLength)) {
+        say(QStringLiteral("The oscilloscope gave %1 points, fewer than a waveform's %2.")
+                .arg(samples.size())
+                .arg(kMinLength),
+            true);
+        return;
+    }
+    WaveChange how{caption("mnuOscilReadInstrument")};
     how.writesLength = true;
     m_doc.change(how, [&samples](WaveStore& s) {
         std::copy(samples.begin(), samples.end(), s.ArbData.begin());

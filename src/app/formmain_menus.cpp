@@ -207,6 +207,9 @@ void FormMain::buildMenus() {
     named(oscilloscope->addSeparator(), "mnuOscilBar1");
     connect(named(oscilloscope->addAction(QStringLiteral("&Compare with Sent")), "mnuOscilCompare"),
             &QAction::triggered, this, &FormMain::mnuOscilCompare_Click);
+    connect(named(oscilloscope->addAction(QStringLiteral("Read from &Instrument…")),
+                  "mnuOscilReadInstrument"),
+            &QAction::triggered, this, &FormMain::mnuOscilReadInstrument_Click);
 
     // Ours, after the COM items: the devices they stand for.
     QMenu* com = action("mnuComNumber")->menu();

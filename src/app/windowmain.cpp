@@ -7,6 +7,7 @@
 #include "transfer.h"
 #include "virtualbench.h"
 #include "virtualscpi.h"
+#include "virtualscpiscope.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
@@ -116,6 +117,7 @@ extern "C" Q_DECL_EXPORT int wavewright_window_main(int argc, char* argv[]) {
     QApplication::setApplicationVersion(QStringLiteral(WAVEWRIGHT_VERSION));
     std::unique_ptr<ww::virt::VirtualBench> bench;
     std::unique_ptr<ww::virt::VirtualScpiGenerator> scpi;
+    std::unique_ptr<ww::virt::VirtualScpiScope> scpiScope;
     std::unique_ptr<ww::virt::GeneratorWindow> generatorWindow;
     std::unique_ptr<ww::virt::OscilloscopeWindow> scopeWindow;
     if (parser.isSet(demo)) {
@@ -139,12 +141,22 @@ extern "C" Q_DECL_EXPORT int wavewright_window_main(int argc, char* argv[]) {
             const auto held = generator->waveforms().value(generator->selected()).samples;
             return QVector<float>(held.begin(), held.end());
         });
+        // And a SCPI oscilloscope on the network as COM3 showing the SCPI generator's output,
+        // for Oscilloscope > Read from Instrument… with any shipped profile.
+        scpiScope = std::make_unique<ww::virt::VirtualScpiScope>();
+        scpiScope->screen = {3.0, 30, 0.9, 0.02, 0, 0.005, 1};
+        scpiScope->input = [generator = scpi.get()] {
+            const auto held = generator->waveforms().value(generator->selected()).samples;
+            return QVector<float>(held.begin(), held.end());
+        };
+        options.ports.parseAssignment(QStringLiteral("COM3=") + scpiScope->address());
         const QString where =
             QStringLiteral("Demo bench on COM1 (%1): send a waveform, then Oscilloscope > "
                            "Set Link and Read Data bring it back, or Compare with Sent checks "
                            "it. COM2 is a SCPI generator at %2, for Other > Send to "
-                           "Instrument….")
-                .arg(bench->devicePath(), scpi->address());
+                           "Instrument…; COM3 a SCPI oscilloscope at %3 showing it, for "
+                           "Oscilloscope > Read from Instrument… (channel CHAN1, C1 or CH1).")
+                .arg(bench->devicePath(), scpi->address(), scpiScope->address());
         generatorWindow = std::make_unique<ww::virt::GeneratorWindow>(bench->generator(), where);
         scopeWindow = std::make_unique<ww::virt::OscilloscopeWindow>(
             bench->oscilloscope(),

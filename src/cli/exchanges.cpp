@@ -254,15 +254,6 @@ int readThroughProfile(const Line& line, const ScopeProfile& profile, const QStr
     return kOk;
 }
 
-std::vector<float> traceSamples(const ScopeTrace& trace) {
-    std::vector<float> samples = screenSamples(trace.profile, trace.codes);
-    if (samples.size() <= static_cast<std::size_t>(kMaxLength))
-        return samples;
-    const std::vector<double> fitted =
-        resampleLinear(std::vector<double>(samples.begin(), samples.end()), kMaxLength);
-    return std::vector<float>(fitted.begin(), fitted.end());
-}
-
 int captureThroughProfile(const Line& line, const ScopeProfile& profile, const QString& source,
                           const QString& file) {
     ScopeTrace trace;
@@ -274,7 +265,8 @@ int captureThroughProfile(const Line& line, const ScopeProfile& profile, const Q
         if (why.isEmpty())
             why = writeWhole(file, table);
     } else {
-        const std::vector<float> samples = traceSamples(trace);
+        const std::vector<float> samples =
+            recordAsWaveform(screenSamples(trace.profile, trace.codes));
         if (samples.size() < static_cast<std::size_t>(kMinLength)) {
             why = QStringLiteral("the oscilloscope gave %1 points, fewer than a waveform's %2")
                       .arg(samples.size())

@@ -39,7 +39,5 @@ int readThroughProfile(const Line& line, const ScopeProfile& profile, const QStr
 // -1..+1, resampled to 16000 points when there are more); the exit status.
 int captureThroughProfile(const Line& line, const ScopeProfile& profile, const QString& source,
                           const QString& file);
-// The trace as the program's samples: the screen's codes as -1..+1, at most 16000 of them.
-std::vector<float> traceSamples(const ScopeTrace& trace);
 
 } // namespace ww::cli

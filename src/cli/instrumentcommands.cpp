@@ -4,6 +4,7 @@
 #include "analysis/compare.h"
 #include "files/formats.h"
 #include "files/nativefile.h"
+#include "files/resample.h"
 #include "instruments/generatorlines.h"
 #include "instruments/profile.h"
 #include "instruments/scopeprofile.h"
@@ -237,7 +238,7 @@ int verify(const QStringList& args) {
     const int read = scopeProfiled ? readThroughProfile(scope, scopeProfile, channel, trace)
                                    : readCurve(scope, curve);
     if (scopeProfiled && read == kOk)
-        curve = traceSamples(trace);
+        curve = recordAsWaveform(screenSamples(trace.profile, trace.codes));
     if (read != kOk) {
         if (read == kFailed)
             say(QStringLiteral("the upload went through, but the curve could not be read"));

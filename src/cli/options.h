@@ -10,7 +10,6 @@
 
 #include <QCommandLineOption>
 #include <QCommandLineParser>
-#include <QRegularExpression>
 #include <QString>
 #include <QStringList>
 #include <optional>
@@ -316,12 +315,8 @@ struct ScopeOptions {
                                           "oscilloscope names it")
                                .arg(profileOption.names().constFirst()));
         channel = c.parser.value(source);
-        // It goes into commands: a separator or a line end would make it more than a name.
-        static const QRegularExpression plain(QStringLiteral("^[A-Za-z0-9_]{1,32}$"));
-        if (!plain.match(channel).hasMatch())
-            return c.usage(QStringLiteral("--source wants a channel's name of letters, digits "
-                                          "and _, not '%1'")
-                               .arg(channel));
+        if (const QString why = sourceProblem(channel); !why.isEmpty())
+            return c.usage(QStringLiteral("--source: %1").arg(why));
         const ScopeProfileReading r = findScopeProfile(c.parser.value(profileOption));
         if (!r.error.isEmpty()) {
             say(r.error);

@@ -1,5 +1,7 @@
 #include "resample.h"
 
+#include "model/store.h"
+
 #include <algorithm>
 #include <cmath>
 
@@ -21,6 +23,14 @@ std::vector<double> resampleLinear(const std::vector<double>& v, int length) {
         out[static_cast<std::size_t>(i)] = v[k] * (1.0 - f) + v[k + 1] * f;
     }
     return out;
+}
+
+std::vector<float> recordAsWaveform(const std::vector<float>& record) {
+    if (record.size() <= static_cast<std::size_t>(kMaxLength))
+        return record;
+    const std::vector<double> fitted =
+        resampleLinear(std::vector<double>(record.begin(), record.end()), kMaxLength);
+    return std::vector<float>(fitted.begin(), fitted.end());
 }
 
 std::vector<double> resamplePeriodic(const std::vector<double>& v, int length) {

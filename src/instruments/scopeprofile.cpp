@@ -285,6 +285,17 @@ QStringList scopeProfileNames() {
     return profileNamesIn(scopeFolders(), QStringLiteral(".scope"));
 }
 
+QString sourceProblem(const QString& source) {
+    const bool plain =
+        !source.isEmpty() && source.size() <= 32 &&
+        std::all_of(source.begin(), source.end(), [](QChar c) {
+            return c.unicode() < 128 && (c.isLetterOrNumber() || c == QLatin1Char('_'));
+        });
+    return plain ? QString()
+                 : QStringLiteral("a channel's name is 1 to 32 letters, digits and _, not '%1'")
+                       .arg(source);
+}
+
 QByteArray scopeLine(const ScopeProfile& p, const QByteArray& line, const QString& source,
                      qint64 start, qint64 stop) {
     QByteArray out = line;

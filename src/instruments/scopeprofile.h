@@ -76,6 +76,10 @@ ScopeProfileReading parseScopeProfile(const QByteArray& text);
 ScopeProfileReading findScopeProfile(const QString& nameOrPath);
 QStringList scopeProfileNames();
 
+// Why `source` cannot name a channel in a profile's lines (it goes into commands: a separator
+// or a line end would make it more than a name), or an empty string.
+QString sourceProblem(const QString& source);
+
 // A line of the profile with {source} (and {start}, {stop} in a range line) put in, and the
 // terminator.
 QByteArray scopeLine(const ScopeProfile& p, const QByteArray& line, const QString& source,
