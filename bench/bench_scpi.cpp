@@ -1,9 +1,11 @@
 #include "instruments/profile.h"
+#include "instruments/scopecapture.h"
 #include "instruments/scpiupload.h"
 #include "lines/clock.h"
 #include "lines/seriallink.h"
 #include "ratio.h"
 #include "virtualscpi.h"
+#include "virtualscpiscope.h"
 
 #include <QCoreApplication>
 #include <QEventLoop>
@@ -128,11 +130,125 @@ void PlainSocket1MB(benchmark::State& state) {
     plainSocket(state, 500000);
 }
 
+// The virtual SCPI oscilloscope on a thread of its own, holding a record of `points` points.
+struct Scope {
+    QThread thread;
+    virt::VirtualScpiScope* scope = nullptr;
+    QString address;
+    quint16 port = 0;
+    explicit Scope(int points) {
+        scope = new virt::VirtualScpiScope;
+        scope->points = points;
+        scope->originInCodes = true;
+        const std::vector<float> shown = wave(1000);
+        scope->input = [shown] { return QVector<float>(shown.begin(), shown.end()); };
+        scope->screen.periods = 7;
+        address = scope->address();
+        port = scope->port();
+        scope->moveToThread(&thread);
+        QObject::connect(&thread, &QThread::finished, scope, &QObject::deleteLater);
+        thread.start();
+    }
+    ~Scope() {
+        thread.quit();
+        thread.wait();
+    }
+};
+
+constexpr int kDeepPoints = 1000000;
+
+// Through the program: the profile's setup, preamble, the data in parts of 250000 points and
+// the check, each answer read to its end, the volts worked out.
+void DeepCaptureThroughProfile(benchmark::State& state) {
+    Scope scope(kDeepPoints);
+    const ScopeProfile profile =
+        findScopeProfile(QStringLiteral("wav-preamble-byte-code-origin")).profile;
+    PortMap ports;
+    ports.setDevice(1, scope.address);
+    SerialSettings settings;
+    SystemClock clock;
+    SerialLink link(ports);
+    ScopeCapture capture(link, settings, clock);
+    std::size_t points = 0;
+    QObject::connect(&capture, &ScopeCapture::captured,
+                     [&](const ScopeTrace& t) { points = t.volts.size(); });
+    QEventLoop loop;
+    QObject::connect(&capture, &Exchange::finished, &loop, &QEventLoop::quit);
+    for (auto _ : state) {
+        points = 0;
+        capture.start(profile, QStringLiteral("CHAN1"));
+        if (capture.running())
+            loop.exec();
+        if (points != static_cast<std::size_t>(kDeepPoints)) {
+            state.SkipWithError("the capture failed");
+            break;
+        }
+    }
+}
+
+// A plain socket asking the same questions and reading the same bytes, with nothing made of
+// them.
+void DeepCapturePlainSocket(benchmark::State& state) {
+    Scope scope(kDeepPoints);
+    std::vector<char> buffer(1 << 20);
+    auto readLine = [&](int fd) {
+        for (;;) {
+            const ssize_t n = ::read(fd, buffer.data(), 1);
+            if (n <= 0 || buffer[0] == '\n')
+                return;
+        }
+    };
+    auto readBytes = [&](int fd, qint64 count) {
+        while (count > 0) {
+            const ssize_t n = ::read(fd, buffer.data(),
+                                     static_cast<std::size_t>(std::min<qint64>(count, 1 << 20)));
+            if (n <= 0)
+                return false;
+            count -= n;
+        }
+        return true;
+    };
+    auto say = [](int fd, const QByteArray& text) {
+        return ::write(fd, text.constData(), static_cast<std::size_t>(text.size())) == text.size();
+    };
+    for (auto _ : state) {
+        const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+        const int one = 1;
+        ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
+        sockaddr_in at{};
+        at.sin_family = AF_INET;
+        at.sin_port = htons(scope.port);
+        at.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        if (::connect(fd, reinterpret_cast<sockaddr*>(&at), sizeof at) != 0) {
+            state.SkipWithError("cannot connect");
+            break;
+        }
+        say(fd, ":WAV:SOUR CHAN1\n:WAV:MODE NORM\n:WAV:FORM BYTE\n:WAV:PRE?\n");
+        readLine(fd);
+        bool ok = true;
+        for (int start = 1; ok && start <= kDeepPoints; start += 250000) {
+            const int stop = std::min(kDeepPoints, start + 249999);
+            say(fd, ":WAV:STAR " + QByteArray::number(start) + "\n:WAV:STOP " +
+                        QByteArray::number(stop) + "\n:WAV:DATA?\n");
+            ok = readBytes(fd, 11 + (stop - start + 1) + 1); // #9, nine digits, data, line end
+        }
+        say(fd, ":SYST:ERR?\n");
+        readLine(fd);
+        ::close(fd);
+        if (!ok) {
+            state.SkipWithError("the data did not come");
+            break;
+        }
+    }
+}
+
 const bool registered = [] {
     registerRatio("upload of 16000 samples through a profile / a plain socket",
                   "ProfileUpload16000", "PlainSocket16000", 1.5);
     registerRatio("a 1,000,000-byte block through a profile / a plain socket", "ProfileBlock1MB",
                   "PlainSocket1MB", 1.5);
+    registerRatio("a capture of 1,000,000 byte points through a profile / a plain socket",
+                  "DeepCaptureThroughProfile", "DeepCapturePlainSocket", 1.5);
     return true;
 }();
 } // namespace
@@ -141,3 +257,5 @@ BENCHMARK(ProfileUpload16000)->Unit(benchmark::kMillisecond)->Repetitions(5);
 BENCHMARK(PlainSocket16000)->Unit(benchmark::kMillisecond)->Repetitions(5);
 BENCHMARK(ProfileBlock1MB)->Unit(benchmark::kMillisecond)->Repetitions(5);
 BENCHMARK(PlainSocket1MB)->Unit(benchmark::kMillisecond)->Repetitions(5);
+BENCHMARK(DeepCaptureThroughProfile)->Unit(benchmark::kMillisecond)->Repetitions(5);
+BENCHMARK(DeepCapturePlainSocket)->Unit(benchmark::kMillisecond)->Repetitions(5);

@@ -111,8 +111,14 @@ QByteArray encodeBinary(SampleEncoding e, const std::vector<float>& samples, dou
 }
 
 std::vector<double> decodeSamples(SampleEncoding e, QByteArrayView bytes, QString& why) {
-    why.clear();
     std::vector<double> codes;
+    why = decodeInto(e, bytes, codes);
+    if (!why.isEmpty())
+        codes.clear();
+    return codes;
+}
+
+QString decodeInto(SampleEncoding e, QByteArrayView bytes, std::vector<double>& codes) {
     const EncodingInfo& info = infoOf(e);
     if (info.bytes == 0) {
         // Numbers between commas, blanks or line ends; nothing else.
@@ -121,7 +127,6 @@ std::vector<double> decodeSamples(SampleEncoding e, QByteArrayView bytes, QStrin
         auto isGap = [](char c) {
             return c == ',' || c == ' ' || c == '\t' || c == '\r' || c == '\n';
         };
-        codes.reserve(static_cast<std::size_t>(bytes.size() / 4));
         while (p < end) {
             while (p < end && isGap(*p))
                 ++p;
@@ -133,24 +138,33 @@ std::vector<double> decodeSamples(SampleEncoding e, QByteArrayView bytes, QStrin
             const QByteArray text(word, p - word);
             bool ok = false;
             const double v = text.toDouble(&ok);
-            if (!ok || !std::isfinite(v)) {
-                why =
-                    QStringLiteral("'%1' is not a number").arg(QString::fromLatin1(text.left(24)));
-                return {};
-            }
+            if (!ok || !std::isfinite(v))
+                return QStringLiteral("'%1' is not a number")
+                    .arg(QString::fromLatin1(text.left(24)));
             codes.push_back(v);
         }
-        return codes;
+        return QString();
     }
-    if (bytes.size() % info.bytes != 0) {
-        why = QStringLiteral("%1 bytes are not whole samples of %2 bytes")
-                  .arg(bytes.size())
-                  .arg(info.bytes);
-        return {};
-    }
+    if (bytes.size() % info.bytes != 0)
+        return QStringLiteral("%1 bytes are not whole samples of %2 bytes")
+            .arg(bytes.size())
+            .arg(info.bytes);
     const auto* at = reinterpret_cast<const unsigned char*>(bytes.data());
     const std::size_t n = static_cast<std::size_t>(bytes.size() / info.bytes);
-    codes.resize(n);
+    const std::size_t from = codes.size();
+    codes.resize(from + n);
+    double* out = codes.data() + from;
+    // Bytes, the deep records, one loop each; the wider encodings word by word.
+    if (e == SampleEncoding::UInt8) {
+        for (std::size_t i = 0; i < n; ++i)
+            out[i] = at[i];
+        return QString();
+    }
+    if (e == SampleEncoding::Int8) {
+        for (std::size_t i = 0; i < n; ++i)
+            out[i] = static_cast<signed char>(at[i]);
+        return QString();
+    }
     const bool isFloat = e == SampleEncoding::Float32LE || e == SampleEncoding::Float32BE;
     for (std::size_t i = 0; i < n; ++i, at += info.bytes) {
         std::uint32_t word = 0;
@@ -159,19 +173,17 @@ std::vector<double> decodeSamples(SampleEncoding e, QByteArrayView bytes, QStrin
         if (isFloat) {
             float f = 0;
             std::memcpy(&f, &word, 4);
-            if (!std::isfinite(f)) {
-                why = QStringLiteral("sample %1 is not a number").arg(i);
-                return {};
-            }
-            codes[i] = f;
+            if (!std::isfinite(f))
+                return QStringLiteral("sample %1 is not a number").arg(from + i);
+            out[i] = f;
         } else if (info.isSigned) {
             const int shift = 32 - 8 * info.bytes;
-            codes[i] = static_cast<std::int32_t>(word << shift) >> shift;
+            out[i] = static_cast<std::int32_t>(word << shift) >> shift;
         } else {
-            codes[i] = word;
+            out[i] = word;
         }
     }
-    return codes;
+    return QString();
 }
 
 QByteArray definiteBlock(const QByteArray& bytes) {

@@ -48,6 +48,9 @@ QByteArray encodeBinary(SampleEncoding e, const std::vector<float>& samples, dou
 // line ends). Empty `why` on success; else what is wrong (a count of bytes that is not whole
 // samples, a word that is no number) and `codes` is left empty.
 std::vector<double> decodeSamples(SampleEncoding e, QByteArrayView bytes, QString& why);
+// The same, appended to `codes`: a binary encoding's bytes must be whole samples. Empty on
+// success, else what is wrong (`codes` then holds what came before and part of these).
+QString decodeInto(SampleEncoding e, QByteArrayView bytes, std::vector<double>& codes);
 
 // An IEEE 488.2 definite-length block: '#', the count of length digits, the length, the bytes.
 QByteArray definiteBlock(const QByteArray& bytes);

@@ -23,16 +23,21 @@ void ScopeCapture::start(const ScopeProfile& profile, const QString& source) {
         return;
     m_profile = profile;
     m_source = source;
-    m_trace = ScopeTrace{};
+    // The memory of the last capture is used again: a deep record is megabytes.
     m_trace.profile = profile;
     m_trace.source = source;
+    m_trace.fields.clear();
+    m_trace.scaling = ScopeScaling{};
+    m_trace.codes.clear();
+    m_trace.volts.clear();
     m_step = Step::Fields;
     m_field = profile.preamble.isEmpty() ? 0 : -1;
     m_start = m_stop = 0;
     m_expected = m_got = 0;
     m_wait = Wait::Nothing;
     m_buffer.clear();
-    m_block.clear();
+    m_carry.clear();
+    m_blockGot = 0;
     m_scanned = 0;
     m_skip = 0;
     m_prefixSeen = false;
@@ -132,7 +137,7 @@ void ScopeCapture::next() {
             return;
         }
         QString why;
-        m_trace.volts = m_trace.scaling.volts(m_trace.codes, why);
+        m_trace.scaling.voltsInto(m_trace.codes, m_trace.volts, why);
         if (!why.isEmpty()) {
             failWith(why);
             return;
@@ -148,7 +153,10 @@ void ScopeCapture::next() {
 void ScopeCapture::bytesArrived() {
     if (!m_running)
         return; // the line may be another exchange's now
-    m_buffer += m_line.readAll();
+    if (m_buffer.isEmpty())
+        m_buffer = m_line.readAll(); // taken as it is, not copied
+    else
+        m_buffer += m_line.readAll();
     m_heardAtMs = m_clock.msecs();
     while (m_running && !m_buffer.isEmpty()) {
         if (m_skip > 0) {
@@ -293,28 +301,60 @@ bool ScopeCapture::readBlock() {
         if (m_header.state == BlockHeader::Incomplete)
             return false;
         m_buffer.remove(0, m_header.headerBytes);
-        m_block.clear();
-        m_block.reserve(m_header.length);
+        m_blockGot = 0;
+        m_carry.clear();
+        m_blockFrom = m_trace.codes.size();
     }
-    const qsizetype n = std::min<qsizetype>(m_header.length - m_block.size(), m_buffer.size());
-    m_block.append(m_buffer.constData(), n);
+    // Decoded as it comes, whole samples at a time; a sample split between reads waits for
+    // the rest of its bytes.
+    const qsizetype n = std::min<qsizetype>(m_header.length - m_blockGot, m_buffer.size());
+    const int width = std::max(1, infoOf(m_profile.encoding).bytes);
+    QByteArrayView piece(m_buffer.constData(), n);
+    QString why;
+    if (!m_carry.isEmpty()) {
+        const qsizetype fill = std::min<qsizetype>(width - m_carry.size(), piece.size());
+        m_carry += piece.first(fill).toByteArray();
+        piece = piece.sliced(fill);
+        if (m_carry.size() == width) {
+            why = decodeInto(m_profile.encoding, m_carry, m_trace.codes);
+            m_carry.clear();
+        }
+    }
+    const qsizetype whole = piece.size() / width * width;
+    if (why.isEmpty())
+        why = decodeInto(m_profile.encoding, piece.first(whole), m_trace.codes);
+    m_carry += piece.sliced(whole).toByteArray();
     m_buffer.remove(0, n);
+    m_blockGot += n;
     m_got += n;
+    if (!why.isEmpty()) {
+        failWith(QStringLiteral("the data of %1: %2").arg(asked(), why));
+        return false;
+    }
     emit progressChanged(m_got, std::max(m_got, m_expected));
-    return m_block.size() == m_header.length;
+    if (m_blockGot < m_header.length)
+        return false;
+    if (!m_carry.isEmpty()) {
+        failWith(QStringLiteral("the data of %1: %2 bytes are not whole samples of %3 bytes")
+                     .arg(asked())
+                     .arg(m_header.length)
+                     .arg(width));
+        return false;
+    }
+    return true;
 }
 
 void ScopeCapture::blockRead() {
     QString why;
-    const std::vector<double> codes = decodeSamples(m_profile.encoding, m_block, why);
+    const qint64 got = static_cast<qint64>(m_trace.codes.size() - m_blockFrom);
     const qint64 points = m_trace.scaling.points();
     const qint64 wanted = m_stop - m_start + 1;
-    if (why.isEmpty() && codes.empty())
+    if (got == 0)
         why = QStringLiteral("the block holds no points");
-    else if (why.isEmpty() && points > 0 && static_cast<qint64>(codes.size()) != wanted)
+    else if (points > 0 && got != wanted)
         why = QStringLiteral("the block holds %1 points, not the %2 asked for (points %3 to %4 "
                              "of %5)")
-                  .arg(codes.size())
+                  .arg(got)
                   .arg(wanted)
                   .arg(m_start)
                   .arg(m_stop)
@@ -323,8 +363,6 @@ void ScopeCapture::blockRead() {
         failWith(QStringLiteral("the data of %1: %2").arg(asked(), why));
         return;
     }
-    m_trace.codes.insert(m_trace.codes.end(), codes.begin(), codes.end());
-    m_block.clear();
     m_header = {};
     m_prefixSeen = false;
     m_skip = m_profile.trailing;
@@ -353,7 +391,7 @@ void ScopeCapture::watchdogTick() {
         failWith(QStringLiteral("the data of %1 stopped after %2 of the %3 bytes its block "
                                 "says (nothing more for %4 s)")
                      .arg(asked())
-                     .arg(m_block.size())
+                     .arg(m_blockGot)
                      .arg(m_header.length)
                      .arg(seconds));
     else if (!m_buffer.isEmpty())

@@ -75,7 +75,9 @@ class ScopeCapture : public Exchange {
     int m_skip = 0;          // trailing bytes of a block still to pass over
     bool m_prefixSeen = false;
     BlockHeader m_header;
-    QByteArray m_block;
+    qint64 m_blockGot = 0;       // bytes of this block read
+    QByteArray m_carry;          // the start of a sample whose other bytes are still to come
+    std::size_t m_blockFrom = 0; // the first code of this block
     qint64 m_got = 0;
     qint64 m_heardAtMs = 0;
 };

@@ -398,22 +398,30 @@ QString ScopeScaling::prepare(const ScopeProfile& p, const QMap<QString, double>
 }
 
 std::vector<double> ScopeScaling::volts(const std::vector<double>& codes, QString& why) const {
+    std::vector<double> out;
+    voltsInto(codes, out, why);
+    return out;
+}
+
+void ScopeScaling::voltsInto(const std::vector<double>& codes, std::vector<double>& out,
+                             QString& why) const {
     why.clear();
+    out.clear();
     Formula f;
     QStringList vars = m_fields.keys();
     vars << QStringLiteral("code");
     if (QString e = f.set(m_profile.volts, vars); !e.isEmpty()) {
         why = e;
-        return {};
+        return;
     }
     for (auto it = m_fields.begin(); it != m_fields.end(); ++it)
         f.setValue(it.key(), it.value());
     double* code = f.slot("code");
-    std::vector<double> out(codes.size());
+    out.resize(codes.size());
     const EncodingInfo& info = infoOf(m_profile.encoding);
     auto bad = [&](double c) {
         why = QStringLiteral("the volts of the code %1 are not a number").arg(c, 0, 'g', 9);
-        return std::vector<double>();
+        out.clear();
     };
     if (info.bytes == 1 || info.bytes == 2) {
         // Every code the encoding can hold, worked out once.
@@ -429,7 +437,7 @@ std::vector<double> ScopeScaling::volts(const std::vector<double>& codes, QStrin
             if (!std::isfinite(out[i]))
                 return bad(codes[i]);
         }
-        return out;
+        return;
     }
     for (std::size_t i = 0; i < codes.size(); ++i) {
         *code = codes[i];
@@ -437,7 +445,6 @@ std::vector<double> ScopeScaling::volts(const std::vector<double>& codes, QStrin
         if (!std::isfinite(out[i]))
             return bad(codes[i]);
     }
-    return out;
 }
 
 std::vector<double> ScopeScaling::times(qint64 count, QString& why) const {

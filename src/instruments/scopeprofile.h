@@ -102,6 +102,8 @@ class ScopeScaling {
     qint64 points() const { return m_points; }
     // The volts of each code; a code whose volts are not finite gives the message.
     std::vector<double> volts(const std::vector<double>& codes, QString& why) const;
+    // The same into `out`, whose memory is used again.
+    void voltsInto(const std::vector<double>& codes, std::vector<double>& out, QString& why) const;
     // The time of each point from 0 to count - 1.
     std::vector<double> times(qint64 count, QString& why) const;
 
