@@ -11,8 +11,8 @@ class ReplayCorpus : public QObject {
     void replay_data() {
         QTest::addColumn<QString>("target");
         QTest::addColumn<QString>("file");
-        for (const char* target :
-             {"wavefile", "formula", "table", "sound", "expression", "spiceraw", "bytime"}) {
+        for (const char* target : {"wavefile", "formula", "table", "sound", "expression",
+                                   "spiceraw", "bytime", "scopeanswers"}) {
             const QDir dir(QStringLiteral(WAVEWRIGHT_FIXTURES "/fuzz/") + QLatin1String(target));
             const QStringList files = dir.entryList(QDir::Files);
             QVERIFY2(files.size() >= 5, target);
@@ -39,6 +39,8 @@ class ReplayCorpus : public QObject {
             ww::fuzz::sound(data, n);
         else if (target == QLatin1String("spiceraw"))
             ww::fuzz::spiceRaw(data, n);
+        else if (target == QLatin1String("scopeanswers"))
+            ww::fuzz::scopeAnswers(data, n);
         else if (target == QLatin1String("bytime"))
             ww::fuzz::byTime(data, n);
         else

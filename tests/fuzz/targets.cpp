@@ -6,6 +6,7 @@
 #include "files/spiceraw.h"
 #include "files/table.h"
 #include "files/wavefile.h"
+#include "instruments/scopeprofile.h"
 #include "synth/arith.h"
 #include "synth/expression.h"
 #include "synth/formula.h"
@@ -230,6 +231,76 @@ void byTime(const std::uint8_t* data, std::size_t size) {
         for (const double v : even.values)
             require(v >= lo - 1e-9 * std::abs(lo) && v <= hi + 1e-9 * std::abs(hi),
                     "an interpolated value beyond the rows");
+}
+
+void scopeAnswers(const std::uint8_t* data, std::size_t size) {
+    if (size == 0)
+        return;
+    const QByteArray rest(reinterpret_cast<const char*>(data + 1),
+                          static_cast<qsizetype>(size - 1));
+    switch (data[0] % 4) {
+    case 0: {
+        const ScopeProfileReading r = parseScopeProfile(rest);
+        if (r.error.isEmpty()) {
+            require(!r.profile.name.isEmpty() && !r.profile.data.isEmpty(), "a profile half read");
+            // Whatever its fields hold, the scaling is either refused or gives finite volts.
+            QMap<QString, double> fields;
+            for (const QString& f : r.profile.fieldNames())
+                fields[f] = 1.0;
+            ScopeScaling scaling;
+            if (scaling.prepare(r.profile, fields).isEmpty()) {
+                QString why;
+                const std::vector<double> v = scaling.volts({0, 1, -1}, why);
+                require(why.isEmpty() ? v.size() == 3 : v.empty(), "volts half made");
+                for (const double x : v)
+                    require(std::isfinite(x), "volts not finite");
+            }
+        } else {
+            require(r.error.startsWith(QLatin1String("line ")), "a refusal without its line");
+        }
+        return;
+    }
+    case 1: {
+        static const ScopeProfile wav =
+            findScopeProfile(QStringLiteral("wav-preamble-byte")).profile;
+        QMap<QString, double> fields;
+        if (preambleFields(wav, rest, fields).isEmpty()) {
+            require(fields.size() == 10, "a preamble half read");
+            for (const double x : fields)
+                require(std::isfinite(x), "a field not finite");
+        }
+        double v = 0;
+        if (answerNumber(rest, v))
+            require(std::isfinite(v), "an answer's number not finite");
+        return;
+    }
+    case 2: {
+        const qint64 most = size * 37;
+        const BlockHeader h = readBlockHeader(rest, most);
+        if (h.state == BlockHeader::Complete)
+            require(h.length >= 0 && h.length <= most && h.headerBytes >= 3 &&
+                        h.headerBytes <= 11 && h.headerBytes <= rest.size(),
+                    "a block header out of its bounds");
+        if (h.state == BlockHeader::Bad)
+            require(!h.why.isEmpty(), "a bad block header without its reason");
+        return;
+    }
+    default: {
+        const auto e = static_cast<SampleEncoding>(
+            rest.isEmpty() ? 0 : static_cast<unsigned char>(rest[0]) % 11);
+        const QByteArray bytes = rest.mid(1);
+        std::vector<double> codes{42.0};
+        const QString why = decodeInto(e, bytes, codes);
+        const int width = infoOf(e).bytes;
+        if (why.isEmpty() && width > 0)
+            require(codes.size() == 1 + static_cast<std::size_t>(bytes.size() / width),
+                    "a sample for each whole sample's bytes");
+        require(codes.front() == 42.0, "what came before changed");
+        for (const double c : codes)
+            require(std::isfinite(c), "a code not finite");
+        return;
+    }
+    }
 }
 
 } // namespace ww::fuzz

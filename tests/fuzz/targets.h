@@ -13,4 +13,7 @@ void sound(const std::uint8_t* data, std::size_t size);
 void expression(const std::uint8_t* data, std::size_t size);
 void spiceRaw(const std::uint8_t* data, std::size_t size);
 void byTime(const std::uint8_t* data, std::size_t size);
+// What an oscilloscope and its profile say: the first byte chooses a profile's text, a preamble
+// or field answer, a block header, or data in one of the encodings.
+void scopeAnswers(const std::uint8_t* data, std::size_t size);
 } // namespace ww::fuzz
