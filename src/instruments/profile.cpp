@@ -468,7 +468,15 @@ QByteArray profileFolderReadme() {
            "unknown placeholder is refused. A setting asked for that the profile has no line\n"
            "for is refused before anything is sent. A sample's code is the nearest whole\n"
            "number (ties to even) of code(-1) + (v + 1) / 2 x (code(+1) - code(-1)). A\n"
-           "profile with a fault is refused with its line named.\n";
+           "profile with a fault is refused with its line named.\n"
+           "\n"
+           "Oscilloscope profiles go here too, as NAME.scope: how a SCPI oscilloscope gives\n"
+           "the curve of a channel, for Oscilloscope > Read from Instrument... and 'wavewright\n"
+           "capture FILE --profile NAME --source CHANNEL'. Their keys: name, setup, stop,\n"
+           "preamble with fields (by position) or field: NAME = QUERY (one each), points,\n"
+           "chunk with range lines ({start}, {stop}), data, prefix, trailing, encoding, volts\n"
+           "and time (expressions over the fields and code or index), screen, check and\n"
+           "terminator. {source} stands for the channel. The shipped ones show each form.\n";
 }
 
 } // namespace ww
