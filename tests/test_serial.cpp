@@ -23,6 +23,7 @@
 #include <QDoubleSpinBox>
 #include <QImage>
 #include <QLabel>
+#include <QLayout>
 #include <QLineEdit>
 #include <QProgressBar>
 #include <QPushButton>
@@ -651,6 +652,9 @@ void TestSerial::readFromInstrument() {
     CompareView* view = nullptr;
     QTRY_VERIFY((view = w->compareView()) && view->isVisible());
     QVERIFY2(view->verdict->text().startsWith("Match"), qPrintable(view->verdict->text()));
+    QVERIFY2(!view->notes->text().contains("has changed"), qPrintable(view->notes->text()));
+    // The wrapped figures and notes have the room they need: the chart covers none of them.
+    QVERIFY(view->height() >= view->layout()->totalHeightForWidth(view->width()));
     QCOMPARE(w.store().length(), 500);
 
     // Cancel while the oscilloscope does not answer: said, and nothing taken.

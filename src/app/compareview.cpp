@@ -7,6 +7,7 @@
 #include <QDoubleSpinBox>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QLayout>
 #include <QPainter>
 #include <QPushButton>
 #include <QVBoxLayout>
@@ -214,6 +215,10 @@ void CompareView::recompute() {
     verdict->setPalette(palette);
     notes->setText(said.join(QLatin1Char('\n')));
     notes->setVisible(!said.isEmpty());
+    // Wrapped texts take more lines as they grow: the window grows with them, so that the
+    // chart never covers them.
+    if (const int needed = layout()->totalHeightForWidth(width()); needed > height())
+        resize(width(), needed);
     chart->update();
 }
 

@@ -22,6 +22,7 @@ ScopeDialog::ScopeDialog(Bench& bench, const PortMap& ports, QSettings& remember
     auto* form = new QFormLayout;
     line = new QComboBox(this);
     line->setEditable(true);
+    line->setMinimumContentsLength(32); // "COM3 (tcp://192.168.100.200:5025)"
     line->setToolTip(QStringLiteral("A COM number, or an address: %1 (port 5025 when none is "
                                     "given), or a device path")
                          .arg(addressSchemes()));

@@ -33,10 +33,11 @@ GeneratorWindow::GeneratorWindow(VirtualGenerator& generator, const QString& whe
     : QWidget(parent, Qt::Window), m_generator(generator), m_where(where) {
     setWindowTitle(QStringLiteral("Virtual Vorrel generator"));
     m_text = new QLabel(this);
+    m_text->setWordWrap(true);
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(m_text);
     layout->addStretch();
-    resize(460, 330);
+    resize(520, 420);
     connect(&m_generator, &VirtualGenerator::waveformChanged, this, &GeneratorWindow::refresh);
     refresh();
 }
@@ -55,7 +56,7 @@ void GeneratorWindow::refresh() {
 void GeneratorWindow::paintEvent(QPaintEvent*) {
     // The waveform numbers 1..8 in two columns; each shows the last waveform it received.
     QPainter p(this);
-    const QRect grid = rect().adjusted(10, 70, -10, -10);
+    const QRect grid = rect().adjusted(10, m_text->geometry().bottom() + 8, -10, -10);
     const int w = grid.width() / 2 - 4, h = grid.height() / 4 - 4;
     for (int n = 1; n <= 8; ++n) {
         const QRect area(grid.left() + ((n - 1) % 2) * (w + 8),
