@@ -439,6 +439,10 @@ void TestProfiles::oscilloscopeProfiles() {
     QCOMPARE(
         scaling.volts({0, 128, 255, 129}, why),
         (std::vector<double>{(0 - 128) * 0.04 - 0.5, -0.5, (255 - 128) * 0.04 - 0.5, 0.04 - 0.5}));
+    // Codes the encoding cannot hold are worked out all the same, not looked up out of bounds.
+    QCOMPARE(scaling.volts({-1, 256, 127.5}, why),
+             (std::vector<double>{(-1 - 128) * 0.04 - 0.5, (256 - 128) * 0.04 - 0.5,
+                                  (127.5 - 128) * 0.04 - 0.5}));
     const std::vector<double> t = scaling.times(4, why);
     QCOMPARE(t.size(), std::size_t(4));
     QCOMPARE(t[3], 3 * 1e-3 - 2e-3);

@@ -433,9 +433,16 @@ void ScopeScaling::voltsInto(const std::vector<double>& codes, std::vector<doubl
             table[i] = f.eval();
         }
         for (std::size_t i = 0; i < codes.size(); ++i) {
-            out[i] = table[static_cast<std::size_t>(codes[i] - lo)];
+            // A code the encoding cannot hold (given, not decoded) is worked out on its own.
+            const double c = codes[i];
+            if (c >= lo && c <= hi && c == std::floor(c)) {
+                out[i] = table[static_cast<std::size_t>(c - lo)];
+            } else {
+                *code = c;
+                out[i] = f.eval();
+            }
             if (!std::isfinite(out[i]))
-                return bad(codes[i]);
+                return bad(c);
         }
         return;
     }
