@@ -1,6 +1,7 @@
 #include "instrumentdialog.h"
 
 #include "files/resample.h"
+#include "linelist.h"
 #include "lines/lineregistry.h"
 
 #include <QCheckBox>
@@ -86,19 +87,7 @@ void InstrumentDialog::refresh() {
     const QString profileWas =
         profile->count() > 0 ? profile->currentText()
                              : m_remembered.value(QStringLiteral("instrument/profile")).toString();
-    line->clear();
-    for (int n = 1; n <= 4; ++n)
-        line->addItem(m_ports.describe(n), QStringLiteral("COM%1").arg(n));
-    // A COM number is found again by its number, whatever it now points at.
-    int at = line->findData(lineWas);
-    if (at < 0)
-        at = line->findText(lineWas);
-    if (at < 0 && lineWas.startsWith(QLatin1String("COM")))
-        at = line->findData(lineWas.left(4));
-    if (at >= 0)
-        line->setCurrentIndex(at);
-    else if (!lineWas.isEmpty())
-        line->setEditText(lineWas);
+    listLines(line, m_ports, lineWas);
     profile->clear();
     profile->addItems(profileNames());
     if (const int p = profile->findText(profileWas); p >= 0)
@@ -120,14 +109,13 @@ void InstrumentDialog::send() {
     status->setText(QString());
     status->setPalette(QPalette());
     // The line: a COM number as the menu has it, or what was typed.
-    const int index = line->findText(line->currentText());
-    const QString chosen = index >= 0 ? line->itemData(index).toString() : line->currentText();
-    m_remembered.setValue(QStringLiteral("instrument/line"), chosen.trimmed());
+    const QString chosen = chosenLine(line);
+    m_remembered.setValue(QStringLiteral("instrument/line"), chosen);
     m_remembered.setValue(QStringLiteral("instrument/profile"), profile->currentText().trimmed());
     if (!chooseLine(chosen, m_ports, m_chosen)) {
         m_lineName.clear();
-        ended(false, QStringLiteral("Not sent: '%1' is no line: %2.")
-                         .arg(chosen.trimmed(), addressProblem(chosen.trimmed())));
+        ended(false,
+              QStringLiteral("Not sent: '%1' is no line: %2.").arg(chosen, addressProblem(chosen)));
         return;
     }
     m_lineName = m_chosen.name();
@@ -210,12 +198,10 @@ void InstrumentDialog::send() {
 void InstrumentDialog::ended(bool ok, const QString& text) {
     // A message of the line names it already.
     const QString device = m_chosen.ports.device(m_chosen.comNumber);
-    status->setText(m_lineName.isEmpty() || (!device.isEmpty() && text.contains(device))
-                        ? text
-                        : QStringLiteral("%1: %2").arg(m_lineName, text));
-    QPalette palette = status->palette();
-    palette.setColor(QPalette::WindowText, ok ? QColor(0, 128, 0) : QColor(192, 0, 0));
-    status->setPalette(palette);
+    showOutcome(status, ok,
+                m_lineName.isEmpty() || (!device.isEmpty() && text.contains(device))
+                    ? text
+                    : QStringLiteral("%1: %2").arg(m_lineName, text));
     if (ok)
         progress->setValue(100);
     sendButton->setEnabled(true);

@@ -1,5 +1,6 @@
 #include "scopedialog.h"
 
+#include "linelist.h"
 #include "lines/lineregistry.h"
 
 #include <QComboBox>
@@ -66,16 +67,7 @@ void ScopeDialog::refresh() {
     const QString lineWas = line->count() > 0 ? line->currentText() : remembered("line");
     const QString profileWas =
         profile->count() > 0 ? profile->currentText() : remembered("profile");
-    line->clear();
-    for (int n = 1; n <= 4; ++n)
-        line->addItem(m_ports.describe(n), QStringLiteral("COM%1").arg(n));
-    int at = line->findData(lineWas);
-    if (at < 0)
-        at = line->findText(lineWas);
-    if (at >= 0)
-        line->setCurrentIndex(at);
-    else if (!lineWas.isEmpty())
-        line->setEditText(lineWas);
+    listLines(line, m_ports, lineWas);
     profile->clear();
     profile->addItems(scopeProfileNames());
     if (const int p = profile->findText(profileWas); p >= 0)
@@ -97,9 +89,7 @@ void ScopeDialog::read(bool compare) {
         return;
     progress->setValue(0);
     status->setPalette(QPalette());
-    const int index = line->findText(line->currentText());
-    const QString chosen =
-        (index >= 0 ? line->itemData(index).toString() : line->currentText()).trimmed();
+    const QString chosen = chosenLine(line);
     m_remembered.setValue(QStringLiteral("scope/line"), chosen);
     m_remembered.setValue(QStringLiteral("scope/profile"), profile->currentText().trimmed());
     m_remembered.setValue(QStringLiteral("scope/source"), source->text().trimmed());
@@ -139,10 +129,7 @@ void ScopeDialog::read(bool compare) {
 }
 
 void ScopeDialog::ended(bool ok, const QString& text) {
-    status->setText(text);
-    QPalette palette = status->palette();
-    palette.setColor(QPalette::WindowText, ok ? QColor(0, 128, 0) : QColor(192, 0, 0));
-    status->setPalette(palette);
+    showOutcome(status, ok, text);
     if (ok)
         progress->setValue(100);
     readButton->setEnabled(true);

@@ -3,6 +3,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QStandardPaths>
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
@@ -140,6 +141,12 @@ QString readProfileFile(const QString& path, QByteArray& text) {
     text = f.read(kMaxProfileBytes + 1);
     return QString();
 #endif
+}
+
+QStringList profileFoldersWith(const QString& shipped) {
+    return {QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) +
+                QStringLiteral("/wavewright/profiles"),
+            shipped};
 }
 
 QString profilePath(const QString& nameOrPath, const QStringList& folders, const QString& suffix) {

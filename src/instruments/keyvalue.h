@@ -43,7 +43,39 @@ QString readProfileFile(const QString& path, QByteArray& text);
 // A profile by name (NAME`suffix` in the first of `folders` that has it) or by path (holding
 // a '/', or ending in `suffix`); empty when there is none.
 QString profilePath(const QString& nameOrPath, const QStringList& folders, const QString& suffix);
+// The folders profiles are looked for in: the user's own, then those shipped under `shipped`
+// (":/profiles").
+QStringList profileFoldersWith(const QString& shipped);
+
+// A profile by name or path read and parsed by `parse`, a reading with `error` (said with the
+// file's path, or the names there are when there is none of that name).
+template <typename Reading, typename Parse>
+Reading findProfileIn(const QString& nameOrPath, const QStringList& folders, const QString& suffix,
+                      const QString& kind, Parse parse);
+
 // The names of the profiles in `folders`, the last folder's first (the shipped ones), each once.
 QStringList profileNamesIn(const QStringList& folders, const QString& suffix);
+
+template <typename Reading, typename Parse>
+Reading findProfileIn(const QString& nameOrPath, const QStringList& folders, const QString& suffix,
+                      const QString& kind, Parse parse) {
+    const QString path = profilePath(nameOrPath, folders, suffix);
+    Reading r;
+    if (path.isEmpty()) {
+        r.error =
+            QStringLiteral("no %1 '%2'; the profiles are: %3")
+                .arg(kind, nameOrPath, profileNamesIn(folders, suffix).join(QStringLiteral(", ")));
+        return r;
+    }
+    QByteArray text;
+    if (const QString why = readProfileFile(path, text); !why.isEmpty()) {
+        r.error = QStringLiteral("%1: %2").arg(path, why);
+        return r;
+    }
+    r = parse(text);
+    if (!r.error.isEmpty())
+        r.error = QStringLiteral("%1: %2").arg(path, r.error);
+    return r;
+}
 
 } // namespace ww

@@ -6,7 +6,6 @@
 #include <QFile>
 #include <QHash>
 #include <QRegularExpression>
-#include <QStandardPaths>
 #include <algorithm>
 #include <cmath>
 
@@ -385,28 +384,12 @@ bool checkSaysNoError(const QByteArray& reply) {
 }
 
 QStringList profileFolders() {
-    return {QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) +
-                QStringLiteral("/wavewright/profiles"),
-            QStringLiteral(":/profiles")};
+    return profileFoldersWith(QStringLiteral(":/profiles"));
 }
 
 ProfileReading findProfile(const QString& nameOrPath) {
-    const QString path = profilePath(nameOrPath, profileFolders(), QStringLiteral(".profile"));
-    ProfileReading r;
-    if (path.isEmpty()) {
-        r.error = QStringLiteral("no profile '%1'; the profiles are: %2")
-                      .arg(nameOrPath, profileNames().join(QStringLiteral(", ")));
-        return r;
-    }
-    QByteArray text;
-    if (const QString why = readProfileFile(path, text); !why.isEmpty()) {
-        r.error = QStringLiteral("%1: %2").arg(path, why);
-        return r;
-    }
-    r = parseProfile(text);
-    if (!r.error.isEmpty())
-        r.error = QStringLiteral("%1: %2").arg(path, r.error);
-    return r;
+    return findProfileIn<ProfileReading>(nameOrPath, profileFolders(), QStringLiteral(".profile"),
+                                         QStringLiteral("profile"), parseProfile);
 }
 
 QStringList profileNames() {

@@ -3,7 +3,6 @@
 #include "model/numbers.h"
 
 #include <QFile>
-#include <QStandardPaths>
 #include <algorithm>
 #include <cmath>
 #include <map>
@@ -65,9 +64,7 @@ class Formula {
 };
 
 QStringList scopeFolders() {
-    return {QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) +
-                QStringLiteral("/wavewright/profiles"),
-            QStringLiteral(":/scopes")};
+    return profileFoldersWith(QStringLiteral(":/scopes"));
 }
 
 // Places a line of the profile may hold: {source} everywhere, {start} and {stop} in a range.
@@ -263,22 +260,9 @@ ScopeProfileReading parseScopeProfile(const QByteArray& source) {
 }
 
 ScopeProfileReading findScopeProfile(const QString& nameOrPath) {
-    const QString path = profilePath(nameOrPath, scopeFolders(), QStringLiteral(".scope"));
-    ScopeProfileReading r;
-    if (path.isEmpty()) {
-        r.error = QStringLiteral("no oscilloscope profile '%1'; the profiles are: %2")
-                      .arg(nameOrPath, scopeProfileNames().join(QStringLiteral(", ")));
-        return r;
-    }
-    QByteArray text;
-    if (const QString why = readProfileFile(path, text); !why.isEmpty()) {
-        r.error = QStringLiteral("%1: %2").arg(path, why);
-        return r;
-    }
-    r = parseScopeProfile(text);
-    if (!r.error.isEmpty())
-        r.error = QStringLiteral("%1: %2").arg(path, r.error);
-    return r;
+    return findProfileIn<ScopeProfileReading>(nameOrPath, scopeFolders(), QStringLiteral(".scope"),
+                                              QStringLiteral("oscilloscope profile"),
+                                              parseScopeProfile);
 }
 
 QStringList scopeProfileNames() {
