@@ -43,6 +43,22 @@ struct Instrument {
     }
 };
 
+// A plain blocking socket to 127.0.0.1:port, lines sent at once; -1 when none.
+int connectLoopback(quint16 port) {
+    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+    const int one = 1;
+    ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
+    sockaddr_in at{};
+    at.sin_family = AF_INET;
+    at.sin_port = htons(port);
+    at.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    if (::connect(fd, reinterpret_cast<sockaddr*>(&at), sizeof at) != 0) {
+        ::close(fd);
+        return -1;
+    }
+    return fd;
+}
+
 std::vector<float> wave(int n) {
     std::vector<float> v(static_cast<std::size_t>(n));
     for (int i = 0; i < n; ++i)
@@ -87,14 +103,8 @@ void plainSocket(benchmark::State& state, int points) {
     for (const QByteArray& line : uploadLines(profileFor(points), wave(points), "WAVE1"))
         bytes += line;
     for (auto _ : state) {
-        const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-        const int one = 1;
-        ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
-        sockaddr_in at{};
-        at.sin_family = AF_INET;
-        at.sin_port = htons(instrument.port);
-        at.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        if (::connect(fd, reinterpret_cast<sockaddr*>(&at), sizeof at) != 0) {
+        const int fd = connectLoopback(instrument.port);
+        if (fd < 0) {
             state.SkipWithError("cannot connect");
             break;
         }
@@ -212,14 +222,8 @@ void DeepCapturePlainSocket(benchmark::State& state) {
         return ::write(fd, text.constData(), static_cast<std::size_t>(text.size())) == text.size();
     };
     for (auto _ : state) {
-        const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-        const int one = 1;
-        ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
-        sockaddr_in at{};
-        at.sin_family = AF_INET;
-        at.sin_port = htons(scope.port);
-        at.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        if (::connect(fd, reinterpret_cast<sockaddr*>(&at), sizeof at) != 0) {
+        const int fd = connectLoopback(scope.port);
+        if (fd < 0) {
             state.SkipWithError("cannot connect");
             break;
         }

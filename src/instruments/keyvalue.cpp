@@ -79,6 +79,20 @@ KeyValueText readKeyValues(const QByteArray& text, const QStringList& repeatable
     return r;
 }
 
+QString placeholderProblem(const QString& key, const QByteArray& value,
+                           const QStringList& allowed) {
+    for (qsizetype at = value.indexOf('{'); at >= 0; at = value.indexOf('{', at + 1)) {
+        const qsizetype close = value.indexOf('}', at);
+        const QString word =
+            close < 0 ? QString() : QString::fromUtf8(value.mid(at + 1, close - at - 1));
+        if (!allowed.contains(word))
+            return QStringLiteral("'%1' is not a placeholder of %2, which may hold {%3}")
+                .arg(QString::fromUtf8(value.mid(at, close < 0 ? 20 : close - at + 1)), key,
+                     allowed.join(QStringLiteral("}, {")));
+    }
+    return QString();
+}
+
 QByteArray unescapeValue(const QByteArray& v) {
     QByteArray out;
     for (int i = 0; i < v.size(); ++i) {

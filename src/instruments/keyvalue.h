@@ -32,6 +32,10 @@ struct KeyValueText {
 };
 KeyValueText readKeyValues(const QByteArray& text, const QStringList& repeatable);
 
+// Why `value`, the value of `key`, holds a {word} that is not one of `allowed`, or an empty
+// string.
+QString placeholderProblem(const QString& key, const QByteArray& value, const QStringList& allowed);
+
 // "\n", "\r", "\t" and "\\" as the characters they stand for.
 QByteArray unescapeValue(const QByteArray& v);
 

@@ -18,7 +18,7 @@ bool isPowerOfTwo(int n) {
 
 // Why a line of `key` cannot hold a placeholder of `value` ({word}), or an empty string. Lines
 // that are sent may hold the waveform's placeholders; a setting's line its own value as well.
-QString placeholderProblem(const QString& key, const QByteArray& value) {
+QString sentPlaceholderProblem(const QString& key, const QByteArray& value) {
     static const QStringList sent = {QStringLiteral("clear"),     QStringLiteral("before"),
                                      QStringLiteral("upload"),    QStringLiteral("after"),
                                      QStringLiteral("check"),     QStringLiteral("frequency"),
@@ -33,16 +33,7 @@ QString placeholderProblem(const QString& key, const QByteArray& value) {
         allowed << QStringLiteral("frequency") << QStringLiteral("rate");
     else if (key == QLatin1String("amplitude") || key == QLatin1String("offset"))
         allowed << key;
-    for (qsizetype at = value.indexOf('{'); at >= 0; at = value.indexOf('{', at + 1)) {
-        const qsizetype close = value.indexOf('}', at);
-        const QString word =
-            close < 0 ? QString() : QString::fromUtf8(value.mid(at + 1, close - at - 1));
-        if (!allowed.contains(word))
-            return QStringLiteral("'%1' is not a placeholder of %2, which may hold {%3}")
-                .arg(QString::fromUtf8(value.mid(at, close < 0 ? 20 : close - at + 1)), key,
-                     allowed.join(QStringLiteral("}, {")));
-    }
-    return QString();
+    return placeholderProblem(key, value, allowed);
 }
 
 } // namespace
@@ -64,7 +55,7 @@ ProfileReading parseProfile(const QByteArray& source) {
         const int number = e.line;
         const QString& key = e.key;
         const QByteArray& value = e.value;
-        if (const QString why = placeholderProblem(key, value); !why.isEmpty())
+        if (const QString why = sentPlaceholderProblem(key, value); !why.isEmpty())
             return fail(number, why);
         if (key == QLatin1String("name")) {
             p.name = QString::fromUtf8(value);

@@ -68,20 +68,11 @@ QStringList scopeFolders() {
 }
 
 // Places a line of the profile may hold: {source} everywhere, {start} and {stop} in a range.
-QString placeholderProblem(const QString& key, const QByteArray& value) {
+QString linePlaceholderProblem(const QString& key, const QByteArray& value) {
     QStringList allowed = {QStringLiteral("source")};
     if (key == QLatin1String("range"))
         allowed << QStringLiteral("start") << QStringLiteral("stop");
-    for (qsizetype at = value.indexOf('{'); at >= 0; at = value.indexOf('{', at + 1)) {
-        const qsizetype close = value.indexOf('}', at);
-        const QString word =
-            close < 0 ? QString() : QString::fromUtf8(value.mid(at + 1, close - at - 1));
-        if (!allowed.contains(word))
-            return QStringLiteral("'%1' is not a placeholder of %2, which may hold {%3}")
-                .arg(QString::fromUtf8(value.mid(at, close < 0 ? 20 : close - at + 1)), key,
-                     allowed.join(QStringLiteral("}, {")));
-    }
-    return QString();
+    return placeholderProblem(key, value, allowed);
 }
 
 } // namespace
@@ -117,7 +108,7 @@ ScopeProfileReading parseScopeProfile(const QByteArray& source) {
         static const QStringList sent = {"setup", "stop", "preamble", "field",
                                          "range", "data", "check"};
         if (sent.contains(key))
-            if (const QString why = placeholderProblem(key, value); !why.isEmpty())
+            if (const QString why = linePlaceholderProblem(key, value); !why.isEmpty())
                 return fail(e.line, why);
         if (key == QLatin1String("name")) {
             p.name = word;
