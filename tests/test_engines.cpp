@@ -2,6 +2,7 @@
 // the test moves: what they send, how they take replies, and how each way of ending goes.
 #include "documented.h"
 #include "instruments/generatorupload.h"
+#include "instruments/scopecapture.h"
 #include "instruments/tdsexchange.h"
 
 #include <QTest>
@@ -96,6 +97,7 @@ class TestEngines : public QObject {
     void uploadEnds();
     void linkAndRead();
     void readEnds();
+    void captureAnswerByAnswer();
 };
 
 void TestEngines::uploadReplyByReply() {
@@ -252,6 +254,85 @@ void TestEngines::readEnds() {
     QVERIFY(late.said.isEmpty());
     late.tick(1);
     QCOMPARE(late.statuses.last(), QString("Link with oscilloscope success！"));
+}
+
+void TestEngines::captureAnswerByAnswer() {
+    // A capture through a profile of 16-bit big-endian samples in two parts, answered in pieces
+    // that split the prefix, the block's header and a sample: each question waits for the
+    // answer before it, and the codes come out whole.
+    const ScopeProfile profile =
+        parseScopeProfile("name: t\nsetup: SRC {source}\npreamble: PRE?\nfields: n,-,gain\n"
+                          "points: n\nchunk: 2\nrange: FROM {start}\nrange: TO {stop}\n"
+                          "data: DATA?\nprefix: D,\ntrailing: 1\nencoding: int16be\n"
+                          "volts: code * gain\ntime: index\ncheck: ERR?\n")
+            .profile;
+    QVERIFY(!profile.name.isEmpty());
+    FakeLine line;
+    SerialSettings settings;
+    ManualClock clock;
+    ScopeCapture capture(line, settings, clock);
+    capture.lineName = "COM3";
+    QString failure;
+    ScopeTrace trace;
+    bool done = false;
+    QObject::connect(&capture, &Exchange::failed,
+                     [&](const QString& t, const QString&, BoxIcon) { failure = t; });
+    QObject::connect(&capture, &ScopeCapture::captured, [&](const ScopeTrace& t) {
+        trace = t;
+        done = true;
+    });
+    capture.start(profile, "CH2");
+    QCOMPARE(line.written, (QList<QByteArray>{"SRC CH2\n", "PRE?\n"}));
+    for (const char* piece : {"3,x,", "0.5\r", "\n"})
+        line.deliver(piece);
+    QCOMPARE(line.written.mid(2), (QList<QByteArray>{"FROM 1\n", "TO 2\n", "DATA?\n"}));
+    // -2 and 258 as big-endian words, the second split between two reads.
+    for (const QByteArray& piece :
+         {QByteArray("D"), QByteArray(",#"), QByteArray("14\xff\xfe\x01"), QByteArray("\x02\n")})
+        line.deliver(piece);
+    QCOMPARE(line.written.mid(5), (QList<QByteArray>{"FROM 3\n", "TO 3\n", "DATA?\n"}));
+    line.deliver(QByteArray("D,#12\x80\x00\n", 8));
+    QCOMPARE(line.written.last(), QByteArray("ERR?\n"));
+    QVERIFY(!done);
+    line.deliver("+0,\"No error\"\n");
+    QVERIFY2(done, qPrintable(failure));
+    QCOMPARE(trace.codes, (std::vector<double>{-2, 258, -32768}));
+    QCOMPARE(trace.volts, (std::vector<double>{-1, 129, -16384}));
+    QVERIFY(!line.isOpen());
+
+    // Silence is timed from the question: nothing for the stall time ends it, naming the
+    // question; a part of a block says how far it came.
+    capture.stallMs = 2000;
+    capture.start(profile, "CH2");
+    line.deliver("3,x,0.5\n");
+    line.deliver("D,#14\x01");
+    failure.clear();
+    clock.advance(1500);
+    capture.checkStall(); // not yet
+    QVERIFY(failure.isEmpty() && capture.running());
+    clock.advance(1000);
+    capture.checkStall();
+    QCOMPARE(failure, QString("COM3: the data of DATA? stopped after 1 of the 4 bytes its block "
+                              "says (nothing more for 2 s)."));
+    QVERIFY(!line.isOpen());
+
+    // Ascii data: a line of numbers, as many as the preamble says.
+    const ScopeProfile text =
+        parseScopeProfile("name: t\npreamble: PRE?\nfields: n\npoints: n\ndata: DATA?\n"
+                          "encoding: ascii\nvolts: code / 10\ntime: index\n")
+            .profile;
+    done = false;
+    capture.start(text, "CH1");
+    line.deliver("4\n");
+    line.deliver("1, 2,3,");
+    line.deliver("-4e1\n");
+    QVERIFY(done);
+    QCOMPARE(trace.volts, (std::vector<double>{0.1, 0.2, 0.3, -4}));
+    failure.clear();
+    capture.start(text, "CH1");
+    line.deliver("4\n1,2,3\n");
+    QCOMPARE(failure,
+             QString("COM3: the data of DATA?: it holds 3 points, the oscilloscope said 4."));
 }
 
 QTEST_GUILESS_MAIN(TestEngines)

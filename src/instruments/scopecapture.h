@@ -40,6 +40,8 @@ class ScopeCapture : public Exchange {
 
     void start(const ScopeProfile& profile, const QString& source);
     void cancel();
+    // What the watchdog does every 500 ms: a question unanswered for `stallMs` ends it.
+    void checkStall() { watchdogTick(); }
 
   signals:
     // Bytes of data read, of those the oscilloscope said it would send (0 while unknown).
