@@ -192,8 +192,12 @@ void ScopeCapture::bytesArrived() {
                 return;
         }
         const qsizetype end = m_buffer.indexOf('\n', m_scanned);
-        const bool data = m_step == Step::Data;
-        const qsizetype most = data ? kMostScopePoints * 32 : kMostLineBytes;
+        // Numbers as text take at most 32 bytes each, and the whole line at most 64 MiB.
+        const qint64 points = m_trace.scaling.points();
+        const qsizetype most =
+            m_step != Step::Data
+                ? kMostLineBytes
+                : std::min<qint64>((points > 0 ? points : kMostScopePoints) * 32, 64 << 20);
         if (end < 0) {
             m_scanned = m_buffer.size();
             if (m_buffer.size() > most)

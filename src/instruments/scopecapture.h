@@ -23,11 +23,11 @@ struct ScopeTrace {
 // Reads the curve of a channel from a SCPI oscilloscope as its profile describes: the setup
 // and stop lines, the preamble (one query, or one per field), the data in one read or in parts
 // with their range lines, and the check. One question at a time; each answer is read to its
-// end and no further: a line of at most 4096 bytes, a block of at most the points the profile
-// allows. Fails once, the address named, on no answer within `stallMs` (or data that stops),
-// an answer that is not what the profile says (no block, a prefix missing, a field that is no
-// number, a block of another count of points than the preamble gives), bytes after the last
-// answer, the check's error, or a lost line.
+// end and no further: a line of at most 4096 bytes, a block of at most the points the preamble
+// gives (or 16777216), numbers as text of at most 32 bytes each and 64 MiB in all. Fails once, the
+// address named, on no answer within `stallMs` (or data that stops), an answer that is not what the
+// profile says (no block, a prefix missing, a field that is no number, a block of another count of
+// points than the preamble gives), bytes after the last answer, the check's error, or a lost line.
 class ScopeCapture : public Exchange {
     Q_OBJECT
   public:
