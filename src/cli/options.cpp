@@ -19,8 +19,8 @@ void say(const QString& text) {
 QString lineHelp(const QString& byDefault) {
     QStringList kinds{QStringLiteral("COM1..COM4")};
     for (const LineKind& k : lineKinds())
-        kinds << QStringLiteral("%1 (%2)").arg(k.form, k.summary);
-    return kinds.join(QStringLiteral(", ")) + QStringLiteral(" (default %1).").arg(byDefault);
+        kinds << QStringLiteral("%1, %2").arg(k.form, k.summary);
+    return kinds.join(QStringLiteral("; ")) + QStringLiteral(" (default %1).").arg(byDefault);
 }
 
 QString portRefusal(const QString& option, const QString& given) {

@@ -85,8 +85,8 @@ QList<LineKind> makeKinds() {
     LineKind tcp;
     tcp.name = QStringLiteral("tcp");
     tcp.form = QStringLiteral("tcp://HOST[:PORT]");
-    tcp.summary = QStringLiteral("an instrument's raw socket or a serial device server (port "
-                                 "5025 when none is given)");
+    tcp.summary = QStringLiteral("an instrument's raw socket or a serial device server, port "
+                                 "5025 when none is given");
     tcp.claims = [](const QString& a) { return a.startsWith(QLatin1String("tcp://")); };
     tcp.check = [](const QString& a) {
         QString host;
@@ -111,7 +111,7 @@ QList<LineKind> makeKinds() {
     LineKind usb;
     usb.name = QStringLiteral("usbtmc");
     usb.form = QStringLiteral("usbtmc:///dev/usbtmcN");
-    usb.summary = QStringLiteral("a USB instrument's message device (or /dev/usbtmcN)");
+    usb.summary = QStringLiteral("a USB instrument's message device, also as /dev/usbtmcN");
     usb.claims = [](const QString& a) {
         return a.startsWith(QLatin1String("usbtmc://")) || !usbtmcPath(a).isEmpty();
     };
