@@ -20,17 +20,20 @@
 #include "virtualscpiscope.h"
 
 #include <QElapsedTimer>
+#include <QFile>
 #include <QPointer>
 #include <QSerialPort>
 #include <QSignalSpy>
 #include <QSocketNotifier>
 #include <QTcpServer>
 #include <QTcpSocket>
+#include <QTemporaryDir>
 #include <QTest>
 #include <arpa/inet.h>
 #include <cmath>
 #include <netinet/in.h>
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 using namespace ww;
@@ -218,6 +221,20 @@ void TestScpi::addresses() {
                      "(tcp://HOST[:PORT] or usbtmc:///dev/usbtmcN)."));
     QVERIFY(!lineKindOf("tcp://h")->hasLineSettings &&
             !lineKindOf("/dev/usbtmc1")->hasLineSettings);
+
+    // What the USB kind finds: the message devices in the folder, not a plain file of the
+    // name, each an address of its own kind; the Devices dialog lists them after the ports.
+    QTemporaryDir dev;
+    for (const char* name : {"usbtmc2", "usbtmc10", "ttyS9"})
+        QCOMPARE(::mkfifo(QFile::encodeName(dev.filePath(name)).constData(), 0600), 0);
+    QFile plain(dev.filePath("usbtmc-notes"));
+    QVERIFY(plain.open(QIODevice::WriteOnly));
+    const QStringList found = usbtmcDevicesIn(dev.path());
+    QCOMPARE(found, QStringList({"usbtmc://" + dev.filePath("usbtmc10"),
+                                 "usbtmc://" + dev.filePath("usbtmc2")}));
+    for (const QString& a : found)
+        QVERIFY(lineKindOf(a)->name == "usbtmc" && addressProblem(a).isEmpty());
+    QVERIFY(detectedLines().size() >= systemPorts().size());
 }
 
 void TestScpi::everyShippedProfile() {

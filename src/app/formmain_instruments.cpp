@@ -171,7 +171,7 @@ void FormMain::showLineSettings() {
 }
 
 void FormMain::mnuComDevices_Click() {
-    PortChoices choices(systemPorts, m_options.ports);
+    PortChoices choices(detectedLines, m_options.ports);
     DevicesDialog dialog(choices, this);
     if (dialog.exec() == QDialog::Accepted)
         applyPortChoices(choices.changed());

@@ -131,13 +131,7 @@ QList<LineKind> makeKinds() {
     usb.make = [](const LineTarget& t, const LineHooks& h) -> std::unique_ptr<Transport> {
         return std::make_unique<UsbtmcTransport>(t, h);
     };
-    usb.find = [] {
-        QStringList found;
-        for (const QString& name :
-             QDir(QStringLiteral("/dev")).entryList({QStringLiteral("usbtmc*")}, QDir::System))
-            found << QStringLiteral("usbtmc:///dev/") + name;
-        return found;
-    };
+    usb.find = [] { return usbtmcDevicesIn(QStringLiteral("/dev")); };
     usb.answersIdn = true;
 
     LineKind serial;
@@ -167,6 +161,29 @@ QList<LineKind> makeKinds() {
 }
 
 } // namespace
+
+QStringList usbtmcDevicesIn(const QString& folder) {
+    QStringList found;
+    const QDir dir(folder);
+    for (const QString& name : dir.entryList({QStringLiteral("usbtmc*")}, QDir::System, QDir::Name))
+        found << QStringLiteral("usbtmc://") + dir.absoluteFilePath(name);
+    return found;
+}
+
+QList<DetectedPort> detectedLines() {
+    QList<DetectedPort> all = systemPorts();
+    for (const LineKind& k : lineKinds()) {
+        if (k.hasLineSettings)
+            continue; // the serial ports, listed first with their details
+        for (const QString& address : k.find()) {
+            DetectedPort d;
+            d.path = address;
+            d.description = k.summary;
+            all << d;
+        }
+    }
+    return all;
+}
 
 const QList<LineKind>& lineKinds() {
     static const QList<LineKind> kinds = makeKinds();

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "devices.h"
 #include "transport.h"
 
 #include <QList>
@@ -58,6 +59,12 @@ const QList<LineKind>& lineKinds();
 const LineKind* lineKindOf(const QString& address);
 // Empty when a line can be made for the address, else why not.
 QString addressProblem(const QString& address);
+// The USB instruments' message devices in `folder` (/dev), as usbtmc:// addresses.
+QStringList usbtmcDevicesIn(const QString& folder);
+// What the system offers to choose from: its serial ports, then what every other kind finds,
+// each described by its kind.
+QList<DetectedPort> detectedLines();
+
 // "tcp://HOST[:PORT] or usbtmc:///dev/usbtmcN": the schemes, for help and messages.
 QString addressSchemes();
 // "COM1..COM4, a device path, tcp://HOST[:PORT] or usbtmc:///dev/usbtmcN".
