@@ -494,6 +494,15 @@ void TestCli::throughOscilloscopeProfiles() {
                                 "--profile", "wav-preamble-byte", "--source", "CHAN1"});
     QCOMPARE(wav.code, 2);
     QVERIFY(wav.err.contains("must end in .txt or .csv"));
+    // A profile whose samples are values has no screen to make a waveform of: a .txt is
+    // refused before anything is asked, a .csv takes the volts.
+    const QString floats = writeFile(dir, "floats.scope",
+                                     "name: floats\ndata: :WAV:DATA?\nencoding: float32le\n"
+                                     "volts: code\ntime: index\n");
+    const Run values = wavewright({"capture", dir.filePath("v.txt"), "--port", scope.address(),
+                                   "--profile", floats, "--source", "CHAN1"});
+    QCOMPARE(values.code, 2);
+    QVERIFY2(values.err.contains("gives its samples as values"), values.err.constData());
     QCOMPARE(scope.commands().size(), asked);
 
     // An oscilloscope that fails: nothing written, the step named.

@@ -298,6 +298,8 @@ void TestEngines::captureAnswerByAnswer() {
     QVERIFY2(done, qPrintable(failure));
     QCOMPARE(trace.codes, (std::vector<double>{-2, 258, -32768}));
     QCOMPARE(trace.volts, (std::vector<double>{-1, 129, -16384}));
+    // Codes of a screen (the whole 16-bit range): compared as -1..+1.
+    QCOMPARE(comparableCurve(trace).front(), double(static_cast<float>((-2 + 0.5) / 32767.5)));
     QVERIFY(!line.isOpen());
 
     // Silence is timed from the question: nothing for the stall time ends it, naming the
@@ -328,6 +330,8 @@ void TestEngines::captureAnswerByAnswer() {
     line.deliver("-4e1\n");
     QVERIFY(done);
     QCOMPARE(trace.volts, (std::vector<double>{0.1, 0.2, 0.3, -4}));
+    // Values, not codes of a screen: compared as the volts they are.
+    QCOMPARE(comparableCurve(trace), trace.volts);
     failure.clear();
     capture.start(text, "CH1");
     line.deliver("4\n1,2,3\n");

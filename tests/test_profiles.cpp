@@ -460,6 +460,16 @@ void TestProfiles::oscilloscopeProfiles() {
     QCOMPARE(scaling.prepare(divides, {}), QString());
     QVERIFY(scaling.volts({1, 0}, why).empty());
     QCOMPARE(why, QString("the volts of the code 0 are not a number"));
+    // Samples given as values (text, floats) have no screen unless the profile gives one:
+    // shown as -1..+1 over the 32-bit range they would all be near 0.
+    for (const char* encoding : {"ascii", "float32le", "float32be"}) {
+        const QByteArray text =
+            "name: v\ndata: D?\nencoding: " + QByteArray(encoding) + "\nvolts: code\ntime: index\n";
+        QVERIFY(screenProblem(parseScopeProfile(text).profile).contains("'screen: LO HI'"));
+        QVERIFY(screenProblem(parseScopeProfile(text + "screen: -5 5\n").profile).isEmpty());
+    }
+    for (const QString& name : scopeProfileNames())
+        QVERIFY(screenProblem(findScopeProfile(name).profile).isEmpty());
     // The screen's codes as -1..+1: the encoding's whole range, or the profile's own.
     QCOMPARE(screenSamples(wav, {0, 255, 127.5}), (std::vector<float>{-1, 1, 0}));
     const ScopeProfile screen = parseScopeProfile(base + "screen: 28 228\n").profile;

@@ -99,11 +99,14 @@ void FormMain::mnuOscilReadInstrument_Click() {
 }
 
 void FormMain::takeTrace(const ScopeTrace& trace, bool compare) {
-    const std::vector<float> samples = recordAsWaveform(screenSamples(trace.profile, trace.codes));
     if (compare) {
-        showComparison(std::vector<double>(samples.begin(), samples.end()));
+        const std::vector<double> all = comparableCurve(trace);
+        showComparison(all.size() <= static_cast<std::size_t>(kMaxLength)
+                           ? all
+                           : resampleLinear(all, kMaxLength));
         return;
     }
+    const std::vector<float> samples = recordAsWaveform(screenSamples(trace.profile, trace.codes));
     if (samples.size() < static_cast<std::size_t>(kMinLength)) {
         say(QStringLiteral("The oscilloscope gave %1 points, fewer than a waveform's %2.")
                 .arg(samples.size())

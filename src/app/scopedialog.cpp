@@ -103,6 +103,11 @@ void ScopeDialog::read(bool compare) {
         ended(false, p.error);
         return;
     }
+    // Into the waveform only what can be shown as the screen's -1..+1.
+    if (const QString why = screenProblem(p.profile); !compare && !why.isEmpty()) {
+        ended(false, QStringLiteral("Not read: %1.").arg(why));
+        return;
+    }
     if (const QString why = sourceProblem(source->text().trimmed()); !why.isEmpty()) {
         ended(false, QStringLiteral("Not read: %1.").arg(why));
         return;

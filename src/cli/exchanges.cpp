@@ -256,14 +256,19 @@ int readThroughProfile(const Line& line, const ScopeProfile& profile, const QStr
 
 int captureThroughProfile(const Line& line, const ScopeProfile& profile, const QString& source,
                           const QString& file) {
+    const bool table = file.endsWith(QLatin1String(".csv"), Qt::CaseInsensitive);
+    if (const QString why = screenProblem(profile); !table && !why.isEmpty()) {
+        say(QStringLiteral("%1: %2").arg(file, why));
+        return kFailed;
+    }
     ScopeTrace trace;
     if (const int status = readThroughProfile(line, profile, source, trace); status != kOk)
         return status;
     QString why;
-    if (file.endsWith(QLatin1String(".csv"), Qt::CaseInsensitive)) {
-        const QByteArray table = traceTable(trace.scaling, trace.volts, why);
+    if (table) {
+        const QByteArray text = traceTable(trace.scaling, trace.volts, why);
         if (why.isEmpty())
-            why = writeWhole(file, table);
+            why = writeWhole(file, text);
     } else {
         const std::vector<float> samples =
             recordAsWaveform(screenSamples(trace.profile, trace.codes));

@@ -138,6 +138,10 @@ int capture(const QStringList& args) {
     if (suffix != QLatin1String("txt") && !(throughProfile && suffix == QLatin1String("csv")))
         return c.usage(QStringLiteral("%1: the file name must end in .txt%2")
                            .arg(file, throughProfile ? QStringLiteral(" or .csv") : QString()));
+    if (throughProfile && suffix == QLatin1String("txt"))
+        if (const QString why = screenProblem(profile); !why.isEmpty())
+            return c.usage(
+                QStringLiteral("%1: %2 (a .csv takes the volts as they are)").arg(file, why));
     // Known before the instrument is asked, not after a read of many seconds.
     if (const QString why = checkWritable(file); !why.isEmpty()) {
         say(QStringLiteral("%1: %2").arg(file, why));
@@ -237,17 +241,23 @@ int verify(const QStringList& args) {
     ScopeTrace trace;
     const int read = scopeProfiled ? readThroughProfile(scope, scopeProfile, channel, trace)
                                    : readCurve(scope, curve);
-    if (scopeProfiled && read == kOk)
-        curve = recordAsWaveform(screenSamples(trace.profile, trace.codes));
+    std::vector<double> captured;
+    if (scopeProfiled && read == kOk) {
+        const std::vector<double> all = comparableCurve(trace);
+        captured = all.size() <= static_cast<std::size_t>(kMaxLength)
+                       ? all
+                       : resampleLinear(all, kMaxLength);
+    }
     if (read != kOk) {
         if (read == kFailed)
             say(QStringLiteral("the upload went through, but the curve could not be read"));
         return read;
     }
-    return reportComparison(compareCapture(std::vector<double>(samples.begin(), samples.end()),
-                                           std::vector<double>(curve.begin(), curve.end()),
-                                           tolerance),
-                            scope.ports.describe(scope.comNumber));
+    if (!scopeProfiled)
+        captured.assign(curve.begin(), curve.end());
+    return reportComparison(
+        compareCapture(std::vector<double>(samples.begin(), samples.end()), captured, tolerance),
+        scope.ports.describe(scope.comNumber));
 }
 
 int ports(const QStringList& args) {

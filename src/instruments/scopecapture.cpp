@@ -15,6 +15,13 @@ bool isBlank(char c) {
 }
 } // namespace
 
+std::vector<double> comparableCurve(const ScopeTrace& trace) {
+    if (!screenProblem(trace.profile).isEmpty())
+        return trace.volts;
+    const std::vector<float> screen = screenSamples(trace.profile, trace.codes);
+    return std::vector<double>(screen.begin(), screen.end());
+}
+
 ScopeCapture::ScopeCapture(Transport& line, SerialSettings& settings, Clock& clock, QObject* parent)
     : Exchange(line, settings, clock, parent) {}
 

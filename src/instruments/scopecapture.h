@@ -20,6 +20,10 @@ struct ScopeTrace {
     std::vector<double> volts; // the profile's scaling of each
 };
 
+// The curve to compare with what was sent (the comparison finds gain and offset itself): the
+// screen's codes as -1..+1 where the profile can say them, else the volts.
+std::vector<double> comparableCurve(const ScopeTrace& trace);
+
 // Reads the curve of a channel from a SCPI oscilloscope as its profile describes: the setup
 // and stop lines, the preamble (one query, or one per field), the data in one read or in parts
 // with their range lines, and the check. One question at a time; each answer is read to its

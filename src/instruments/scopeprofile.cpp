@@ -469,6 +469,17 @@ QByteArray traceTable(const ScopeScaling& scaling, const std::vector<double>& vo
     return out;
 }
 
+QString screenProblem(const ScopeProfile& p) {
+    const bool values = p.encoding == SampleEncoding::Ascii ||
+                        p.encoding == SampleEncoding::Float32LE ||
+                        p.encoding == SampleEncoding::Float32BE;
+    if (!values || p.hasScreen)
+        return QString();
+    return QStringLiteral("the profile '%1' gives its samples as values, not as a screen's codes: "
+                          "'screen: LO HI' in it says which values are the screen's edges")
+        .arg(p.name);
+}
+
 std::vector<float> screenSamples(const ScopeProfile& p, const std::vector<double>& codes) {
     double lo = p.screenLow, hi = p.screenHigh;
     if (!p.hasScreen)

@@ -117,6 +117,11 @@ class ScopeScaling {
 // empty with `why` said when a time is not a number.
 QByteArray traceTable(const ScopeScaling& scaling, const std::vector<double>& volts, QString& why);
 
+// Why the codes cannot be shown as the screen's -1..+1: text and float samples are values, not
+// codes of a screen, so the profile must say with `screen:` which values are its edges. Empty
+// when they can.
+QString screenProblem(const ScopeProfile& p);
+
 // The codes as the program's samples: the screen's codes (the profile's, or the encoding's
 // whole range) as -1..+1, beyond them held at the edge.
 std::vector<float> screenSamples(const ScopeProfile& p, const std::vector<double>& codes);
