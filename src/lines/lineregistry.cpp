@@ -6,22 +6,31 @@
 #include "usbtmcline.h"
 
 #include <QDir>
+#include <type_traits>
 
 namespace ww {
 
 namespace {
 
-// A raw socket: the line settings do not apply.
-class TcpTransport : public Transport {
+// The line of an address (a raw socket `TcpLine`, a USB instrument's device `UsbtmcLine`) as a
+// Transport: opened on the address it was made for; the line settings do not apply.
+template <typename Line> class AddressedTransport : public Transport {
   public:
-    TcpTransport(LineTarget target, const LineHooks& hooks) : m_target(std::move(target)) {
-        m_line.connectTimeoutMs = hooks.connectTimeoutMs;
-        connect(&m_line, &TcpLine::bytesArrived, this, &Transport::bytesArrived);
-        connect(&m_line, &TcpLine::outputMoved, this, &Transport::outputMoved);
-        connect(&m_line, &TcpLine::lost, this, [this](const QString& reason) {
-            emit lost(m_target.reasonsAlone ? reason
-                                            : QStringLiteral("The connection to %1 failed: %2.")
-                                                  .arg(m_target.described, reason));
+    static constexpr bool kSocket = std::is_same_v<Line, TcpLine>;
+
+    AddressedTransport(LineTarget target, const LineHooks& hooks) : m_target(std::move(target)) {
+        if constexpr (kSocket)
+            m_line.connectTimeoutMs = hooks.connectTimeoutMs;
+        else if (hooks.openUsbDevice)
+            m_line.openDevice = hooks.openUsbDevice;
+        connect(&m_line, &Line::bytesArrived, this, &Transport::bytesArrived);
+        connect(&m_line, &Line::outputMoved, this, &Transport::outputMoved);
+        // A device names itself in its reasons; a socket's are said with its address.
+        connect(&m_line, &Line::lost, this, [this](const QString& reason) {
+            emit lost(!kSocket || m_target.reasonsAlone
+                          ? reason
+                          : QStringLiteral("The connection to %1 failed: %2.")
+                                .arg(m_target.described, reason));
         });
     }
     QString open(int, const QString&, const Options&) override {
@@ -40,45 +49,21 @@ class TcpTransport : public Transport {
         m_line.discardOutput();
     }
     qint64 pendingOutput() const override { return m_line.pendingOutput(); }
-    qint64 queuedOutput() const override { return m_line.queuedOutput(); }
-    bool ready() const override { return m_line.isConnected(); }
+    qint64 queuedOutput() const override {
+        if constexpr (kSocket)
+            return m_line.queuedOutput();
+        return m_line.pendingOutput();
+    }
+    bool ready() const override {
+        if constexpr (kSocket)
+            return m_line.isConnected(); // what is written while connecting waits
+        return m_line.isOpen();
+    }
+    bool keepsMessages() const override { return !kSocket; } // each USB write one message
 
   private:
     LineTarget m_target;
-    TcpLine m_line;
-};
-
-// A USB instrument's message device: each write one message.
-class UsbtmcTransport : public Transport {
-  public:
-    UsbtmcTransport(LineTarget target, const LineHooks& hooks) : m_target(std::move(target)) {
-        if (hooks.openUsbDevice)
-            m_line.openDevice = hooks.openUsbDevice;
-        connect(&m_line, &UsbtmcLine::bytesArrived, this, &Transport::bytesArrived);
-        connect(&m_line, &UsbtmcLine::outputMoved, this, &Transport::outputMoved);
-        connect(&m_line, &UsbtmcLine::lost, this, &Transport::lost);
-    }
-    QString open(int, const QString&, const Options&) override {
-        const QString why = m_line.open(m_target.address);
-        return why.isEmpty() || m_target.reasonsAlone
-                   ? why
-                   : QStringLiteral("Cannot open %1: %2.").arg(m_target.described, why);
-    }
-    void close() override { m_line.close(); }
-    bool isOpen() const override { return m_line.isOpen(); }
-    void write(const QByteArray& bytes) override { m_line.write(bytes); }
-    QByteArray readAll() override { return m_line.readAll(); }
-    void discardInput() override { m_line.discardInput(); }
-    void discardBuffers() override {
-        m_line.discardInput();
-        m_line.discardOutput();
-    }
-    qint64 pendingOutput() const override { return m_line.pendingOutput(); }
-    bool keepsMessages() const override { return true; }
-
-  private:
-    LineTarget m_target;
-    UsbtmcLine m_line;
+    Line m_line;
 };
 
 QList<LineKind> makeKinds() {
@@ -103,7 +88,7 @@ QList<LineKind> makeKinds() {
         return QStringLiteral("a network address: a raw socket to %1, port %2").arg(host).arg(port);
     };
     tcp.make = [](const LineTarget& t, const LineHooks& h) -> std::unique_ptr<Transport> {
-        return std::make_unique<TcpTransport>(t, h);
+        return std::make_unique<AddressedTransport<TcpLine>>(t, h);
     };
     tcp.find = [] { return QStringList(); };
     tcp.answersIdn = true;
@@ -129,7 +114,7 @@ QList<LineKind> makeKinds() {
                                  : problem;
     };
     usb.make = [](const LineTarget& t, const LineHooks& h) -> std::unique_ptr<Transport> {
-        return std::make_unique<UsbtmcTransport>(t, h);
+        return std::make_unique<AddressedTransport<UsbtmcLine>>(t, h);
     };
     usb.find = [] { return usbtmcDevicesIn(QStringLiteral("/dev")); };
     usb.answersIdn = true;
